@@ -1,0 +1,40 @@
+# Project-wide helpers: warnings for our own code, and test registration.
+
+function(tovel_warnings target)
+    target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
+endfunction()
+
+# A subsystem library: one static library per source folder.
+function(tovel_library name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
+    add_library(${name} STATIC ${ARG_SOURCES})
+    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
+    target_link_libraries(${name} PUBLIC ${ARG_LINKS})
+    tovel_warnings(${name})
+endfunction()
+
+find_package(GTest REQUIRED)
+include(GoogleTest)
+
+# A GoogleTest executable; every case is registered with CTest and given a timeout.
+# GUI marks tests that need an X server: they run under xvfb-run.
+function(tovel_test name)
+    cmake_parse_arguments(ARG "GUI" "TIMEOUT" "SOURCES;LINKS" ${ARGN})
+    if(NOT ARG_TIMEOUT)
+        set(ARG_TIMEOUT 120)
+    endif()
+    add_executable(${name} ${ARG_SOURCES})
+    target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gtest_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    tovel_warnings(${name})
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+    if(ARG_GUI)
+        # Discovery and every run of a GUI test go through xvfb-run.
+        set_target_properties(${name} PROPERTIES
+            CROSSCOMPILING_EMULATOR "xvfb-run;-a;-s;-screen 0 1280x1024x24")
+    endif()
+    gtest_discover_tests(${name}
+        TEST_PREFIX "${name}."
+        DISCOVERY_TIMEOUT 60
+        PROPERTIES TIMEOUT ${ARG_TIMEOUT})
+endfunction()

@@ -1,0 +1,16 @@
+#pragma once
+// Result codes shared by every subsystem: zero is success, a negative code is a failure.
+
+#include <cstdint>
+
+using HRESULT = std::int32_t;
+
+inline constexpr HRESULT S_OK = 0;
+inline constexpr HRESULT S_FALSE = 1;
+inline constexpr HRESULT E_FAIL = static_cast<HRESULT>(0x80004005u);
+inline constexpr HRESULT E_INVALIDARG = static_cast<HRESULT>(0x80070057u);
+inline constexpr HRESULT E_OUTOFMEMORY = static_cast<HRESULT>(0x8007000Eu);
+inline constexpr HRESULT E_NOTIMPL = static_cast<HRESULT>(0x80004001u);
+
+inline constexpr bool SUCCEEDED(HRESULT hr) { return hr >= 0; }
+inline constexpr bool FAILED(HRESULT hr) { return hr < 0; }

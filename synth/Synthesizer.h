@@ -1,0 +1,53 @@
+#pragma once
+// The process-wide audio engine: the audio graph (engine, output, a reverb bus that every voice
+// sends to) and a pool of ten voices, searched in index order. It also holds the note range for
+// which every timbre builds its waveforms.
+//
+// Without an audio engine or output the synthesizer still exists: the range is set, the voices
+// are there, and playing them does nothing.
+
+#include <cstdint>
+#include <memory>
+
+#include "platform/AudioEngine.h"
+#include "platform/HResult.h"
+#include "platform/Reverb.h"
+#include "synth/Note.h"
+#include "synth/PlayTask.h"
+
+class CSynthesizer {
+public:
+    static constexpr std::uint32_t kVoiceCount = 10;
+    static constexpr std::uint32_t kSampleRate = 44100;
+    static constexpr CNote kLowest{1, 2};    // C2
+    static constexpr CNote kHighest{11, 6};  // A#6
+
+    // Created, published and initialised by its first caller.
+    static CSynthesizer* Instance();
+    // Deletes the instance (at shutdown) and clears it, so that a later Instance starts afresh.
+    static void DeleteInstance();
+
+    virtual ~CSynthesizer();
+
+    // Builds the audio graph; returns the status of setting the reverb's parameters.
+    HRESULT InitAudio();
+    // The first voice in index order whose slot is free, or null: no voice is ever stolen.
+    CPlayTask* FindFreeVoice();
+
+    // The reverb bus's settings: reverberated signal only, a large, dense room that decays in 1 s.
+    static platform::ReverbParameters ReverbSettings();
+
+    platform::AudioEngine* m_engine = nullptr;
+    platform::MasteringVoice* m_master = nullptr;
+    platform::SubmixVoice* m_reverbBus = nullptr;
+    std::unique_ptr<CPlayTask[]> m_voices;
+    CNote m_lowest;
+    CNote m_highest;
+
+private:
+    CSynthesizer() = default;
+    std::uint32_t ChooseOutputDevice();
+    void CreateVoices();
+
+    static CSynthesizer* s_instance;
+};
