@@ -35,6 +35,9 @@ HRESULT AudioEngine::Create(AudioEngine** engine) {
     std::unique_ptr<AudioOutput> output;
     {
         std::lock_guard lock(g_backendMutex);
+        if (g_backend == AudioBackend::Unavailable) {
+            return E_FAIL;
+        }
         output = g_backend == AudioBackend::Offline ? CreateOfflineAudioOutput(g_offlineChannels)
                                                     : CreateSdlAudioOutput();
     }
@@ -109,14 +112,20 @@ HRESULT AudioEngine::CreateMasteringVoice(MasteringVoice** voice, std::uint32_t 
     if (rate < kMinSampleRate || rate > kMaxSampleRate || channels > kMaxChannels) {
         return E_INVALIDARG;
     }
-    // Held across Open: the device's first render pass waits until the voice is in place.
-    std::lock_guard lock(m_mutex);
-    if (!m_initialized || m_master) {
-        return XAUDIO2_E_INVALID_CALL;
+    {
+        std::lock_guard lock(m_mutex);
+        if (!m_initialized || m_master || m_opening) {
+            return XAUDIO2_E_INVALID_CALL;
+        }
+        m_opening = true;
     }
+    // Opened without the graph lock: the device's thread holds the device's own lock while it
+    // renders, and rendering takes the graph lock. Until the voice is in place it renders silence.
     std::uint32_t opened = 0;
     HRESULT hr = m_output->Open(deviceIndex, rate, channels, &AudioEngine::RenderCallback, this,
                                 &opened);
+    std::lock_guard lock(m_mutex);
+    m_opening = false;
     if (FAILED(hr)) {
         return hr;
     }

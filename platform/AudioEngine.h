@@ -12,7 +12,7 @@
 //
 // Threads: one recursive lock guards the whole graph. The audio thread holds it for a render pass
 // of at most kBlockFrames frames, so a call from another thread waits at most that long, and a
-// voice callback may call back into the engine.
+// voice callback may call back into the engine. The device is opened and closed without it.
 
 #include <cstdint>
 #include <memory>
@@ -26,9 +26,10 @@
 
 namespace platform {
 
-// Which output an engine created from now on uses: the audio device, or none (offline rendering
-// through RenderOffline, with the given channel count as the "device" format).
-enum class AudioBackend { Device, Offline };
+// Which output an engine created from now on uses: the audio device, none (offline rendering
+// through RenderOffline, with the given channel count as the "device" format), or no audio system
+// at all (Create fails, as on a machine without one).
+enum class AudioBackend { Device, Offline, Unavailable };
 void SetAudioBackend(AudioBackend backend, std::uint32_t offlineChannels = 2);
 
 class AudioEngine : public RefCounted {
@@ -76,6 +77,7 @@ private:
     mutable std::recursive_mutex m_mutex;
     bool m_initialized = false;
     bool m_rendering = false;
+    bool m_opening = false;  // a mastering voice's device is being opened
     std::uint32_t m_sampleRate = 0;
     MasteringVoice* m_master = nullptr;
     std::vector<SourceVoice*> m_sources;

@@ -154,6 +154,8 @@ private:
 
     static void SDLCALL Pull(void* userdata, Uint8* stream, int bytes) {
         auto* self = static_cast<SdlAudioOutput*>(userdata);
+        // Silence unless the engine has a mastering voice to render.
+        SDL_memset(stream, 0, static_cast<std::size_t>(bytes));
         const auto frames = static_cast<std::uint32_t>(bytes) / (4u * self->m_channels);
         self->m_render(self->m_context, reinterpret_cast<float*>(stream), frames);
     }

@@ -1,0 +1,47 @@
+#pragma once
+// A synthesizer on the offline backend, and a timbre built over its range.
+
+#include <gtest/gtest.h>
+
+#include <vector>
+
+#include "synth/Synthesizer.h"
+#include "synth/Timbre.h"
+
+class OfflineSynthTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetAudioBackend(platform::AudioBackend::Offline, 1);
+        synth = CSynthesizer::Instance();
+        ASSERT_NE(synth->m_master, nullptr);
+        timbre.SetSawtoothWave();
+        ASSERT_EQ(timbre.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
+    }
+    void TearDown() override {
+        CSynthesizer::DeleteInstance();
+        platform::SetAudioBackend(platform::AudioBackend::Device);
+    }
+
+    // The bus passes its input through, so the voices' own output can be measured.
+    void Dry() { ASSERT_EQ(synth->m_reverbBus->DisableEffect(0), S_OK); }
+
+    CNoteWave* Wave(CNote note) { return &timbre.m_waves[Distance(synth->m_lowest, note)]; }
+
+    std::vector<float> Render(std::uint32_t frames) {
+        std::vector<float> out(frames);
+        EXPECT_EQ(synth->m_engine->RenderOffline(out.data(), frames), S_OK);
+        return out;
+    }
+
+    bool AllFree() const {
+        for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
+            if (synth->m_voices[i].m_wave.load()) {
+                return false;
+            }
+        }
+        return true;
+    }
+
+    CSynthesizer* synth = nullptr;
+    CTimbre timbre;
+};

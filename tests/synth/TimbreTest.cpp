@@ -1,0 +1,246 @@
+#include "synth/Timbre.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <vector>
+
+#include "synth/WaveMemory.h"
+
+namespace {
+
+constexpr CNote kC2{1, 2};
+constexpr CNote kA4{10, 4};
+constexpr CNote kA6Sharp{11, 6};
+
+// The waveform written out afresh from its definition, sample by sample with the harmonics
+// inside: the partial sums and their peak come out the same whichever loop runs outside.
+std::vector<std::int16_t> ReferenceWave(std::uint32_t note, std::uint32_t octave,
+                                        const float (&amplitudes)[12]) {
+    const float exponent =
+        static_cast<float>((static_cast<double>(note) - 10.0) / 12.0 + (octave - 1.0));
+    const float frequency =
+        static_cast<float>(static_cast<double>(static_cast<float>(std::exp2(exponent))) * 55.0);
+    const auto count = static_cast<std::uint32_t>(
+        std::ceil(static_cast<float>(44100.0 / static_cast<double>(frequency))));
+    const double pi = 3.1415920257568359;
+    std::vector<float> sums(count, 0.0f);
+    float peak = 0.0f;
+    for (std::uint32_t j = 0; j < count; ++j) {
+        for (int h = 1; h <= 12; ++h) {
+            const float harmonicPeriod = static_cast<float>(static_cast<float>(count) / double(h));
+            const float phase = static_cast<float>(double(j) * pi * 2.0 / harmonicPeriod);
+            const float sine = static_cast<float>(std::sin(double(phase)));
+            sums[j] = static_cast<float>(double(sine) * amplitudes[h - 1] + sums[j]);
+            peak = std::max(peak, sums[j]);
+        }
+    }
+    std::vector<std::int16_t> wave(count, 0);
+    for (std::uint32_t j = 0; j < count && peak > 0.0f; ++j) {
+        wave[j] = static_cast<std::int16_t>(
+            std::trunc(double(sums[j]) * 32767.0 * 0.10000000149011612 / double(peak)));
+    }
+    return wave;
+}
+
+void ExpectMatchesReference(const CTimbre& timbre) {
+    ASSERT_EQ(timbre.m_waveCount, 59u);
+    for (std::uint32_t i = 0; i < timbre.m_waveCount; ++i) {
+        const CNoteWave& w = timbre.m_waves[i];
+        const std::vector<std::int16_t> expected =
+            ReferenceWave(w.m_note, w.m_octave, timbre.m_harmonics);
+        ASSERT_EQ(w.m_sampleCount, expected.size()) << timbre.m_name << " wave " << i;
+        const std::vector<std::int16_t> actual(w.m_samples.get(), w.m_samples.get() + w.m_sampleCount);
+        ASSERT_EQ(actual, expected) << timbre.m_name << " wave " << i;
+    }
+}
+
+std::pair<int, int> Extremes(const CNoteWave& w) {
+    auto [lo, hi] = std::minmax_element(w.m_samples.get(), w.m_samples.get() + w.m_sampleCount);
+    return {*lo, *hi};
+}
+
+TEST(NoteTest, FrequenciesAndPeriods) {
+    EXPECT_EQ(NoteFrequency(10, 1), 55.0f);
+    EXPECT_EQ(NoteFrequency(10, 4), 440.0f);
+    EXPECT_NEAR(NoteFrequency(1, 2), 65.406f, 0.001f);
+    EXPECT_NEAR(NoteFrequency(11, 6), 1864.655f, 0.001f);
+    EXPECT_EQ(PeriodSamples(440.0f), 101u);
+    EXPECT_EQ(PeriodSamples(NoteFrequency(1, 2)), 675u);
+    EXPECT_EQ(PeriodSamples(NoteFrequency(11, 6)), 24u);
+    EXPECT_EQ(PeriodSamples(44100.0f), 1u);
+    // No period for frequencies that cannot sound.
+    EXPECT_EQ(PeriodSamples(0.0f), 0u);
+    EXPECT_EQ(PeriodSamples(-440.0f), 0u);
+    EXPECT_EQ(PeriodSamples(INFINITY), 0u);
+    EXPECT_EQ(PeriodSamples(NAN), 0u);
+
+    CNote n{12, 3};
+    n.Step();
+    EXPECT_EQ(n, (CNote{1, 4})) << "B steps to the C above";
+    EXPECT_EQ(Distance(kC2, kA6Sharp), 58);
+    EXPECT_EQ(Distance(kA4, kC2), -33);
+}
+
+TEST(TimbreTest, PresetsNameHarmonicsAndHues) {
+    CTimbre even, saw, square;
+    even.SetAllEvenHiWave();
+    saw.SetSawtoothWave();
+    square.SetSquareWave();
+    EXPECT_EQ(even.m_name, "All even number Hi wave");
+    EXPECT_EQ(saw.m_name, "Sawtooth wave");
+    EXPECT_EQ(square.m_name, "Square wave");
+    for (int h = 1; h <= 12; ++h) {
+        EXPECT_EQ(even.m_harmonics[h - 1], (h == 1 || h % 2 == 0) ? 1.0f : 0.0f) << h;
+        EXPECT_EQ(saw.m_harmonics[h - 1], static_cast<float>(1.0 / h)) << h;
+        EXPECT_EQ(square.m_harmonics[h - 1], h % 2 ? static_cast<float>(1.0 / h) : 0.0f) << h;
+    }
+    EXPECT_EQ(even.m_color.m_hue, 6.0f);
+    EXPECT_NEAR(saw.m_color.m_hue, 3.5427f, 1e-4f);
+    EXPECT_NEAR(square.m_color.m_hue, 2.3021f, 1e-4f);
+    for (const CTimbre* t : {&even, &saw, &square}) {
+        EXPECT_EQ(t->m_color.m_saturation, 1.0f);
+        EXPECT_EQ(t->m_color.m_value, 1.0f);
+        EXPECT_EQ(t->m_waveCount, 0u) << "presets leave building to the caller";
+    }
+
+    // Hues wrap at 6.283184, so loud low harmonics come round again.
+    CTimbre loud;
+    std::fill(std::begin(loud.m_harmonics), std::end(loud.m_harmonics), 1.0f);
+    loud.DeriveHue();  // 78 / 8 = 9.75
+    EXPECT_EQ(loud.m_color.m_hue, static_cast<float>(std::fmod(9.75, 6.2831840515136719)));
+}
+
+TEST(TimbreTest, WaveformsMatchTheirDefinitionOverTheWholeRange) {
+    CTimbre presets[3];
+    presets[0].SetAllEvenHiWave();
+    presets[1].SetSawtoothWave();
+    presets[2].SetSquareWave();
+    for (CTimbre& t : presets) {
+        EXPECT_EQ(t.BuildWaves(kC2, kA6Sharp), 59u);
+        ExpectMatchesReference(t);
+    }
+    // A timbre of our own with uneven amplitudes, too.
+    CTimbre odd;
+    const float amplitudes[12] = {0.5f, 0.9f, 0.0f, 0.3f, 0.77f, 0.0f, 0.1f, 1.0f, 0.2f, 0.0f,
+                                  0.05f, 0.6f};
+    std::copy(std::begin(amplitudes), std::end(amplitudes), odd.m_harmonics);
+    odd.BuildWaves(kC2, kA6Sharp);
+    ExpectMatchesReference(odd);
+
+    const CTimbre& even = presets[0];
+    EXPECT_EQ(even.m_lowest, kC2);
+    EXPECT_EQ(even.m_highest, kA6Sharp);
+    EXPECT_EQ(even.m_waves[0].m_note, 1u);
+    EXPECT_EQ(even.m_waves[0].m_octave, 2u);
+    EXPECT_EQ(even.m_waves[0].m_sampleCount, 675u);
+    EXPECT_EQ(even.m_waves[57].m_note, 10u) << "entry 57 is A6";
+    EXPECT_EQ(even.m_waves[57].m_octave, 6u);
+    EXPECT_EQ(even.m_waves[58].m_sampleCount, 24u);
+    const CNoteWave& a4 = even.m_waves[Distance(kC2, kA4)];
+    EXPECT_EQ(a4.m_frequency, 440.0f);
+    EXPECT_EQ(a4.m_sampleCount, 101u);
+
+    // The loudest sample is a tenth of full scale, unless an earlier partial sum peaked higher.
+    EXPECT_EQ(Extremes(a4), std::make_pair(-3276, 3276));
+    EXPECT_EQ(Extremes(presets[1].m_waves[Distance(kC2, kA4)]), std::make_pair(-3276, 3276));
+    EXPECT_EQ(Extremes(presets[2].m_waves[Distance(kC2, kA4)]), std::make_pair(-3033, 3033));
+    for (const CTimbre& t : presets) {
+        for (std::uint32_t i = 0; i < t.m_waveCount; ++i) {
+            auto [lo, hi] = Extremes(t.m_waves[i]);
+            EXPECT_GE(lo, -3277);
+            EXPECT_LE(hi, 3277);
+        }
+    }
+}
+
+TEST(TimbreTest, SilentHarmonicsGiveSilenceAndHueZero) {
+    CTimbre silent;
+    silent.DeriveHue();
+    EXPECT_EQ(silent.m_color.m_hue, 0.0f);
+    ASSERT_EQ(silent.BuildWaves(kC2, kA6Sharp), 59u);
+    for (std::uint32_t i = 0; i < silent.m_waveCount; ++i) {
+        const CNoteWave& w = silent.m_waves[i];
+        ASSERT_TRUE(w.m_samples);
+        EXPECT_TRUE(std::all_of(w.m_samples.get(), w.m_samples.get() + w.m_sampleCount,
+                                [](std::int16_t s) { return s == 0; }));
+    }
+}
+
+TEST(TimbreTest, CopyAssignmentAndRebuild) {
+    CTimbre source;
+    source.SetSawtoothWave();
+    source.m_color.m_hue = 1.25f;
+    source.BuildWaves(kC2, kA6Sharp);
+
+    // A copy carries everything but the waveforms.
+    CTimbre copy(source);
+    EXPECT_EQ(copy.m_name, source.m_name);
+    EXPECT_TRUE(std::equal(std::begin(copy.m_harmonics), std::end(copy.m_harmonics),
+                           std::begin(source.m_harmonics)));
+    EXPECT_EQ(copy.m_color.m_hue, 1.25f);
+    EXPECT_EQ(copy.m_waveCount, 59u);
+    EXPECT_EQ(copy.m_waves, nullptr);
+    EXPECT_EQ(copy.BuildWaves(copy.m_lowest, copy.m_highest), 59u);
+    ExpectMatchesReference(copy);
+
+    // Assignment synthesises waveforms of its own.
+    CTimbre assigned;
+    assigned.SetSquareWave();
+    assigned = source;
+    EXPECT_EQ(assigned.m_name, "Sawtooth wave");
+    EXPECT_EQ(assigned.m_waveCount, 59u);
+    EXPECT_NE(assigned.m_waves.get(), source.m_waves.get());
+    ExpectMatchesReference(assigned);
+
+    // Self-assignment keeps the very same waveforms.
+    const CNoteWave* before = source.m_waves.get();
+    const std::int16_t* samples = source.m_waves[0].m_samples.get();
+    CTimbre& self = source;
+    source = self;
+    EXPECT_EQ(source.m_waves.get(), before);
+    EXPECT_EQ(source.m_waves[0].m_samples.get(), samples);
+
+    // Changing harmonics leaves the built waves alone until the next build.
+    const std::int16_t first = source.m_waves[30].m_samples[5];
+    source.m_harmonics[0] = 0.0f;
+    EXPECT_EQ(source.m_waves[30].m_samples[5], first);
+}
+
+TEST(TimbreTest, BuildIsAllOrNothing) {
+    CTimbre t;
+    t.SetSawtoothWave();
+    // Run out of memory at several points: for the array, at a note's samples, at its scratch.
+    for (long successes : {0L, 1L, 2L, 40L, 117L}) {
+        ASSERT_EQ(t.BuildWaves(kC2, kA6Sharp), 59u);
+        wave_memory::FailAfter(successes);
+        const std::uint32_t built = t.BuildWaves(kC2, kA6Sharp);
+        wave_memory::FailAfter(-1);
+        EXPECT_EQ(built, 0u) << "failing after " << successes;
+        EXPECT_EQ(t.m_waveCount, 0u);
+        EXPECT_EQ(t.m_waves, nullptr);
+    }
+    // Empty and absurd ranges build nothing.
+    EXPECT_EQ(t.BuildWaves(kA4, kC2), 0u);
+    EXPECT_EQ(t.m_waves, nullptr);
+    EXPECT_EQ(t.BuildWaves(kC2, CNote{1, 4000000000u}), 0u);
+    EXPECT_EQ(t.BuildWaves(kA4, kA4), 1u);
+    EXPECT_EQ(t.m_waves[0].m_sampleCount, 101u);
+}
+
+TEST(TimbreTest, NamesKeepAtMost259Characters) {
+    CTimbre t;
+    t.SetName(std::string(300, 'x'));
+    EXPECT_EQ(t.m_name.size(), 259u);
+    std::string accented;
+    for (int i = 0; i < 300; ++i) {
+        accented += "\u00e9";  // two bytes each
+    }
+    t.SetName(accented);
+    EXPECT_EQ(t.m_name.size(), 2u * 259u) << "cut at a character boundary";
+    t.SetName("Bell");
+    EXPECT_EQ(t.m_name, "Bell");
+}
+
+}  // namespace

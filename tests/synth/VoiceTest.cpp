@@ -1,0 +1,176 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "tests/synth/SynthFixture.h"
+
+namespace {
+
+constexpr CNote kC2{1, 2};
+constexpr CNote kA4{10, 4};
+constexpr CNote kA6Sharp{11, 6};
+constexpr std::uint32_t kFrame = 441;  // 10 ms, one key scan
+
+using VoiceTest = OfflineSynthTest;
+
+TEST_F(VoiceTest, SynthesizerSetsUpRangeGraphAndVoices) {
+    EXPECT_EQ(synth->m_lowest, kC2);
+    EXPECT_EQ(synth->m_highest, kA6Sharp);
+    EXPECT_EQ(CSynthesizer::Instance(), synth) << "one instance";
+    ASSERT_NE(synth->m_engine, nullptr);
+    ASSERT_NE(synth->m_reverbBus, nullptr);
+    EXPECT_EQ(synth->m_reverbBus->Channels(), 1u);
+    platform::ReverbParameters p{};
+    ASSERT_EQ(synth->m_reverbBus->GetEffectParameters(0, &p, sizeof p), S_OK);
+    EXPECT_EQ(p.WetDryMix, 100.0f);
+    EXPECT_EQ(p.DecayTime, 1.0f);
+    EXPECT_EQ(p.RoomFilterFreq, 5000.0f);
+    for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
+        EXPECT_NE(synth->m_voices[i].m_voice, nullptr) << "voice " << i;
+        EXPECT_EQ(synth->m_voices[i].m_wave.load(), nullptr);
+        EXPECT_EQ(synth->m_voices[i].m_energy.load(), 0.0f);
+    }
+    EXPECT_EQ(synth->FindFreeVoice(), &synth->m_voices[0]);
+}
+
+TEST_F(VoiceTest, TapOnA4PlaysThreeBuffersAtHalvingGainsThenFreesTheVoice) {
+    Dry();
+    CPlayTask* voice = synth->FindFreeVoice();
+    CNoteWave* a4 = Wave(kA4);
+    voice->Play(a4, CPlayTask::kStartEnergy);
+    EXPECT_EQ(voice->m_buffer.LoopCount, 88u);
+    std::vector<float> out = Render(kFrame);
+    voice->ReleaseNote();  // key up in the next frame
+    for (int i = 0; i < 60 && voice->m_wave.load(); ++i) {
+        std::vector<float> more = Render(kFrame);
+        out.insert(out.end(), more.begin(), more.end());
+    }
+    EXPECT_EQ(voice->m_wave.load(), nullptr) << "the slot is free again";
+    EXPECT_EQ(voice->m_energy.load(), 0.0f);
+    std::vector<float> after = Render(4 * kFrame);
+    out.insert(out.end(), after.begin(), after.end());
+    EXPECT_EQ(synth->FindFreeVoice(), voice);
+
+    // 89, 89 and 45 periods at gains 2, 1 and 0.5, exactly, then silence.
+    const std::uint32_t period = 101;
+    const std::uint32_t ends[] = {89 * period, 178 * period, 223 * period};
+    const float gains[] = {2.0f, 1.0f, 0.5f};
+    ASSERT_GT(out.size(), ends[2] + 1000);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        int buffer = i < ends[0] ? 0 : i < ends[1] ? 1 : i < ends[2] ? 2 : 3;
+        const float expected =
+            buffer == 3 ? 0.0f : a4->m_samples[i % period] / 32768.0f * gains[buffer];
+        ASSERT_EQ(out[i], expected) << "sample " << i << " in buffer " << buffer;
+    }
+}
+
+TEST_F(VoiceTest, BufferLengthsFollowFrequencyAndEnergy) {
+    Dry();
+    CPlayTask* low = &synth->m_voices[0];
+    CPlayTask* high = &synth->m_voices[1];
+    low->Play(Wave(kC2), 0.5f);
+    high->Play(Wave(kA6Sharp), 0.5f);
+    EXPECT_EQ(low->m_buffer.LoopCount, 13u) << "C2: 14 periods of 675, 0.214 s";
+    EXPECT_EQ(high->m_buffer.LoopCount, 254u) << "A#6: capped, 255 periods of 24";
+    EXPECT_EQ(CPlayTask::LoopCountFor(440.0f, 0.1), 44u);
+    EXPECT_EQ(CPlayTask::LoopCountFor(440.0f, 0.001), 1u) << "at least one loop";
+    EXPECT_EQ(CPlayTask::LoopCountFor(440.0f, -0.2), 1u);
+    EXPECT_EQ(CPlayTask::LoopCountFor(1864.655f, 10.0), 254u);
+
+    // Holding feeds 0.9 per second; the release sets 0.5 whatever was gathered.
+    low->Sustain(0.1f);
+    EXPECT_EQ(low->m_energy.load(), static_cast<float>(0.5 + 0.1f * 0.8999999761581421));
+    low->ReleaseNote();
+    EXPECT_EQ(low->m_energy.load(), 0.5f);
+    // After a buffer end has spent 0.2, the release brings it back up to 0.5.
+    Render(14 * 675 + 1);
+    EXPECT_EQ(low->m_energy.load(), static_cast<float>(0.5 - 0.20000000298023224));
+    low->ReleaseNote();
+    EXPECT_EQ(low->m_energy.load(), 0.5f);
+}
+
+TEST_F(VoiceTest, LastBufferQueuedIgnoresReleaseAndSustainAndIsNeverHandedOut) {
+    Dry();
+    CPlayTask* voice = synth->FindFreeVoice();
+    voice->Play(Wave(kA4), 0.3f);  // one full buffer's worth: the second is the last
+    Render(89 * 101);
+    ASSERT_TRUE(voice->IsLastBufferQueued());
+    const float energy = voice->m_energy.load();
+    voice->ReleaseNote();
+    voice->Sustain(1.0f);
+    EXPECT_EQ(voice->m_energy.load(), energy);
+    EXPECT_NE(synth->FindFreeVoice(), voice) << "an ending slot is still busy";
+    // The last buffer is cut to the energy left: trunc(440 * 0.1) = 44 loops, 45 periods.
+    std::vector<float> out = Render(45 * 101 + 10);
+    EXPECT_NE(out[45 * 101 - 1], 0.0f);
+    EXPECT_EQ(out[45 * 101], 0.0f);
+    EXPECT_EQ(voice->m_wave.load(), nullptr);
+    EXPECT_EQ(synth->FindFreeVoice(), voice);
+}
+
+TEST_F(VoiceTest, EleventhNoteGetsNoVoiceAndTheTenPlayOnUnchanged) {
+    Dry();
+    CPlayTask* voices[10];
+    for (int i = 0; i < 10; ++i) {
+        voices[i] = synth->FindFreeVoice();
+        ASSERT_EQ(voices[i], &synth->m_voices[i]) << "slots are taken in index order";
+        voices[i]->Play(Wave(CNote{static_cast<std::uint32_t>(i + 1), 4}), 0.5f);
+    }
+    EXPECT_EQ(synth->FindFreeVoice(), nullptr) << "no voice is stolen";
+    Render(kFrame);
+    for (int i = 0; i < 10; ++i) {
+        EXPECT_EQ(voices[i]->m_wave.load(), Wave(CNote{static_cast<std::uint32_t>(i + 1), 4}));
+        EXPECT_EQ(voices[i]->m_energy.load(), 0.5f);
+    }
+    // Each frees itself on schedule; then all ten are there again.
+    for (int i = 0; i < 100 && !AllFree(); ++i) {
+        Render(kFrame);
+    }
+    EXPECT_TRUE(AllFree());
+}
+
+TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
+    // The loudest chord a player can strike: the ten lowest keys of the range are the longest
+    // periods, and every note starts at gain 2.0 at once.
+    for (std::uint32_t i = 0; i < 10; ++i) {
+        CNote note{1 + i, 2};
+        synth->FindFreeVoice()->Play(Wave(note), 0.5f);
+    }
+    float peak = 0.0f;
+    double energy = 0.0;
+    for (int frame = 0; frame < 250; ++frame) {
+        for (float s : Render(kFrame)) {
+            ASSERT_TRUE(std::isfinite(s));
+            peak = std::max(peak, std::fabs(s));
+            energy += double(s) * s;
+        }
+    }
+    EXPECT_LT(peak, 1.0f);
+    EXPECT_GT(energy, 1.0) << "the reverb carries the chord";
+    EXPECT_TRUE(AllFree());
+}
+
+TEST(SilentSynthTest, WithoutAnAudioSystemEverythingStaysValidAndSilent) {
+    platform::SetAudioBackend(platform::AudioBackend::Unavailable);
+    CSynthesizer* synth = CSynthesizer::Instance();
+    EXPECT_EQ(synth->m_engine, nullptr);
+    EXPECT_EQ(synth->m_master, nullptr);
+    EXPECT_EQ(synth->m_reverbBus, nullptr);
+    // The range is there for every timbre to build on, and the voices take notes silently.
+    EXPECT_EQ(synth->m_lowest, kC2);
+    EXPECT_EQ(synth->m_highest, kA6Sharp);
+    CTimbre t;
+    t.SetSquareWave();
+    ASSERT_EQ(t.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
+    CPlayTask* voice = synth->FindFreeVoice();
+    ASSERT_NE(voice, nullptr);
+    voice->Play(&t.m_waves[0], 0.5f);
+    voice->Sustain(0.01f);
+    voice->ReleaseNote();
+    EXPECT_EQ(voice->m_wave.load(), nullptr) << "nothing sounds, so nothing stays busy";
+    EXPECT_EQ(synth->FindFreeVoice(), voice);
+    CSynthesizer::DeleteInstance();
+    platform::SetAudioBackend(platform::AudioBackend::Device);
+}
+
+}  // namespace
