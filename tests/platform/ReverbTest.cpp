@@ -1,0 +1,302 @@
+#include "platform/Reverb.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace platform {
+namespace {
+
+constexpr std::uint32_t kRate = 44100;
+constexpr double kPi = 3.14159265358979323846;
+
+// What the instrument sets on its bus; also the reverb's defaults.
+// clang-format off
+constexpr ReverbParameters kBus = {100.0f, 5, 5, 5, 6, 6, 27, 27, 8, 8, 8, 4, 8, 4,
+                                   5000.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 100.0f, 100.0f};
+// clang-format on
+
+struct Releaser {
+    void operator()(AudioEffect* e) const { e->Release(); }
+};
+using EffectPtr = std::unique_ptr<AudioEffect, Releaser>;
+
+EffectPtr MakeReverb(const ReverbParameters& p, std::uint32_t rate = kRate) {
+    AudioEffect* raw = nullptr;
+    EXPECT_EQ(CreateReverb(&raw), S_OK);
+    EffectPtr reverb(raw);
+    EXPECT_EQ(reverb->Initialize(1, rate), S_OK);
+    EXPECT_EQ(reverb->SetParameters(&p, sizeof p), S_OK);
+    return reverb;
+}
+
+// In the engine's block size.
+std::vector<float> Render(AudioEffect& reverb, std::vector<float> x) {
+    for (std::size_t at = 0; at < x.size(); at += 256) {
+        reverb.Process(x.data() + at,
+                       static_cast<std::uint32_t>(std::min<std::size_t>(256, x.size() - at)));
+    }
+    return x;
+}
+
+std::vector<float> ImpulseResponse(const ReverbParameters& p, double seconds,
+                                   std::uint32_t rate = kRate) {
+    std::vector<float> x(static_cast<std::size_t>(seconds * rate), 0.0f);
+    x[0] = 1.0f;
+    return Render(*MakeReverb(p, rate), x);
+}
+
+std::vector<float> Noise(std::size_t frames, float deviation, unsigned seed) {
+    std::mt19937 rng(seed);
+    std::normal_distribution<float> gauss(0.0f, deviation);
+    std::vector<float> x(frames);
+    std::generate(x.begin(), x.end(), [&] { return gauss(rng); });
+    return x;
+}
+
+double Energy(const std::vector<float>& x) {
+    double e = 0.0;
+    for (float v : x) {
+        e += double{v} * v;
+    }
+    return e;
+}
+
+double Db(double energyRatio) {
+    return 10.0 * std::log10(energyRatio);
+}
+
+// T30: least-squares line through the -5..-35 dB part of the Schroeder energy decay curve.
+double T30Seconds(const std::vector<float>& ir, std::uint32_t rate) {
+    std::vector<double> edc(ir.size());
+    double tail = 0.0;
+    for (std::size_t i = ir.size(); i-- > 0;) {
+        edc[i] = tail += double{ir[i]} * ir[i];
+    }
+    double sx = 0, sy = 0, sxx = 0, sxy = 0, n = 0;
+    for (std::size_t i = 0; i < edc.size(); ++i) {
+        const double db = Db(edc[i] / edc[0]), t = static_cast<double>(i) / rate;
+        if (db <= -5.0 && db >= -35.0) {
+            sx += t, sy += db, sxx += t * t, sxy += t * db, n += 1;
+        }
+    }
+    return -60.0 * (n * sxx - sx * sx) / (n * sxy - sx * sy);
+}
+
+// A 20 ms Hann-windowed tone: its band spans dozens of room modes, so its energy through the
+// reverb shows the filters rather than one mode's luck.
+double BurstEnergy(const ReverbParameters& p, double hz) {
+    std::vector<float> x(kRate * 2, 0.0f);
+    const int frames = kRate / 50;
+    for (int i = 0; i < frames; ++i) {
+        x[i] = static_cast<float>((1 - std::cos(2 * kPi * i / frames)) *
+                                  std::sin(2 * kPi * hz * i / kRate));
+    }
+    return Energy(Render(*MakeReverb(p), x));
+}
+
+TEST(ReverbSetup, FormatsAndDefaults) {
+    EXPECT_EQ(CreateReverb(nullptr), E_INVALIDARG);
+    AudioEffect* raw = nullptr;
+    ASSERT_EQ(CreateReverb(&raw), S_OK);
+    EffectPtr reverb(raw);
+    EXPECT_EQ(reverb->Initialize(2, kRate), E_INVALIDARG);
+    EXPECT_EQ(reverb->Initialize(1, 7999), E_INVALIDARG);
+    EXPECT_EQ(reverb->Initialize(1, 192001), E_INVALIDARG);
+    EXPECT_EQ(reverb->Initialize(1, 20000), S_OK);
+    ReverbParameters p{};
+    ASSERT_EQ(reverb->GetParameters(&p, sizeof p), S_OK);
+    EXPECT_EQ(std::memcmp(&p, &kBus, sizeof p), 0) << "defaults differ from the bus settings";
+    EXPECT_EQ(reverb->GetParameters(&p, sizeof p - 1), E_INVALIDARG);
+}
+
+TEST(ReverbParameters, InvalidRecordsAreRejectedAndChangeNothing) {
+    EffectPtr reverb = MakeReverb(kBus);
+    EXPECT_EQ(reverb->SetParameters(&kBus, sizeof kBus - 1), E_INVALIDARG);
+    EXPECT_EQ(reverb->SetParameters(&kBus, sizeof kBus + 1), E_INVALIDARG);
+    EXPECT_EQ(reverb->SetParameters(nullptr, sizeof kBus), E_INVALIDARG);
+    const std::pair<const char*, void (*)(ReverbParameters&)> bad[] = {
+        {"WetDryMix NaN", [](ReverbParameters& p) { p.WetDryMix = std::nanf(""); }},
+        {"ReflectionsDelay", [](ReverbParameters& p) { p.ReflectionsDelay = 301; }},
+        {"ReverbDelay", [](ReverbParameters& p) { p.ReverbDelay = 86; }},
+        {"RearDelay", [](ReverbParameters& p) { p.RearDelay = 6; }},
+        {"PositionMatrixRight", [](ReverbParameters& p) { p.PositionMatrixRight = 31; }},
+        {"LateDiffusion", [](ReverbParameters& p) { p.LateDiffusion = 16; }},
+        {"HighEQGain", [](ReverbParameters& p) { p.HighEQGain = 9; }},
+        {"RoomFilterFreq", [](ReverbParameters& p) { p.RoomFilterFreq = 19.9f; }},
+        {"RoomFilterHF", [](ReverbParameters& p) { p.RoomFilterHF = 0.1f; }},
+        {"ReflectionsGain", [](ReverbParameters& p) { p.ReflectionsGain = 20.1f; }},
+        {"ReverbGain", [](ReverbParameters& p) { p.ReverbGain = -100.1f; }},
+        {"DecayTime", [](ReverbParameters& p) { p.DecayTime = 0.09f; }},
+        {"DecayTime infinite", [](ReverbParameters& p) { p.DecayTime = INFINITY; }},
+        {"RoomSize", [](ReverbParameters& p) { p.RoomSize = 100.1f; }},
+    };
+    for (const auto& [field, spoil] : bad) {
+        ReverbParameters p = kBus;
+        spoil(p);
+        EXPECT_EQ(reverb->SetParameters(&p, sizeof p), E_INVALIDARG) << field;
+        reverb->GetParameters(&p, sizeof p);
+        EXPECT_EQ(std::memcmp(&p, &kBus, sizeof p), 0) << field << " changed the record";
+    }
+    // The other edge of every range is valid.
+    // clang-format off
+    const ReverbParameters edge = {0.0f, 300, 85, 0, 30, 0, 30, 0, 15, 0, 12, 9, 0, 14,
+                                   20000.0f, -100.0f, -100.0f, 20.0f, -100.0f, 0.1f, 0.0f, 1.0f};
+    // clang-format on
+    ReverbParameters p{};
+    ASSERT_EQ(reverb->SetParameters(&edge, sizeof edge), S_OK);
+    reverb->GetParameters(&p, sizeof p);
+    EXPECT_EQ(std::memcmp(&p, &edge, sizeof p), 0);
+}
+
+struct DecayCase {
+    std::uint32_t rate;
+    float decaySeconds, roomSizeFeet, density;
+};
+
+class ReverbDecay : public testing::TestWithParam<DecayCase> {};
+
+TEST_P(ReverbDecay, T30MatchesDecayTime) {
+    const DecayCase c = GetParam();
+    ReverbParameters p = kBus;
+    p.DecayTime = c.decaySeconds, p.RoomSize = c.roomSizeFeet, p.Density = c.density;
+    const double t30 = T30Seconds(ImpulseResponse(p, 3.0 * c.decaySeconds, c.rate), c.rate);
+    EXPECT_NEAR(t30, c.decaySeconds, 0.05 * c.decaySeconds)
+        << "expected T30 " << c.decaySeconds << " s at " << c.rate << " Hz, " << c.roomSizeFeet
+        << " ft, density " << c.density << "; measured " << t30 << " s";
+}
+
+INSTANTIATE_TEST_SUITE_P(Settings, ReverbDecay,
+                         testing::Values(DecayCase{kRate, 1.0f, 100.0f, 100.0f},
+                                         DecayCase{kRate, 2.0f, 100.0f, 100.0f},
+                                         DecayCase{48000, 0.5f, 40.0f, 50.0f},
+                                         DecayCase{22050, 4.0f, 100.0f, 100.0f}));
+
+TEST(ReverbMix, WetOnlyStartsAtThePreDelayAndDryOnlyIsTransparent) {
+    const std::vector<float> ir = ImpulseResponse(kBus, 0.1);
+    const auto first = std::find_if(ir.begin(), ir.end(), [](float v) { return v != 0.0f; });
+    // 5 ms at 44100 Hz is 220.5 samples.
+    EXPECT_GE(first - ir.begin(), 220) << "output before the pre-delay: a dry path";
+    EXPECT_LE(first - ir.begin(), 221) << "first output after the pre-delay";
+
+    ReverbParameters p = kBus;
+    p.WetDryMix = 0.0f;
+    const std::vector<float> input = Noise(4096, 0.5f, 7);
+    EXPECT_EQ(Render(*MakeReverb(p), input), input);
+}
+
+TEST(ReverbLevel, BroadbandEnergyGainIsNearUnityForAnyDecay) {
+    ReverbParameters p = kBus;
+    p.RoomFilterFreq = 20000.0f;  // about flat, to see the network's own level
+    for (float decay : {0.3f, 1.0f, 3.0f, 8.0f}) {
+        p.DecayTime = decay;
+        const double gainDb = Db(Energy(ImpulseResponse(p, 3.0 * decay)));
+        EXPECT_LE(gainDb, 0.0) << "decay " << decay << " s: louder than the input";
+        EXPECT_GE(gainDb, -3.0) << "decay " << decay << " s: much quieter than the input";
+    }
+}
+
+// Ten voices of 16-bit waves peaking at 0.1, struck together in phase at gain 2.0, so the input
+// itself reaches 2.0 at the strike, then decaying.
+TEST(ReverbLevel, TenNotesAtGainTwoStayBelowFullScale) {
+    constexpr int kTable = 512;
+    std::vector<float> input(kRate * 4, 0.0f);
+    std::mt19937 rng(2024);
+    std::uniform_real_distribution<double> phase(0.0, 2 * kPi);
+    for (double hz :
+         {261.63, 293.66, 329.63, 349.23, 392.0, 440.0, 493.88, 523.25, 587.33, 659.25}) {
+        std::vector<double> table(kTable);
+        for (int h = 1; h <= 12; ++h) {
+            const double ph = phase(rng);
+            for (int i = 0; i < kTable; ++i) {
+                table[i] += std::sin(2 * kPi * h * i / kTable + ph) / h;
+            }
+        }
+        const auto peak = std::max_element(table.begin(), table.end(), [](double a, double b) {
+            return std::fabs(a) < std::fabs(b);
+        });
+        const double scale = 0.1 * 32767.0 / *peak;  // signed, so the peak becomes +0.1
+        std::rotate(table.begin(), peak, table.end());
+        for (std::size_t n = 0; n < input.size(); ++n) {
+            const double t = static_cast<double>(n) / kRate;
+            const double sample =
+                std::round(scale * table[static_cast<int>(std::fmod(t * hz, 1.0) * kTable)]);
+            input[n] += static_cast<float>(2.0 * std::exp(-t / 1.5) * sample / 32768.0);
+        }
+    }
+    ASSERT_NEAR(input[0], 2.0f, 0.01f);
+
+    float peak = 0.0f;
+    for (float v : Render(*MakeReverb(kBus), input)) {
+        ASSERT_TRUE(std::isfinite(v));
+        peak = std::max(peak, std::fabs(v));
+    }
+    RecordProperty("OutputPeak", std::to_string(peak));
+    EXPECT_LT(peak, 1.0f) << "expected the bus below full scale, peak " << peak;
+}
+
+// Smallest room, no density, full diffusion, the late part alone at +20 dB and a decay far beyond
+// what float loop gains resolve, driven near the ±4 input limit.
+TEST(ReverbLevel, ExtremeSettingsStayFiniteAndAudible) {
+    ReverbParameters p = kBus;
+    p.RoomSize = 1.0f, p.Density = 0.0f, p.EarlyDiffusion = p.LateDiffusion = 15;
+    p.ReflectionsGain = -100.0f, p.ReverbGain = 20.0f, p.DecayTime = 1e30f;
+    std::vector<float> input = Noise(kRate, 2.0f, 11);
+    std::transform(input.begin(), input.end(), input.begin(),
+                   [](float v) { return std::clamp(v, -4.0f, 4.0f); });
+    const std::vector<float> out = Render(*MakeReverb(p), input);
+    for (float v : out) {
+        ASSERT_TRUE(std::isfinite(v));
+    }
+    EXPECT_GT(Energy(out), 0.01 * Energy(input)) << "the late part fell silent";
+}
+
+TEST(ReverbFilters, RoomFilterAndShelves) {
+    const double low = BurstEnergy(kBus, 500.0), high = BurstEnergy(kBus, 15000.0);
+    EXPECT_LT(Db(high / low), -6.0) << "15 kHz against 500 Hz through the 5 kHz room low-pass";
+    ReverbParameters p = kBus;
+    p.RoomFilterHF = -12.0f;
+    EXPECT_LT(Db(BurstEnergy(p, 15000.0) / high), -3.0) << "RoomFilterHF -12 dB at 15 kHz";
+    p = kBus;
+    p.RoomFilterMain = -6.0f;
+    EXPECT_NEAR(Db(BurstEnergy(p, 500.0) / low), -6.0, 0.01) << "RoomFilterMain -6 dB";
+
+    // Each shelf at -8 dB reaches about that well past its corner.
+    p = kBus;
+    p.LowEQGain = 0, p.LowEQCutoff = 9;  // 500 Hz
+    EXPECT_NEAR(Db(BurstEnergy(p, 100.0) / BurstEnergy(kBus, 100.0)), -8.0, 1.5) << "at 100 Hz";
+    p = kBus;
+    p.HighEQGain = 0, p.HighEQCutoff = 0;  // 1000 Hz
+    EXPECT_NEAR(Db(BurstEnergy(p, 8000.0) / BurstEnergy(kBus, 8000.0)), -8.0, 1.5) << "at 8 kHz";
+}
+
+TEST(ReverbState, ResetAndSilenceLeaveNoTailAndNoSubnormals) {
+    ReverbParameters p = kBus;
+    p.DecayTime = 0.1f;  // left to itself, the tail would reach subnormals within 1.5 s
+    EffectPtr reverb = MakeReverb(p);
+    const std::vector<float> noise = Noise(kRate / 2, 0.3f, 3);
+
+    Render(*reverb, noise);
+    const std::vector<float> silence = Render(*reverb, std::vector<float>(kRate * 3, 0.0f));
+    EXPECT_GT(Energy({silence.begin(), silence.begin() + 1000}), 1e-3) << "no tail after the noise";
+    for (std::size_t i = 0; i < silence.size(); ++i) {
+        ASSERT_NE(std::fpclassify(silence[i]), FP_SUBNORMAL) << "at sample " << i;
+    }
+    EXPECT_LT(std::fabs(silence.back()), 1e-12f) << "3 s after the input stopped";
+
+    Render(*reverb, noise);
+    reverb->Reset();
+    for (float v : Render(*reverb, std::vector<float>(kRate, 0.0f))) {
+        ASSERT_LT(std::fabs(v), 1e-12f) << "tail left after Reset";
+    }
+}
+
+}  // namespace
+}  // namespace platform
