@@ -13,12 +13,23 @@ constexpr const char* kPresetNames[] = {"All even number Hi wave", "Sawtooth wav
                                         "Square wave"};
 constexpr const char* kDefaultNotes = "C4,E4,G4,C5";
 constexpr double kMaxHoldSeconds = 60.0;
+// Keys are scanned every 10 ms: a shorter hold would be a tap.
+constexpr double kMinHoldSeconds = 0.01;
 
+std::string_view Trim(std::string_view text) {
+    const std::size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos) {
+        return {};
+    }
+    return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// Items of a comma-separated list, with the spaces around each item dropped.
 std::vector<std::string_view> SplitCommas(std::string_view list) {
     std::vector<std::string_view> parts;
     while (true) {
         const std::size_t comma = list.find(',');
-        parts.push_back(list.substr(0, comma));
+        parts.push_back(Trim(list.substr(0, comma)));
         if (comma == std::string_view::npos) {
             return parts;
         }
@@ -27,9 +38,6 @@ std::vector<std::string_view> SplitCommas(std::string_view list) {
 }
 
 bool ParseNumber(std::string_view text, double* value) {
-    while (!text.empty() && text.front() == ' ') {
-        text.remove_prefix(1);
-    }
     const char* end = text.data() + text.size();
     auto [ptr, ec] = std::from_chars(text.data(), end, *value);
     return ec == std::errc() && ptr == end && std::isfinite(*value);
@@ -104,9 +112,10 @@ std::string ParseTapOptions(const std::vector<std::string>& args, TapOptions* op
                 notes = text;
             } else if (arg == "--hold") {
                 double seconds = 0;
-                if (!ParseNumber(text, &seconds) || seconds <= 0 || seconds > kMaxHoldSeconds) {
-                    return "--hold needs a number of seconds above 0 and up to 60, not '" +
-                           text + "'";
+                if (!ParseNumber(Trim(text), &seconds) || seconds < kMinHoldSeconds ||
+                    seconds > kMaxHoldSeconds) {
+                    return "--hold needs a number of seconds from 0.01 to 60, not '" + text +
+                           "'";
                 }
                 options->holdSeconds = seconds;
             } else {

@@ -27,7 +27,7 @@ inline constexpr const char* kTapUsage =
     "                    (default: each of the three in turn)\n"
     "  --harmonics LIST  twelve amplitudes 0..1, fundamental first\n"
     "  --notes LIST      notes C2..A#6 (default C4,E4,G4,C5)\n"
-    "  --hold SECONDS    hold each key this long (up to 60 s)\n"
+    "  --hold SECONDS    hold each key this long (0.01 to 60 s)\n"
     "  --dry             take the reverb out, to see the voice envelope\n"
     "  --out FILE.wav    render offline into a 44100 Hz 32-bit float WAV file\n";
 
