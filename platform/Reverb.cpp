@@ -141,9 +141,11 @@ constexpr std::array<double, kTaps> kTapGains = {1.0, -0.84, 0.75, -0.61, 0.56, 
 constexpr std::array<double, 3> kEarlyDiffuserMs = {1.3, 2.2, 3.1};
 constexpr std::array<double, 4> kLateDiffuserMs = {2.9, 4.3, 6.1, 8.9};
 
-// Share of a broadband input's energy in each part at 0 dB; together a little under unity.
-constexpr double kEarlyEnergy = 0.2;
-constexpr double kLateEnergy = 0.6;
+// Share of a broadband input's energy in each part at 0 dB; together 10 dB under unity. A
+// reverb answers steady tones with peaks well above its broadband level, and the bus takes up to
+// ten voices at gain 2: at this level the loudest chords still stay below full scale.
+constexpr double kEarlyEnergy = 0.025;
+constexpr double kLateEnergy = 0.075;
 
 // Added to the input so every recursive state settles on a tiny constant (about -360 dB)
 // instead of decaying into subnormal numbers, which are slow on most CPUs.

@@ -192,14 +192,15 @@ TEST(ReverbMix, WetOnlyStartsAtThePreDelayAndDryOnlyIsTransparent) {
     EXPECT_EQ(Render(*MakeReverb(p), input), input);
 }
 
-TEST(ReverbLevel, BroadbandEnergyGainIsNearUnityForAnyDecay) {
+// The bus sits about 10 dB under its input for broadband sound, whatever the decay, so that the
+// peaks a reverb gives steady tones leave ten voices room below full scale.
+TEST(ReverbLevel, BroadbandLevelHoldsForAnyDecay) {
     ReverbParameters p = kBus;
     p.RoomFilterFreq = 20000.0f;  // about flat, to see the network's own level
     for (float decay : {0.3f, 1.0f, 3.0f, 8.0f}) {
         p.DecayTime = decay;
         const double gainDb = Db(Energy(ImpulseResponse(p, 3.0 * decay)));
-        EXPECT_LE(gainDb, 0.0) << "decay " << decay << " s: louder than the input";
-        EXPECT_GE(gainDb, -3.0) << "decay " << decay << " s: much quieter than the input";
+        EXPECT_NEAR(gainDb, -10.5, 1.5) << "decay " << decay << " s";
     }
 }
 
