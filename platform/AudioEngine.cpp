@@ -211,7 +211,7 @@ HRESULT AudioEngine::CreateSourceVoice(SourceVoice** voice, const WaveFormat* fo
     if (chain && chain->EffectCount > 0) {
         return E_NOTIMPL;
     }
-    auto* source = new (std::nothrow) SourceVoice(*this, callback, m_sampleRate);
+    auto* source = new (std::nothrow) SourceVoice(*this, callback);
     if (!source) {
         return E_OUTOFMEMORY;
     }

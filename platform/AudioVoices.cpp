@@ -179,7 +179,7 @@ void Voice::Send(const float* output, std::uint32_t frames) const {
     }
 }
 
-SourceVoice::SourceVoice(AudioEngine& engine, VoiceCallback* callback, std::uint32_t /*rate*/)
+SourceVoice::SourceVoice(AudioEngine& engine, VoiceCallback* callback)
     : Voice(engine, Kind::Source, 1, 0), m_callback(callback) {}
 
 HRESULT SourceVoice::Start(std::uint32_t /*flags*/, std::uint32_t /*operationSet*/) {

@@ -75,7 +75,7 @@ public:
     void GetState(VoiceState* state) const;
 
 private:
-    SourceVoice(AudioEngine& engine, VoiceCallback* callback, std::uint32_t sampleRate);
+    SourceVoice(AudioEngine& engine, VoiceCallback* callback);
 
     struct QueuedBuffer {
         AudioBuffer desc;
