@@ -1,0 +1,122 @@
+#include "container/Vendra.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+
+#include "tests/container/ContainerTestSupport.h"
+
+namespace {
+
+Bytes DataOf(const CVendraElement* element) {
+    return element ? Bytes(element->m_data.get(), element->m_data.get() + element->m_length)
+                   : Bytes{};
+}
+
+}  // namespace
+
+TEST(VendraTree, LayersGetIdsInOrderAndAreFoundFirstFirst) {
+    CVendra root;
+    CVendraLayer* layers[3] = {AddLayer(root), AddLayer(root), AddLayer(root)};
+    for (int i = 0; i < 3; ++i) {
+        EXPECT_EQ(layers[i]->m_id, i);
+    }
+    EXPECT_EQ(root.m_nextLayerId, 3);
+    layers[2]->m_id = 0;
+    EXPECT_EQ(FindLayer(root, 0), layers[0]);
+    EXPECT_EQ(FindLayer(root, 2), nullptr);
+
+    CVendraElement* first = layers[1]->AddElement(0x20);
+    layers[1]->AddElement(0x20);
+    EXPECT_EQ(FindElement(*layers[1], 0x20), first);
+    EXPECT_EQ(layers[1]->m_count, 2);
+
+    CVendraLayerEx* extension = CreateExtension(*layers[1]);
+    EXPECT_EQ(layers[1]->m_flags, 1);
+    EXPECT_EQ(extension->m_id, 1);
+    extension->AddElement(0x80);
+    EXPECT_NE(CreateExtension(*layers[1]), extension);
+    EXPECT_EQ(layers[1]->m_extension->m_firstElement, nullptr) << "the old extension is gone";
+}
+
+TEST(VendraTree, LongListsAreFreedWithoutDeepRecursion) {
+    // Deleting node by nested node would need a stack frame per layer, far beyond the stack.
+    CVendra root;
+    auto* last = new CVendraLayer();
+    root.m_firstLayer.reset(last);
+    for (int i = 1; i < 1'000'000; ++i) {
+        auto* layer = new CVendraLayer();
+        layer->AddElement(0x80);
+        last->m_next.reset(layer);
+        last = layer;
+    }
+}
+
+TEST(VendraTree, Int32ValuesAreBigEndianAndReadInSequence) {
+    CVendraLayer layer;
+    ASSERT_EQ(SetInt32(layer, 0x80, 0x01020304u), S_OK);
+    EXPECT_EQ(Hex(DataOf(FindElement(layer, 0x80))), "01 02 03 04");
+
+    ASSERT_NE(SetElementData(layer, 0x81, AsBytes({0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFE, 9})),
+              nullptr);
+    EXPECT_EQ(ReadInt32(layer, 0x81), 1u);
+    EXPECT_EQ(ReadInt32(layer, 0x81), 0xFFFFFFFEu);
+    EXPECT_EQ(ReadInt32(layer, 0x81), 0u) << "one byte left is not a word";
+    EXPECT_EQ(FindElement(layer, 0x81)->m_cursor, 8u);
+    EXPECT_EQ(ReadInt32(layer, 0x82), 0u);
+    EXPECT_EQ(layer.m_count, 2) << "a missing tag is not created";
+    ASSERT_EQ(SetInt32(layer, 0x81, 7u), S_OK);
+    EXPECT_EQ(ReadInt32(layer, 0x81), 7u) << "new data is read from its start";
+    EXPECT_EQ(layer.m_count, 2) << "elements are reused, not appended";
+}
+
+TEST(VendraTree, WordSwapsLeaveATrailingPartialUnit) {
+    CVendraLayer layer;
+    CVendraElement* element = SetElementData(layer, 1, AsBytes({1, 2, 3, 4, 5, 6, 7}));
+    EXPECT_EQ(SwapWords32(*element), element->m_data.get());
+    EXPECT_EQ(Hex(DataOf(element)), "04 03 02 01 05 06 07");
+    EXPECT_EQ(element->m_cursor, 4u);
+    SwapWords32(*element);
+    EXPECT_EQ(Hex(DataOf(element)), "01 02 03 04 05 06 07") << "swapping twice restores";
+    SwapWords16(*element);
+    EXPECT_EQ(Hex(DataOf(element)), "02 01 04 03 06 05 07");
+    EXPECT_EQ(element->m_cursor, 6u);
+    CVendraElement empty;
+    EXPECT_EQ(SwapWords32(empty), nullptr);
+}
+
+TEST(VendraTree, WordArraysAreStoredBigEndianAndReadBackInHostOrder) {
+    CVendraLayer layer;
+    const float amplitudes[12] = {1.0f, -2.0f};
+    ASSERT_EQ(SetBaseWords32(layer, std::as_bytes(std::span(amplitudes))), S_OK);
+    const Bytes stored = DataOf(FindElement(layer, kBaseWords32Tag));
+    ASSERT_EQ(stored.size(), 48u);
+    EXPECT_EQ(Hex(Bytes(stored.begin(), stored.begin() + 8)), "3F 80 00 00 C0 00 00 00");
+
+    ASSERT_EQ(MarkExtensionWords32(layer), S_OK);
+    const std::uint32_t words[2] = {0x01020304u, 0xA0B0C0D0u};
+    ASSERT_EQ(SetExtensionWords32(layer, std::as_bytes(std::span(words))), S_OK);
+    const std::uint16_t shorts[3] = {0x0102, 0x0304, 0xFFFE};
+    ASSERT_EQ(SetExtensionWords16(layer, std::as_bytes(std::span(shorts))), S_OK);
+    auto* words32 = static_cast<CVendraElementEx*>(FindElement(*layer.m_extension, 0x80));
+    EXPECT_EQ(words32->m_param, 1) << "the mark survives storing the data";
+    EXPECT_EQ(Hex(DataOf(words32)), "01 02 03 04 A0 B0 C0 D0");
+    EXPECT_EQ(Hex(DataOf(FindElement(*layer.m_extension, 0x81))), "01 02 03 04 FF FE");
+
+    const std::span<std::uint8_t> base = GetBaseWords32(layer);
+    ASSERT_EQ(base.size(), 48u);
+    EXPECT_EQ(std::memcmp(base.data(), amplitudes, 48), 0);
+    const std::span<std::uint8_t> back32 = GetExtensionWords32(layer);
+    ASSERT_EQ(back32.size(), sizeof words);
+    EXPECT_EQ(std::memcmp(back32.data(), words, sizeof words), 0);
+    const std::span<std::uint8_t> back16 = GetExtensionWords16(layer);
+    ASSERT_EQ(back16.size(), sizeof shorts);
+    EXPECT_EQ(std::memcmp(back16.data(), shorts, sizeof shorts), 0);
+
+    CVendraLayer bare;
+    EXPECT_EQ(GetBaseWords32(bare).data(), nullptr);
+    EXPECT_EQ(GetExtensionWords32(bare).data(), nullptr) << "no extension";
+    CreateExtension(bare);
+    EXPECT_EQ(GetExtensionWords16(bare).data(), nullptr) << "no element in the extension";
+    EXPECT_EQ(bare.m_extension->m_count, 0);
+}
