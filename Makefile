@@ -28,7 +28,7 @@ run: build
 	@$(BUILD)/bin/tovel-tap
 
 test: build
-	@ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
+	@LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
 
 bench: build
 	@cmake --build $(BUILD) --target benchmarks -j $(JOBS)
