@@ -1,0 +1,186 @@
+#include "jewels/JewelMesh.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <vector>
+
+#include "container/ContainerFile.h"
+#include "container/Vendra.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Shape {
+    std::vector<float> vertices;  // six floats each
+    std::vector<std::uint16_t> indices;
+};
+
+// A cube with corners at +-1 (normals left zero: the loader does not look at them).
+Shape Cube() {
+    Shape s;
+    for (int i = 0; i < 8; ++i) {
+        s.vertices.insert(s.vertices.end(), {i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f,
+                                             i & 4 ? 1.0f : -1.0f, 0, 0, 0});
+    }
+    s.indices = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
+                 2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
+    return s;
+}
+
+class GemFileTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        dir = fs::temp_directory_path() /
+              ("tovel-jewels-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::create_directories(dir);
+    }
+    void TearDown() override { fs::remove_all(dir); }
+
+    // Writes a jewel file; change may damage the tree before it is written.
+    fs::path Write(const Shape& shape, const std::function<void(CVendra&)>& change = {},
+                   std::uint32_t vertexCount = UINT32_MAX, std::uint32_t indexCount = UINT32_MAX) {
+        CVendra tree;
+        CVendraLayer* layer = AddLayer(tree);
+        EXPECT_EQ(SetInt32(*layer, 0x80, vertexCount != UINT32_MAX
+                                             ? vertexCount
+                                             : static_cast<std::uint32_t>(shape.vertices.size() / 6)),
+                  S_OK);
+        EXPECT_EQ(SetInt32(*layer, 0x81, indexCount != UINT32_MAX
+                                             ? indexCount
+                                             : static_cast<std::uint32_t>(shape.indices.size())),
+                  S_OK);
+        EXPECT_EQ(SetExtensionWords32(*layer, std::as_bytes(std::span(shape.vertices))), S_OK);
+        EXPECT_EQ(SetExtensionWords16(*layer, std::as_bytes(std::span(shape.indices))), S_OK);
+        if (change) {
+            change(tree);
+        }
+        const fs::path path = dir / ("mesh" + std::to_string(++files) + ".gem");
+        EXPECT_EQ(WriteContainer(path, tree), S_OK);
+        return path;
+    }
+
+    fs::path dir;
+    int files = 0;
+};
+
+TEST_F(GemFileTest, LoadsWhatWasWrittenAndMeasuresIt) {
+    const Shape cube = Cube();
+    JewelMesh mesh;
+    ASSERT_EQ(LoadGem(Write(cube), mesh), S_OK);
+    EXPECT_EQ(mesh.vertexCount, 8u);
+    EXPECT_EQ(mesh.triangleCount, 12u);
+    EXPECT_EQ(std::memcmp(mesh.vertices.get(), cube.vertices.data(), 8 * 24), 0);
+    EXPECT_EQ(std::memcmp(mesh.indices.get(), cube.indices.data(), 36 * 2), 0);
+    EXPECT_EQ(MeasureJewelMesh(mesh), 1.0f) << "a cube at +-1 has size 1";
+
+    // Index counts that are not a multiple of three drop the unfinished triangle.
+    JewelMesh partial;
+    ASSERT_EQ(LoadGem(Write(cube, {}, UINT32_MAX, 35), partial), S_OK);
+    EXPECT_EQ(partial.triangleCount, 11u);
+
+    // A copy owns buffers of its own and keeps its place in a list.
+    JewelMesh copy;
+    copy.firstVertex = 77;
+    mesh.size = 1.0f;
+    ASSERT_TRUE(CopyJewelMesh(copy, mesh));
+    EXPECT_NE(copy.vertices.get(), mesh.vertices.get());
+    EXPECT_EQ(std::memcmp(copy.vertices.get(), mesh.vertices.get(), 8 * 24), 0);
+    EXPECT_EQ(std::memcmp(copy.indices.get(), mesh.indices.get(), 36 * 2), 0);
+    EXPECT_EQ(copy.size, 1.0f);
+    EXPECT_EQ(copy.firstVertex, 77u);
+}
+
+TEST_F(GemFileTest, IncompleteOrInconsistentFilesAreRefused) {
+    const Shape cube = Cube();
+    auto refused = [&](const fs::path& path, const char* what) {
+        JewelMesh mesh;
+        EXPECT_EQ(LoadGem(path, mesh), E_INVALIDARG) << what;
+        EXPECT_EQ(mesh.vertexCount, 0u) << what;
+        EXPECT_EQ(mesh.vertices, nullptr) << what;
+    };
+    refused(dir / "missing.gem", "no such file");
+    refused(Write(cube,
+                  [](CVendra& t) {
+                      t.m_firstLayer->m_id = 3;
+                      t.m_firstLayer->m_extension->m_id = 3;
+                  }),
+            "no layer 0");
+    refused(Write(cube, [](CVendra& t) { t.m_firstLayer->m_extension.reset(); }), "no extension");
+    refused(Write(cube, {}, 9), "more vertices than data");
+    refused(Write(cube, {}, UINT32_MAX, 39), "more indices than data");
+    refused(Write(cube, {}, 70000), "beyond 16-bit indices");
+    Shape wild = cube;
+    wild.indices[5] = 8;
+    refused(Write(wild), "index outside the mesh");
+    Shape nan = cube;
+    nan.vertices[3 * 6 + 1] = std::nanf("");
+    refused(Write(nan), "position not a number");
+
+    // A file whose layer lacks a count element.
+    CVendra tree;
+    CVendraLayer* layer = AddLayer(tree);
+    SetInt32(*layer, 0x80, 8);
+    SetExtensionWords32(*layer, std::as_bytes(std::span(cube.vertices)));
+    SetExtensionWords16(*layer, std::as_bytes(std::span(cube.indices)));
+    ASSERT_EQ(WriteContainer(dir / "nocount.gem", tree), S_OK);
+    refused(dir / "nocount.gem", "no index count");
+}
+
+TEST(JewelMeshTest, RangesCoverRunsOfTheList) {
+    // Three meshes of 10, 4 and 6 vertices with 6, 2 and 3 triangles, laid out as in the library.
+    JewelMesh head;
+    head.vertexCount = 10;
+    head.triangleCount = 6;
+    head.next = std::make_unique<JewelMesh>();
+    JewelMesh& second = *head.next;
+    second.vertexCount = 4;
+    second.triangleCount = 2;
+    second.firstVertex = 10;
+    second.firstIndex = 18;
+    second.next = std::make_unique<JewelMesh>();
+    JewelMesh& third = *second.next;
+    third.vertexCount = 6;
+    third.triangleCount = 3;
+    third.firstVertex = 14;
+    third.firstIndex = 24;
+
+    MeshRange r;
+    EXPECT_EQ(GetMeshRange(&head, 1, 1, &r), 1u);
+    EXPECT_EQ(r.firstVertex, 10u);
+    EXPECT_EQ(r.firstIndex, 18u);
+    EXPECT_EQ(r.vertexTotal, 4u);
+    EXPECT_EQ(r.triangleTotal, 2u);
+    EXPECT_EQ(GetMeshRange(&head, 0, 5, &r), 3u) << "stops at the end of the list";
+    EXPECT_EQ(r.vertexTotal, 20u);
+    EXPECT_EQ(r.triangleTotal, 11u);
+    EXPECT_EQ(GetMeshRange(&head, 3, 2, &r), 0u);
+    EXPECT_EQ(r.vertexTotal, 0u);
+
+    // A long list goes without using the stack for each mesh.
+    JewelMesh* tail = &third;
+    for (int i = 0; i < 200000; ++i) {
+        tail->next = std::make_unique<JewelMesh>();
+        tail = tail->next.get();
+    }
+}
+
+TEST(JewelFolderTest, EveryJewelTheBuildMadeLoads) {
+    int loaded = 0;
+    for (const fs::directory_entry& entry : fs::directory_iterator(TOVEL_JEWELS_DIR)) {
+        const fs::path name = entry.path();
+        JewelMesh mesh;
+        ASSERT_EQ(LoadGem(name, mesh), S_OK) << name;
+        ++loaded;
+        EXPECT_GT(mesh.triangleCount, 0u) << name;
+        EXPECT_NEAR(MeasureJewelMesh(mesh), 1.0f, 0.25f) << name;
+    }
+    EXPECT_GE(loaded, 24);
+}
+
+}  // namespace
