@@ -1,0 +1,17 @@
+#pragma once
+// The effect on GL: each technique's stages become separable programs run in the device's
+// program pipeline. See GlEffect.cpp.
+
+#include <string>
+
+#include "platform/GraphicsEffect.h"
+
+namespace platform {
+
+class GlDevice;
+
+// Compiles every technique of `desc`; on failure `messages` (if given) receives the log.
+HRESULT CreateGlEffect(GlDevice* device, const EffectDesc& desc, IGraphicsEffect** effect,
+                       std::string* messages);
+
+}  // namespace platform

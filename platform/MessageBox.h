@@ -1,0 +1,45 @@
+#pragma once
+// Message boxes as the system shows them: no owner window, no caption, one OK button, blocking
+// until closed. Where nobody could click (tests, headless runs) a recorder takes their place.
+
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+class MessageBoxPresenter {
+public:
+    virtual ~MessageBoxPresenter() = default;
+    virtual void Show(std::string_view text) = 0;
+};
+
+// Keeps every text in order instead of showing it; with echo on, also writes it to stderr so a
+// headless run still tells why it stopped.
+class MessageBoxRecorder final : public MessageBoxPresenter {
+public:
+    explicit MessageBoxRecorder(bool echoToStderr = false) : m_echo(echoToStderr) {}
+    void Show(std::string_view text) override;
+    const std::vector<std::string>& Texts() const { return m_texts; }
+
+private:
+    bool m_echo;
+    std::vector<std::string> m_texts;
+};
+
+std::unique_ptr<MessageBoxPresenter> CreateSdlMessageBoxPresenter();
+
+// What start-up installs: the echoing recorder when TOVEL_MESSAGE_BOX=stderr or there is no
+// display to show a box on, SDL's message box otherwise.
+std::unique_ptr<MessageBoxPresenter> CreateDefaultMessageBoxPresenter();
+
+// Replaces the process's presenter and hands back the previous one (null: the default, which is
+// created on the first message otherwise).
+std::unique_ptr<MessageBoxPresenter> SetMessageBoxPresenter(
+    std::unique_ptr<MessageBoxPresenter> presenter);
+
+// Shows `text` through the installed presenter; returns once the box is closed.
+void MessageBox(std::string_view text);
+
+}  // namespace platform

@@ -1,0 +1,50 @@
+// What every window backend shares: dispatch, default processing and the start-up choice.
+
+#include "platform/Window.h"
+
+#include "platform/NullWindow.h"
+
+namespace platform {
+
+bool Window::SetTimer(WPARAM id, std::uint32_t milliseconds) {
+    return m_system.SetTimer(this, id, milliseconds);
+}
+
+bool Window::KillTimer(WPARAM id) {
+    return m_system.KillTimer(this, id);
+}
+
+LRESULT Window::CallProcedure(std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+    return m_procedure ? m_procedure(this, message, wParam, lParam)
+                       : DefWindowProc(this, message, wParam, lParam);
+}
+
+LRESULT DefWindowProc(Window* window, std::uint32_t message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
+    switch (message) {
+        case WM_CLOSE:
+            window->DestroyWindow();
+            return 0;
+        case WM_SETCURSOR: {
+            WindowSystem& system = window->System();
+            Cursor* cursor = window->ClassCursor();
+            system.SetCursor(cursor ? cursor : system.GetArrowCursor());
+            return 1;
+        }
+        default:
+            return 0;
+    }
+}
+
+LRESULT WindowSystem::DispatchMessage(const MSG& msg) {
+    if (!msg.hwnd || msg.hwnd->IsDestroyed()) {
+        return 0;
+    }
+    return msg.hwnd->CallProcedure(msg.message, msg.wParam, msg.lParam);
+}
+
+std::unique_ptr<WindowSystem> CreateWindowSystem() {
+    std::unique_ptr<WindowSystem> system = CreateSdlWindowSystem();
+    return system ? std::move(system) : CreateNullWindowSystem();
+}
+
+}  // namespace platform

@@ -1,0 +1,144 @@
+// The null window backend: size events of the window modes, placement and full screen, pointer
+// capture and cursors, key state and key names.
+
+#include <gtest/gtest.h>
+
+#include <array>
+
+#include "platform/NullWindow.h"
+#include "tests/platform/WindowEventLog.h"
+
+namespace platform {
+namespace {
+
+using test::Event;
+using test::EventLog;
+
+class NullWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        WindowDesc desc;
+        desc.x = 100;
+        desc.y = 50;
+        desc.width = 640;
+        desc.height = 480;
+        window = system.CreateWindow(desc, log.Procedure());
+        ASSERT_TRUE(window);
+        window->ShowWindow(SW_SHOW);
+        log.events.clear();
+    }
+
+    std::vector<Event> Sizes() {
+        test::DrainQueue(system);
+        std::vector<Event> sizes = log.Only(WM_SIZE);
+        log.events.clear();
+        return sizes;
+    }
+
+    NullWindowSystem system;
+    EventLog log;
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(NullWindowTest, ShowStatesSendOneSizeEventPerChangeWithItsKind) {
+    window->ShowWindow(SW_SHOWMINIMIZED);
+    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_MINIMIZED, 0}}));
+    window->ShowWindow(SW_SHOWMINIMIZED);
+    EXPECT_TRUE(Sizes().empty());
+    window->ShowWindow(SW_SHOWNORMAL);
+    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
+    window->ShowWindow(SW_SHOWMAXIMIZED);
+    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1280, 1024)}}));
+    window->MoveWindow(10, 20, 300, 200);
+    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200)}}));
+}
+
+TEST_F(NullWindowTest, FullScreenIsARestoredWindowOfTheDisplaySizeAndPlacementBringsItBack) {
+    WINDOWPLACEMENT saved;
+    ASSERT_TRUE(window->GetWindowPlacement(&saved));
+    EXPECT_EQ(saved.showCmd, SW_SHOWNORMAL);
+    EXPECT_EQ(saved.rcNormalPosition.left, 100);
+    EXPECT_EQ(saved.rcNormalPosition.top, 50);
+    EXPECT_EQ(saved.rcNormalPosition.right, 740);
+    EXPECT_EQ(saved.rcNormalPosition.bottom, 530);
+
+    system.SetDisplayMode(DisplayMode{1920, 1080, 60, 22});
+    DisplayMode mode;
+    ASSERT_TRUE(system.GetDisplayMode(window.get(), &mode));
+    window->SetWindowStyle(WS_POPUP);
+    window->SetTopMost(true);
+    window->SetFullScreen(true);
+    EXPECT_EQ(Sizes(),
+              (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(mode.Width, mode.Height)}}));
+    EXPECT_TRUE(window->IsFullScreen());
+    EXPECT_TRUE(window->IsTopMost());
+    EXPECT_EQ(window->GetWindowStyle(), WS_POPUP);
+
+    window->SetWindowStyle(WS_OVERLAPPEDWINDOW);
+    ASSERT_TRUE(window->SetWindowPlacement(saved));
+    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
+    EXPECT_FALSE(window->IsFullScreen());
+    RECT client;
+    window->GetClientRect(&client);
+    EXPECT_EQ(client.right, 640);
+    EXPECT_EQ(client.bottom, 480);
+}
+
+TEST_F(NullWindowTest, CursorPositionIsReadInClientCoordinatesAndCaptureEndsWithTheWindow) {
+    system.SetCursorPosition(POINT{150, 45});
+    POINT point;
+    ASSERT_TRUE(system.GetCursorPos(&point));
+    window->ScreenToClient(&point);
+    EXPECT_EQ(point.x, 50);
+    EXPECT_EQ(point.y, -5);
+
+    system.SetCapture(window.get());
+    EXPECT_EQ(system.GetCapture(), window.get());
+    system.ReleaseCapture();
+    EXPECT_EQ(system.GetCapture(), nullptr);
+    system.SetCapture(window.get());
+    window->DestroyWindow();
+    EXPECT_EQ(system.GetCapture(), nullptr);
+}
+
+TEST_F(NullWindowTest, CursorsFromImagesAndTheClassCursorOnSetCursor) {
+    std::array<std::uint8_t, 32 * 32 * 4> pixels{};
+    Cursor* hover = system.CreateCursor(pixels.data(), 32, 32, 16, 16);
+    Cursor* grab = system.CreateCursor(pixels.data(), 32, 32, 0, 31);
+    ASSERT_TRUE(hover && grab);
+    EXPECT_NE(hover, grab);
+    EXPECT_EQ(system.CreateCursor(pixels.data(), 32, 32, 32, 0), nullptr);
+    EXPECT_EQ(system.CreateCursor(nullptr, 32, 32, 0, 0), nullptr);
+
+    EXPECT_EQ(system.SetCursor(hover), system.GetArrowCursor());
+    EXPECT_EQ(system.GetCursor(), hover);
+    // Default processing of set-cursor shows the class cursor: the arrow unless one was given.
+    DefWindowProc(window.get(), WM_SETCURSOR, 0, 0);
+    EXPECT_EQ(system.GetCursor(), system.GetArrowCursor());
+    WindowDesc desc;
+    desc.cursor = grab;
+    std::unique_ptr<Window> other = system.CreateWindow(desc, nullptr);
+    DefWindowProc(other.get(), WM_SETCURSOR, 0, 0);
+    EXPECT_EQ(system.GetCursor(), grab);
+}
+
+TEST_F(NullWindowTest, KeyStateAndLegendNames) {
+    system.SetKeyDown(0x5A, true);
+    system.SetKeyDown(VK_OEM_102, true);
+    std::array<std::uint8_t, kVirtualKeyCount> keys;
+    keys.fill(0xFF);
+    ASSERT_TRUE(system.GetKeyboardState(keys.data()));
+    for (std::uint32_t vk = 0; vk < kVirtualKeyCount; ++vk) {
+        const bool down = vk == 0x5A || vk == VK_OEM_102;
+        EXPECT_EQ(keys[vk], down ? 0x80 : 0) << "virtual key " << vk;
+    }
+    system.SetKeyDown(0x5A, false);
+    system.GetKeyboardState(keys.data());
+    EXPECT_EQ(keys[0x5A], 0);
+    EXPECT_EQ(system.GetKeyName(VK_OEM_102), "\\");
+    EXPECT_EQ(system.GetKeyName(0x41), "A");
+    EXPECT_EQ(system.GetKeyName(0x70), "");
+}
+
+}  // namespace
+}  // namespace platform

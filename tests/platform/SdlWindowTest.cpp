@@ -1,0 +1,228 @@
+// A real SDL window on an X server: creation and first show, size events, the pointer in client
+// coordinates, key events and key state, cursors, full screen and back, timers and waking.
+
+#include <gtest/gtest.h>
+
+#include <SDL.h>
+
+#include <array>
+#include <chrono>
+#include <cstdlib>
+#include <thread>
+
+#include "platform/KeyMap.h"
+#include "platform/Window.h"
+#include "tests/platform/WindowEventLog.h"
+
+namespace platform {
+namespace {
+
+using test::Event;
+using test::EventLog;
+
+constexpr int kWidth = 320;
+constexpr int kHeight = 200;
+
+class SdlWindowTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        system = CreateSdlWindowSystem();
+        ASSERT_TRUE(system) << "no SDL video: " << SDL_GetError();
+        WindowDesc desc;
+        desc.title = "tovel window test";
+        desc.x = 40;
+        desc.y = 30;
+        desc.width = kWidth;
+        desc.height = kHeight;
+        window = system->CreateWindow(desc, log.Procedure());
+        ASSERT_TRUE(window);
+    }
+
+    void TearDown() override {
+        window.reset();
+        system.reset();
+    }
+
+    // Dispatches events until `done` holds or a second has passed.
+    template <typename Condition>
+    bool PumpUntil(Condition done) {
+        const auto end = std::chrono::steady_clock::now() + std::chrono::seconds(1);
+        while (!done()) {
+            if (std::chrono::steady_clock::now() > end) {
+                return false;
+            }
+            if (test::DrainQueue(*system) == 0) {
+                std::this_thread::sleep_for(std::chrono::milliseconds(5));
+            }
+        }
+        return true;
+    }
+
+    // Dispatches, then waits in WaitMessage, until `done` holds: a wait with nothing to come
+    // would not return, so the condition is checked before every wait.
+    template <typename Condition>
+    bool WaitUntil(Condition done) {
+        return PumpUntil([&] {
+            if (done()) {
+                return true;
+            }
+            system->WaitMessage();
+            return false;
+        });
+    }
+
+    bool LastEventIs(const Event& event) const {
+        return !log.events.empty() && log.events.back() == event;
+    }
+
+    std::unique_ptr<WindowSystem> system;
+    EventLog log;
+    std::unique_ptr<Window> window;
+};
+
+TEST_F(SdlWindowTest, CreateComesDuringCreationAndTheFirstShowDeliversTheClientSize) {
+    EXPECT_EQ(log.events, (std::vector<Event>{{WM_CREATE, 0, 0}}));
+    ASSERT_NE(window->GetSdlWindow(), nullptr);
+    window->ShowWindow(SW_SHOW);
+    ASSERT_EQ(log.events.size(), 2u);
+    EXPECT_EQ(log.events[1], (Event{WM_SIZE, SIZE_RESTORED, MAKELPARAM(kWidth, kHeight)}));
+
+    // What SDL reports about the same size afterwards is not sent again.
+    PumpUntil([] { return false; });
+    EXPECT_EQ(log.Only(WM_SIZE).size(), 1u);
+    RECT client;
+    window->GetClientRect(&client);
+    EXPECT_EQ(client.right, kWidth);
+    EXPECT_EQ(client.bottom, kHeight);
+}
+
+TEST_F(SdlWindowTest, PointerInClientCoordinatesMovesAfterSetCursorAndRgbaCursors) {
+    window->ShowWindow(SW_SHOW);
+    test::DrainQueue(*system);
+    log.events.clear();
+    SDL_WarpMouseInWindow(window->GetSdlWindow(), 30, 40);
+    ASSERT_TRUE(PumpUntil([&] { return !log.Only(WM_MOUSEMOVE).empty(); }));
+    const Event move = log.Only(WM_MOUSEMOVE).back();
+    EXPECT_EQ(LOWORD(move.lParam), 30);
+    EXPECT_EQ(HIWORD(move.lParam), 40);
+    ASSERT_GE(log.events.size(), 2u);
+    EXPECT_EQ(log.events[log.events.size() - 2].message, WM_SETCURSOR);
+
+    POINT point;
+    ASSERT_TRUE(system->GetCursorPos(&point));
+    window->ScreenToClient(&point);
+    EXPECT_EQ(point.x, 30);
+    EXPECT_EQ(point.y, 40);
+
+    std::array<std::uint8_t, 32 * 32 * 4> pixels;
+    pixels.fill(0xFF);
+    Cursor* hover = system->CreateCursor(pixels.data(), 32, 32, 15, 15);
+    ASSERT_NE(hover, nullptr);
+    EXPECT_EQ(system->CreateCursor(pixels.data(), 32, 32, -1, 0), nullptr);
+    EXPECT_EQ(system->SetCursor(hover), system->GetArrowCursor());
+    EXPECT_EQ(system->SetCursor(system->GetArrowCursor()), hover);
+}
+
+TEST_F(SdlWindowTest, KeyEventsKeyStateAndKeyNames) {
+    window->ShowWindow(SW_SHOW);
+    test::DrainQueue(*system);
+    log.events.clear();
+
+    SDL_Event event{};
+    event.type = SDL_KEYUP;
+    event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+    event.key.keysym.scancode = SDL_SCANCODE_ESCAPE;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    event.key.keysym.scancode = SDL_SCANCODE_INTERNATIONAL1;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    ASSERT_TRUE(PumpUntil([&] { return log.Only(WM_KEYUP).size() == 2; }));
+    EXPECT_EQ(log.Only(WM_KEYUP)[0].wParam, VK_ESCAPE);
+    EXPECT_EQ(log.Only(WM_KEYUP)[1].wParam, VK_OEM_102);
+    EXPECT_EQ((log.Only(WM_KEYUP)[0].lParam >> 16) & 0x3FF, SDL_SCANCODE_ESCAPE);
+
+    // Real key presses from the X server (xdotool's XTest): the state is the keyboard's, with the
+    // US backslash key standing for the JIS "]" key at the same place. The pointer rests in the
+    // window, which has the focus on a server without a window manager.
+    SDL_WarpMouseInWindow(window->GetSdlWindow(), 10, 10);
+    std::array<std::uint8_t, kVirtualKeyCount> keys;
+    const auto down = [&](std::uint8_t vk) {
+        return PumpUntil([&] {
+            keys.fill(0xFF);
+            return system->GetKeyboardState(keys.data()) && keys[vk] == 0x80;
+        });
+    };
+    ASSERT_EQ(std::system("xdotool keydown z keydown backslash"), 0);
+    EXPECT_TRUE(down(0x5A));
+    EXPECT_TRUE(down(VK_OEM_6));
+    EXPECT_EQ(keys[0x41], 0);
+    EXPECT_EQ(keys[VK_OEM_5], 0);
+    ASSERT_EQ(std::system("xdotool keyup z keyup backslash"), 0);
+    EXPECT_TRUE(PumpUntil([&] { return log.Only(WM_KEYUP).size() == 4; }));
+    system->GetKeyboardState(keys.data());
+    EXPECT_EQ(keys[0x5A], 0);
+    EXPECT_EQ(keys[VK_OEM_6], 0);
+    ASSERT_EQ(log.Only(WM_KEYUP).size(), 4u);
+    EXPECT_EQ(log.Only(WM_KEYUP)[2].wParam, 0x5Au);
+    EXPECT_EQ(log.Only(WM_KEYUP)[3].wParam, VK_OEM_6);
+
+    // Names of the active layout (US here); the JIS-only keys get a name all the same.
+    EXPECT_EQ(system->GetKeyName(0x41), "A");
+    EXPECT_EQ(system->GetKeyName(VK_OEM_COMMA), ",");
+    EXPECT_FALSE(system->GetKeyName(VK_OEM_102).empty());
+    EXPECT_FALSE(system->GetKeyName(VK_OEM_5).empty());
+}
+
+TEST_F(SdlWindowTest, FullScreenTakesTheDisplaySizeAndPlacementGivesTheWindowBack) {
+    window->ShowWindow(SW_SHOW);
+    test::DrainQueue(*system);
+    DisplayMode mode;
+    ASSERT_TRUE(system->GetDisplayMode(window.get(), &mode));
+    EXPECT_EQ(mode.Width, 1280u);
+    EXPECT_EQ(mode.Height, 1024u);
+    EXPECT_EQ(mode.Format, 22u);
+
+    WINDOWPLACEMENT saved;
+    ASSERT_TRUE(window->GetWindowPlacement(&saved));
+    EXPECT_EQ(saved.showCmd, SW_SHOWNORMAL);
+    EXPECT_EQ(saved.rcNormalPosition.right - saved.rcNormalPosition.left, kWidth);
+    EXPECT_EQ(saved.rcNormalPosition.bottom - saved.rcNormalPosition.top, kHeight);
+
+    window->SetWindowStyle(WS_POPUP);
+    window->SetTopMost(true);
+    window->SetFullScreen(true);
+    EXPECT_TRUE(window->IsFullScreen());
+    EXPECT_TRUE(window->IsTopMost());
+    EXPECT_EQ(SDL_GetWindowFlags(window->GetSdlWindow()) & SDL_WINDOW_BORDERLESS,
+              SDL_WINDOW_BORDERLESS);
+    const Event full{WM_SIZE, SIZE_RESTORED, MAKELPARAM(mode.Width, mode.Height)};
+    EXPECT_TRUE(PumpUntil([&] { return LastEventIs(full); }));
+
+    window->SetWindowStyle(WS_OVERLAPPEDWINDOW);
+    ASSERT_TRUE(window->SetWindowPlacement(saved));
+    EXPECT_FALSE(window->IsFullScreen());
+    const Event back{WM_SIZE, SIZE_RESTORED, MAKELPARAM(kWidth, kHeight)};
+    EXPECT_TRUE(PumpUntil([&] { return LastEventIs(back); }));
+}
+
+TEST_F(SdlWindowTest, TimersAndPostsFromAnotherThreadEndTheWait) {
+    window->ShowWindow(SW_SHOW);
+    test::DrainQueue(*system);
+    log.events.clear();
+
+    window->SetTimer(32767, 40);
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(WaitUntil([&] { return !log.Only(WM_TIMER).empty(); }));
+    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(35));
+    EXPECT_EQ(log.Only(WM_TIMER)[0].wParam, 32767u);
+    window->KillTimer(32767);
+
+    std::thread poster([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(30));
+        system->PostMessage(window.get(), WM_KEYUP, 0x41, 0);
+    });
+    EXPECT_TRUE(WaitUntil([&] { return !log.Only(WM_KEYUP).empty(); }));
+    poster.join();
+}
+
+}  // namespace
+}  // namespace platform

@@ -1,0 +1,134 @@
+// System services and message boxes: the wrapping clock, the debug channel, paths, wildcard
+// enumeration, and message boxes that are recorded instead of shown.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <random>
+
+#include "platform/MessageBox.h"
+#include "platform/SystemServices.h"
+
+namespace platform {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(ClockTest, DifferenceAcrossTheWrapIsSmallAndPositive) {
+    EXPECT_EQ(ElapsedMilliseconds(0xFFFFFFF6u, 5u), 15u);
+    EXPECT_EQ(ElapsedMilliseconds(0xFFFFFFFFu, 0u), 1u);
+    EXPECT_EQ(ElapsedMilliseconds(0x80000000u, 0x80000010u), 16u);
+    EXPECT_EQ(ElapsedMilliseconds(1000u, 1000u), 0u);
+
+    const std::uint32_t before = timeGetTime();
+    Sleep(20);
+    EXPECT_GE(ElapsedMilliseconds(before, timeGetTime()), 19u);
+}
+
+TEST(DebugOutputTest, LinesGoToTheInstalledSinkOtherwiseToStderr) {
+    std::string captured;
+    SetDebugOutput([&](std::string_view text) { captured += text; });
+    OutputDebugString("Call OnMinimizeWindow()\n");
+    SetDebugOutput(nullptr);
+    EXPECT_EQ(captured, "Call OnMinimizeWindow()\n");
+
+    testing::internal::CaptureStderr();
+    OutputDebugString("D3DERR_DEVICELOST!!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "D3DERR_DEVICELOST!!\n");
+    EXPECT_EQ(captured, "Call OnMinimizeWindow()\n");
+}
+
+TEST(MessageBoxTest, ARecorderKeepsTheTextsAndShowsNothing) {
+    auto recorder = std::make_unique<MessageBoxRecorder>();
+    MessageBoxRecorder* texts = recorder.get();
+    std::unique_ptr<MessageBoxPresenter> previous = SetMessageBoxPresenter(std::move(recorder));
+    testing::internal::CaptureStderr();
+    MessageBox("Failed in CreateWindowEx");
+    MessageBox("Create Palette Failed");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
+    EXPECT_EQ(texts->Texts(),
+              (std::vector<std::string>{"Failed in CreateWindowEx", "Create Palette Failed"}));
+    SetMessageBoxPresenter(std::move(previous));
+}
+
+TEST(MessageBoxTest, HeadlessRunsAndTheStderrChoiceEchoInsteadOfBlocking) {
+    ::setenv("TOVEL_MESSAGE_BOX", "stderr", 1);
+    std::unique_ptr<MessageBoxPresenter> chosen = CreateDefaultMessageBoxPresenter();
+    ::unsetenv("TOVEL_MESSAGE_BOX");
+    ASSERT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
+    testing::internal::CaptureStderr();
+    chosen->Show("Sorry, This Machine no support.");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "tovel: Sorry, This Machine no support.\n");
+
+    // With no display to put a box on, nothing may wait for a click either.
+    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
+    ::unsetenv("DISPLAY");
+    chosen = CreateDefaultMessageBoxPresenter();
+    EXPECT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
+    if (!display.empty()) {
+        ::setenv("DISPLAY", display.c_str(), 1);
+    }
+}
+
+TEST(WildcardTest, StarAndQuestionMarkIgnoringAsciiCase) {
+    EXPECT_TRUE(MatchesWildcard("*.gem", "jewel.gem"));
+    EXPECT_TRUE(MatchesWildcard("*.gem", "JEWEL.GEM"));
+    EXPECT_TRUE(MatchesWildcard("*.gem", ".gem"));
+    EXPECT_FALSE(MatchesWildcard("*.gem", "jewel.gem.bak"));
+    EXPECT_FALSE(MatchesWildcard("*.gem", "jewelgem"));
+    EXPECT_TRUE(MatchesWildcard("*ab", "aab"));
+    EXPECT_TRUE(MatchesWildcard("a*b*c", "aXbYbZc"));
+    EXPECT_FALSE(MatchesWildcard("a*b*c", "acb"));
+    EXPECT_TRUE(MatchesWildcard("??.tmbr", "ab.tmbr"));
+    EXPECT_FALSE(MatchesWildcard("??.tmbr", "abc.tmbr"));
+    EXPECT_TRUE(MatchesWildcard("*", ""));
+    EXPECT_FALSE(MatchesWildcard("?", ""));
+}
+
+class FolderTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        std::mt19937 random(20261207);
+        folder = fs::temp_directory_path() /
+                 ("tovel-folder-" + std::to_string(random()) + "-" + std::to_string(::getpid()));
+        fs::create_directories(folder);
+    }
+    void TearDown() override { fs::remove_all(folder); }
+
+    void Touch(const std::string& name) { std::ofstream(folder / name) << "x"; }
+
+    fs::path folder;
+};
+
+TEST_F(FolderTest, FindFilesListsMatchingFilesSortedAndSkipsFolders) {
+    for (const char* name : {"b.gem", "a.gem", "C.GEM", "notes.txt", "a.gem~"}) {
+        Touch(name);
+    }
+    fs::create_directory(folder / "folder.gem");
+    EXPECT_EQ(FindFiles(folder, "*.gem"), (std::vector<std::string>{"C.GEM", "a.gem", "b.gem"}));
+    EXPECT_TRUE(FindFiles(folder, "*.tmbr").empty());
+    EXPECT_TRUE(FindFiles(folder / "missing", "*").empty());
+}
+
+TEST_F(FolderTest, ProgramPathExistenceAndTheCurrentDirectory) {
+    const fs::path program = GetModuleFileName();
+    EXPECT_EQ(program.filename(), "test_window");
+    EXPECT_TRUE(PathExists(program));
+    EXPECT_TRUE(PathExists(folder));
+    EXPECT_FALSE(PathExists(folder / "Jewels"));
+
+    fs::path before;
+    ASSERT_TRUE(GetCurrentDirectory(&before));
+    ASSERT_TRUE(SetCurrentDirectory(folder));
+    Touch("here.gem");
+    EXPECT_EQ(FindFiles(".", "*.gem"), (std::vector<std::string>{"here.gem"}));
+    fs::path during;
+    ASSERT_TRUE(GetCurrentDirectory(&during));
+    EXPECT_EQ(fs::canonical(during), fs::canonical(folder));
+    EXPECT_FALSE(SetCurrentDirectory(folder / "missing"));
+    ASSERT_TRUE(SetCurrentDirectory(before));
+}
+
+}  // namespace
+}  // namespace platform

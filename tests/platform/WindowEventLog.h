@@ -1,0 +1,57 @@
+#pragma once
+// A window procedure that writes down what it receives, for the window tests.
+
+#include <cstdint>
+#include <ostream>
+#include <vector>
+
+#include "platform/Window.h"
+
+namespace platform::test {
+
+struct Event {
+    std::uint32_t message;
+    WPARAM wParam;
+    LPARAM lParam;
+    bool operator==(const Event&) const = default;
+};
+
+inline std::ostream& operator<<(std::ostream& out, const Event& event) {
+    return out << "{0x" << std::hex << event.message << ", " << std::dec << event.wParam << ", 0x"
+               << std::hex << event.lParam << std::dec << "}";
+}
+
+struct EventLog {
+    std::vector<Event> events;
+
+    // Records every event, then gives it default processing.
+    WindowProc Procedure() {
+        return [this](Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+            events.push_back(Event{message, wParam, lParam});
+            return DefWindowProc(window, message, wParam, lParam);
+        };
+    }
+
+    std::vector<Event> Only(std::uint32_t message) const {
+        std::vector<Event> found;
+        for (const Event& event : events) {
+            if (event.message == message) {
+                found.push_back(event);
+            }
+        }
+        return found;
+    }
+};
+
+// Dispatches everything that is queued now; returns how many events were taken.
+inline int DrainQueue(WindowSystem& system) {
+    int taken = 0;
+    MSG msg;
+    while (system.PeekMessage(&msg)) {
+        ++taken;
+        system.DispatchMessage(msg);
+    }
+    return taken;
+}
+
+}  // namespace platform::test
