@@ -2,6 +2,8 @@
 // Shared by the container tests: byte strings shown in hex, a scratch folder per test, and the
 // smallest file that uses every kind of segment.
 
+#include <unistd.h>
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -51,7 +53,8 @@ protected:
     void SetUp() override {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
         m_folder = std::filesystem::temp_directory_path() /
-                   (std::string("tovel-container-") + test->test_suite_name() + "-" + test->name());
+                   (std::string("tovel-container-") + std::to_string(::getpid()) + "-" +
+                    test->test_suite_name() + "-" + test->name());
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
     }

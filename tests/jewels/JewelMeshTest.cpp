@@ -1,6 +1,7 @@
 #include "jewels/JewelMesh.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -36,7 +37,7 @@ class GemFileTest : public ::testing::Test {
 protected:
     void SetUp() override {
         dir = fs::temp_directory_path() /
-              ("tovel-jewels-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+              ("tovel-jewels-" + std::to_string(::getpid()) + "-" +
                ::testing::UnitTest::GetInstance()->current_test_info()->name());
         fs::create_directories(dir);
     }

@@ -1,0 +1,9 @@
+#pragma once
+// Finding the folders the programs keep beside themselves ("Jewels", "Timbres").
+
+#include <filesystem>
+#include <string_view>
+
+// Looks for a file or folder called name in the program's own folder, then its parent, then its
+// grandparent. Names of 32 characters or more are refused.
+bool FindFolderBesideProgram(std::string_view name, std::filesystem::path* found);
