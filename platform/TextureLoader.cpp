@@ -8,6 +8,8 @@
 
 #include "platform/TextureLoader.h"
 
+#include "platform/SurfaceTexture.h"
+
 #include <SDL.h>
 #include <SDL_image.h>
 
@@ -16,19 +18,11 @@
 
 namespace platform {
 
-HRESULT D3DXCreateTextureFromFileInMemory(IGraphicsDevice* device, const void* data,
-                                          std::size_t bytes, IGraphicsTexture** texture) {
-    if (!device || !data || bytes == 0 || !texture) {
-        return D3DERR_INVALIDCALL;
-    }
-    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(bytes));
-    SDL_Surface* decoded = stream ? IMG_Load_RW(stream, 1) : nullptr;
-    if (!decoded) {
-        return E_FAIL;
-    }
+HRESULT CreateTextureFromSurface(IGraphicsDevice* device, SDL_Surface* surface,
+                                 IGraphicsTexture** texture) {
+    *texture = nullptr;
     // ARGB8888 words are 0xAARRGGBB, the texture's own layout.
-    SDL_Surface* argb = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_FreeSurface(decoded);
+    SDL_Surface* argb = SDL_ConvertSurfaceFormat(surface, SDL_PIXELFORMAT_ARGB8888, 0);
     if (!argb) {
         return E_OUTOFMEMORY;
     }
@@ -59,6 +53,21 @@ HRESULT D3DXCreateTextureFromFileInMemory(IGraphicsDevice* device, const void* d
     }
     *texture = created;
     return D3D_OK;
+}
+
+HRESULT D3DXCreateTextureFromFileInMemory(IGraphicsDevice* device, const void* data,
+                                          std::size_t bytes, IGraphicsTexture** texture) {
+    if (!device || !data || bytes == 0 || !texture) {
+        return D3DERR_INVALIDCALL;
+    }
+    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(bytes));
+    SDL_Surface* decoded = stream ? IMG_Load_RW(stream, 1) : nullptr;
+    if (!decoded) {
+        return E_FAIL;
+    }
+    const HRESULT hr = CreateTextureFromSurface(device, decoded, texture);
+    SDL_FreeSurface(decoded);
+    return hr;
 }
 
 }  // namespace platform

@@ -10,6 +10,8 @@
 
 #include "platform/TtfFont.h"
 
+#include "platform/SurfaceTexture.h"
+
 #include <SDL.h>
 #include <SDL_ttf.h>
 #include <fontconfig/fontconfig.h>
@@ -167,10 +169,7 @@ private:
     // The line in white with coverage as alpha, so the draw's diffuse colour tints it.
     HRESULT Render(const std::string& line) {
         SDL_Surface* glyphs = TTF_RenderUTF8_Blended(m_font, line.c_str(), {255, 255, 255, 255});
-        SDL_Surface* argb =
-            glyphs ? SDL_ConvertSurfaceFormat(glyphs, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
-        SDL_FreeSurface(glyphs);
-        if (!argb) {
+        if (!glyphs) {
             return E_FAIL;
         }
         if (m_texture) {
@@ -178,26 +177,10 @@ private:
             m_texture = nullptr;
         }
         m_text.clear();
-        HRESULT hr = m_device->CreateTexture(static_cast<std::uint32_t>(argb->w),
-                                             static_cast<std::uint32_t>(argb->h), 1, 0,
-                                             D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &m_texture);
-        std::uint32_t pitch = 0;
-        void* bits = nullptr;
-        if (SUCCEEDED(hr)) {
-            hr = m_texture->LockRect(0, &pitch, &bits);
-        }
-        if (SUCCEEDED(hr)) {
-            for (int y = 0; y < argb->h; ++y) {
-                std::memcpy(static_cast<std::uint8_t*>(bits) + static_cast<std::size_t>(y) * pitch,
-                            static_cast<const std::uint8_t*>(argb->pixels) +
-                                static_cast<std::size_t>(y) * argb->pitch,
-                            static_cast<std::size_t>(argb->w) * 4);
-            }
-            hr = m_texture->UnlockRect(0);
-        }
-        m_width = argb->w;
-        m_height = argb->h;
-        SDL_FreeSurface(argb);
+        const HRESULT hr = CreateTextureFromSurface(m_device, glyphs, &m_texture);
+        m_width = glyphs->w;
+        m_height = glyphs->h;
+        SDL_FreeSurface(glyphs);
         if (SUCCEEDED(hr)) {
             m_text = line;
         }
