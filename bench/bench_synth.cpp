@@ -3,6 +3,7 @@
 #include <vector>
 
 #include "platform/AudioEngine.h"
+#include "synth/SineTable.h"
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"
 
@@ -13,7 +14,8 @@ constexpr std::uint32_t kStepsPerIteration = 100;
 constexpr float kStepSeconds = 0.01f;
 
 // Every waveform of a timbre, C2..A#6, as a timbre change rebuilds them. Goal: at most 2 ms per
-// timbre, so that switching timbres never stalls the user interface.
+// timbre, so that switching timbres never stalls the user interface. The sines are shared by all
+// timbres and computed once per process; BM_FirstBuildSines is what the first build adds.
 void BM_BuildWaves(benchmark::State& state, void (CTimbre::*preset)()) {
     CTimbre timbre;
     (timbre.*preset)();
@@ -25,6 +27,23 @@ void BM_BuildWaves(benchmark::State& state, void (CTimbre::*preset)()) {
         benchmark::DoNotOptimize(timbre.m_waves.get());
     }
 }
+void BM_FirstBuildSines(benchmark::State& state) {
+    for (auto _ : state) {
+        float sum = 0.0f;
+        for (CNote note = CSynthesizer::kLowest; Distance(note, CSynthesizer::kHighest) >= 0;
+             note.Step()) {
+            const std::uint32_t count = PeriodSamples(NoteFrequency(note.m_note, note.m_octave));
+            for (std::uint32_t h = 1; h <= SineTable::kHarmonics; ++h) {
+                for (std::uint32_t j = 0; j < count; ++j) {
+                    sum += SineTable::Sine(count, h, j);
+                }
+            }
+        }
+        benchmark::DoNotOptimize(sum);
+    }
+}
+BENCHMARK(BM_FirstBuildSines)->Unit(benchmark::kMillisecond);
+
 BENCHMARK_CAPTURE(BM_BuildWaves, AllEvenHi, &CTimbre::SetAllEvenHiWave)
     ->Unit(benchmark::kMillisecond);
 BENCHMARK_CAPTURE(BM_BuildWaves, Sawtooth, &CTimbre::SetSawtoothWave)

@@ -3,13 +3,12 @@
 #include <algorithm>
 #include <cmath>
 
+#include "synth/SineTable.h"
 #include "synth/WaveMemory.h"
 
 namespace {
 
-// The synthesis constants are the single-precision values the waveforms were defined with: this
-// is 3.1415920257568359, not the float nearest to pi.
-constexpr float kPi = 3.141592f;
+// The hue's modulus is the single-precision value 6.2831840515136719.
 constexpr float kTwoPi = 6.283184f;
 constexpr float kWaveLevel = 0.1f;  // the loudest sample is a tenth of full scale
 constexpr double kFullScale = 32767.0;
@@ -84,14 +83,13 @@ bool CTimbre::BuildNoteWave(CNoteWave& wave, const float (&amplitudes)[kHarmonic
 
     // Additive synthesis, harmonic by harmonic; the peak is the largest value any partial sum
     // reached, so a wave whose fundamental alone peaked higher than the final sum ends up softer.
-    const float n = static_cast<float>(count);
+    const float* sines = SineTable::For(count);
     float peak = 0.0f;
     for (std::uint32_t h = 1; h <= kHarmonicCount; ++h) {
         const double a = amplitudes[h - 1];
-        const double period = static_cast<float>(static_cast<double>(n) / h);
+        const float* row = sines ? sines + std::size_t{h - 1} * count : nullptr;
         for (std::uint32_t j = 0; j < count; ++j) {
-            const float phase = static_cast<float>(j * static_cast<double>(kPi) * 2.0 / period);
-            const float s = static_cast<float>(std::sin(static_cast<double>(phase)));
+            const float s = row ? row[j] : SineTable::Sine(count, h, j);
             const float v = static_cast<float>(s * a + scratch[j]);
             scratch[j] = v;
             if (v > peak) {
