@@ -147,17 +147,7 @@ private:
         GetClientRect(&client);
         const LPARAM size = MAKELPARAM(static_cast<std::uint32_t>(client.right),
                                        static_cast<std::uint32_t>(client.bottom));
-        if (m_reported && m_reportedKind == kind && m_reportedSize == size) {
-            return;
-        }
-        m_reported = true;
-        m_reportedKind = kind;
-        m_reportedSize = size;
-        if (synchronously) {
-            CallProcedure(WM_SIZE, kind, size);
-        } else {
-            m_nullSystem.m_queue.Post(this, WM_SIZE, kind, size);
-        }
+        DeliverSize(kind, size, synchronously);
     }
 
     NullWindowSystem& m_nullSystem;
@@ -168,9 +158,6 @@ private:
     bool m_fullScreen = false;
     bool m_topMost = false;
     bool m_destroyed = false;
-    bool m_reported = false;
-    WPARAM m_reportedKind = 0;
-    LPARAM m_reportedSize = 0;
 };
 
 NullWindowSystem::NullWindowSystem(MessageQueue::Clock clock) : m_queue(std::move(clock)) {}

@@ -136,9 +136,6 @@ private:
     std::uint32_t m_style;
     RECT m_normal{};
     bool m_shown = false;
-    bool m_reported = false;
-    WPARAM m_reportedKind = 0;
-    LPARAM m_reportedSize = 0;
 };
 
 class SdlWindowSystem final : public WindowSystem {
@@ -504,17 +501,7 @@ void SdlWindow::ReportSize(bool synchronously) {
         size = MAKELPARAM(static_cast<std::uint32_t>(client.right),
                           static_cast<std::uint32_t>(client.bottom));
     }
-    if (m_reported && m_reportedKind == kind && m_reportedSize == size) {
-        return;
-    }
-    m_reported = true;
-    m_reportedKind = kind;
-    m_reportedSize = size;
-    if (synchronously) {
-        CallProcedure(WM_SIZE, kind, size);
-    } else {
-        m_sdl.Post(this, WM_SIZE, kind, size);
-    }
+    DeliverSize(kind, size, synchronously);
 }
 
 std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const WindowDesc& desc,

@@ -19,6 +19,20 @@ LRESULT Window::CallProcedure(std::uint32_t message, WPARAM wParam, LPARAM lPara
                        : DefWindowProc(this, message, wParam, lParam);
 }
 
+void Window::DeliverSize(WPARAM kind, LPARAM size, bool synchronously) {
+    if (m_sizeReported && m_reportedKind == kind && m_reportedSize == size) {
+        return;
+    }
+    m_sizeReported = true;
+    m_reportedKind = kind;
+    m_reportedSize = size;
+    if (synchronously) {
+        CallProcedure(WM_SIZE, kind, size);
+    } else {
+        m_system.PostMessage(this, WM_SIZE, kind, size);
+    }
+}
+
 LRESULT DefWindowProc(Window* window, std::uint32_t message, WPARAM /*wParam*/, LPARAM /*lParam*/) {
     switch (message) {
         case WM_CLOSE:

@@ -159,10 +159,17 @@ protected:
     Window(WindowSystem& system, WindowProc procedure, Cursor* classCursor)
         : m_system(system), m_procedure(std::move(procedure)), m_classCursor(classCursor) {}
 
+    // Sends WM_SIZE with (kind, size), at once or through the queue, unless it is what was sent
+    // last: every change of state gives one event, and so one device reset.
+    void DeliverSize(WPARAM kind, LPARAM size, bool synchronously);
+
 private:
     WindowSystem& m_system;
     WindowProc m_procedure;
     Cursor* m_classCursor;
+    bool m_sizeReported = false;
+    WPARAM m_reportedKind = 0;
+    LPARAM m_reportedSize = 0;
 };
 
 // Default processing: close destroys the window, set-cursor shows its class cursor; every other
