@@ -3,7 +3,7 @@
 // begin with flags 0 saves the device's values of the states the pass sets and End restores
 // them; parameter values live on the processor and reach the pass's programs at BeginPass and at
 // CommitChanges, as Direct3D's effect framework uploads them.
-// Limitations: one pass per technique; parameters are float, int, vec3, vec4 and mat4 (or
+// Limitations: one pass per technique; parameters are float, int, vec2, vec3, vec4 and mat4 (or
 // arrays of them). GL programs are not lost with a device, so the lost and reset notifications
 // have nothing to release or rebuild.
 // Depends on: libepoxy (GL 4.5 core) and the device's program pipeline.
@@ -22,6 +22,8 @@ namespace {
 
 std::uint32_t ComponentsOf(EffectParameterType type) {
     switch (type) {
+        case EffectParameterType::Float2:
+            return 2;
         case EffectParameterType::Float3:
             return 3;
         case EffectParameterType::Float4:
@@ -37,6 +39,8 @@ const char* GlslType(EffectParameterType type) {
     switch (type) {
         case EffectParameterType::Int:
             return "int";
+        case EffectParameterType::Float2:
+            return "vec2";
         case EffectParameterType::Float3:
             return "vec3";
         case EffectParameterType::Float4:
@@ -342,6 +346,9 @@ private:
             case EffectParameterType::Int:
                 glProgramUniform1iv(program, location, n,
                                     reinterpret_cast<const GLint*>(p.words.data()));
+                break;
+            case EffectParameterType::Float2:
+                glProgramUniform2fv(program, location, n, f);
                 break;
             case EffectParameterType::Float3:
                 glProgramUniform3fv(program, location, n, f);

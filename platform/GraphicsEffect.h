@@ -8,7 +8,7 @@
 // uniform per parameter (named after the parameter) in front of the source, so the source holds
 // only its own functions and main(). Matrices are uploaded as written (row-major, 16 floats):
 // in GLSL `v * M` gives the four dot products of v with the rows as written, `M * v` gives the
-// row-vector product v·M. Parameter types map to float, int, vec3, vec4 and mat4, arrays when
+// row-vector product v·M. Parameter types map to float, int, vec2, vec3, vec4 and mat4, arrays when
 // `elements` is not 0. Samplers are `s0` and `s1` (texture stages 0 and 1).
 //   vertex stage:  inputs at kAttribPosition, kAttribNormal, kAttribTexcoord0 (+1),
 //                  kAttribColor0 (vec4); write the Direct3D clip position with
@@ -28,7 +28,7 @@ using D3DXHANDLE = const struct EffectHandleTag*;  // null: not found
 
 inline constexpr std::uint32_t D3DXFX_DONOTSAVESTATE = 0x1;
 
-enum class EffectParameterType { Float, Int, Float3, Float4, Float4x4 };
+enum class EffectParameterType { Float, Int, Float2, Float3, Float4, Float4x4 };
 
 struct EffectParameterDesc {
     std::string name;      // the GLSL uniform

@@ -2,9 +2,35 @@
 
 #include "platform/Window.h"
 
+#include <atomic>
+
 #include "platform/NullWindow.h"
+#include "platform/SystemServices.h"
 
 namespace platform {
+
+namespace {
+
+std::atomic<WindowSystem*> g_currentSystem{nullptr};
+
+}  // namespace
+
+WindowSystem::WindowSystem() {
+    g_currentSystem.store(this);
+}
+
+WindowSystem::~WindowSystem() {
+    WindowSystem* self = this;
+    g_currentSystem.compare_exchange_strong(self, nullptr);
+}
+
+void PostQuitMessage(int exitCode) {
+    if (WindowSystem* system = g_currentSystem.load()) {
+        system->PostQuitMessage(exitCode);
+    } else {
+        OutputDebugString("quit requested with no window system to receive it");
+    }
+}
 
 bool Window::SetTimer(WPARAM id, std::uint32_t milliseconds) {
     return m_system.SetTimer(this, id, milliseconds);

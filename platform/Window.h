@@ -178,7 +178,8 @@ LRESULT DefWindowProc(Window* window, std::uint32_t message, WPARAM wParam, LPAR
 
 class WindowSystem {
 public:
-    virtual ~WindowSystem() = default;
+    WindowSystem();
+    virtual ~WindowSystem();
 
     // Runs the procedure's create event before returning; a create result of -1 fails creation
     // (destroy is still sent). The window starts hidden.
@@ -220,6 +221,11 @@ public:
     // The key's label in the active layout, or its JIS legend where the layout has none.
     virtual std::string GetKeyName(std::uint8_t virtualKey) const = 0;
 };
+
+// The quit request of code that has no window at hand, as the system's PostQuitMessage: it goes
+// to the queue of the window system created last that is still alive, and is dropped (with a
+// line on the debug channel) when there is none.
+void PostQuitMessage(int exitCode);
 
 // SDL's video subsystem; null when it cannot start (no display).
 std::unique_ptr<WindowSystem> CreateSdlWindowSystem();

@@ -1,0 +1,33 @@
+#include "tests/graphics/GraphicsFixture.h"
+
+#include "platform/NullWindow.h"
+
+namespace tovel_test {
+
+using namespace platform;
+
+void GraphicsTest::SetUp() {
+    m_system = CreateNullWindowSystem();
+    WindowDesc desc;
+    desc.width = kClientWidth;
+    desc.height = kClientHeight;
+    m_window = m_system->CreateWindow(desc, nullptr);
+    ASSERT_TRUE(m_window);
+    m_graphics = CGraphics::Instance();
+    ASSERT_EQ(S_OK, m_graphics->CreateDevice(m_window.get()))
+        << "an OpenGL 4.5 core context is required (SDL offscreen driver, EGL)";
+    ASSERT_EQ(S_OK, m_graphics->CreateEffect());
+    m_device = m_graphics->m_device;
+    m_device->AddRef();
+    m_effect = m_graphics->m_effect;
+}
+
+void GraphicsTest::TearDown() {
+    GlDeviceTest::TearDown();
+    m_device = nullptr;
+    CGraphics::DeleteInstance();
+    m_window.reset();
+    m_system.reset();
+}
+
+}  // namespace tovel_test

@@ -1,0 +1,27 @@
+#pragma once
+// The graphics tests draw with the program's own device and effect: a null window (no display)
+// whose device is a hidden GL one, made through CGraphics as start-up makes it.
+
+#include <memory>
+
+#include "graphics/Graphics.h"
+#include "platform/Window.h"
+#include "tests/platform/GlTestSupport.h"
+
+namespace tovel_test {
+
+class GraphicsTest : public GlDeviceTest {
+protected:
+    static constexpr int kClientWidth = 256;
+    static constexpr int kClientHeight = 192;
+
+    void SetUp() override;
+    void TearDown() override;
+
+    std::unique_ptr<platform::WindowSystem> m_system;
+    std::unique_ptr<platform::Window> m_window;
+    CGraphics* m_graphics = nullptr;
+    platform::IGraphicsEffect* m_effect = nullptr;
+};
+
+}  // namespace tovel_test
