@@ -9,8 +9,15 @@
 
 namespace resources {
 
+// The program icon, 64 x 64 PNG.
+inline constexpr int kIconResource = 101;
+// The cursors, 32 x 32 PNGs: an open hand over what can be taken, a closed one while holding.
+inline constexpr int kHoverCursorResource = 102;
+inline constexpr int kGrabCursorResource = 103;
 // The effect: GLSL of every technique, one file.
 inline constexpr int kEffectResource = 200;
+// The button that leaves full screen, 64 x 64 PNG with premultiplied colours.
+inline constexpr int kRestoreButtonResource = 211;
 
 // Empty when the program carries no resource of that id.
 std::span<const std::uint8_t> FindResource(int id);
