@@ -534,6 +534,15 @@ std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const WindowDesc& desc,
         OutputDebugString(std::string("SDL_CreateWindow: ") + SDL_GetError() + "\n");
         return nullptr;
     }
+    if (desc.iconRgba && desc.iconWidth > 0 && desc.iconHeight > 0) {
+        // SDL copies the pixels into the window's icon.
+        if (SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(
+                const_cast<std::uint8_t*>(desc.iconRgba), desc.iconWidth, desc.iconHeight, 32,
+                desc.iconWidth * 4, SDL_PIXELFORMAT_RGBA32)) {
+            SDL_SetWindowIcon(sdlWindow, icon);
+            SDL_FreeSurface(icon);
+        }
+    }
     auto window = std::make_unique<SdlWindow>(*this, sdlWindow, desc.style, std::move(procedure),
                                               desc.cursor);
     Add(window.get());

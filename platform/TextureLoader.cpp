@@ -1,6 +1,6 @@
-// Textures from image bytes, decoded by SDL2_image.
+// Textures and pixel arrays from image bytes, decoded by SDL2_image.
 // Provides: every format SDL2_image reads (PNG for the system), converted to A8R8G8B8 with the
-// image's own alpha (opaque when it has none).
+// image's own alpha (opaque when it has none), or to RGBA bytes for cursors and icons.
 // Limitations: the texture keeps the image's size and has one level; Direct3D's loader would
 // round to powers of two and build a mip chain, which the system's power-of-two images drawn at
 // their own scale do not need.
@@ -68,6 +68,35 @@ HRESULT D3DXCreateTextureFromFileInMemory(IGraphicsDevice* device, const void* d
     const HRESULT hr = CreateTextureFromSurface(device, decoded, texture);
     SDL_FreeSurface(decoded);
     return hr;
+}
+
+bool DecodeImageRgba(const void* data, std::size_t bytes, std::vector<std::uint8_t>* rgba,
+                     int* width, int* height) {
+    if (!data || bytes == 0 || bytes > INT32_MAX || !rgba || !width || !height) {
+        return false;
+    }
+    SDL_RWops* stream = SDL_RWFromConstMem(data, static_cast<int>(bytes));
+    SDL_Surface* decoded = stream ? IMG_Load_RW(stream, 1) : nullptr;
+    if (!decoded) {
+        return false;
+    }
+    SDL_Surface* converted = SDL_ConvertSurfaceFormat(decoded, SDL_PIXELFORMAT_RGBA32, 0);
+    SDL_FreeSurface(decoded);
+    if (!converted) {
+        return false;
+    }
+    const auto rowBytes = static_cast<std::size_t>(converted->w) * 4;
+    rgba->resize(rowBytes * static_cast<std::size_t>(converted->h));
+    for (int y = 0; y < converted->h; ++y) {
+        std::memcpy(rgba->data() + rowBytes * static_cast<std::size_t>(y),
+                    static_cast<const std::uint8_t*>(converted->pixels) +
+                        static_cast<std::size_t>(y) * converted->pitch,
+                    rowBytes);
+    }
+    *width = converted->w;
+    *height = converted->h;
+    SDL_FreeSurface(converted);
+    return true;
 }
 
 }  // namespace platform

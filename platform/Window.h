@@ -115,6 +115,9 @@ struct WindowDesc {
     std::uint32_t style = WS_OVERLAPPEDWINDOW;
     Cursor* cursor = nullptr;  // class cursor shown by default processing; null: the arrow
     bool openGl = false;       // the window will carry an OpenGL context
+    // The window's icon as 32-bit RGBA pixels, rows top first; none when null.
+    const std::uint8_t* iconRgba = nullptr;
+    int iconWidth = 0, iconHeight = 0;
 };
 
 class Window {

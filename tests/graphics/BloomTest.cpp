@@ -1,0 +1,374 @@
+// The bloom steps drawn with the program's effect and compared with the processor's reckoning;
+// the kernel tables; the saved render target; the lazily found handles.
+
+#include "graphics/Bloom.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <map>
+#include <numbers>
+#include <set>
+#include <string>
+#include <tuple>
+
+#include "tests/graphics/GraphicsFixture.h"
+
+namespace tovel_test {
+namespace {
+
+using namespace platform;
+
+constexpr D3DCOLOR kFrameColour = D3DCOLOR_ARGB(0x80, 0x40, 0x20, 0x10);
+
+std::uint32_t References(RefCounted* object) {
+    object->AddRef();
+    return object->Release();
+}
+
+// Random colours with their channels masked small, so sums of them rarely clamp.
+Image DimImage(std::uint32_t width, std::uint32_t height, std::uint32_t seed, D3DCOLOR mask) {
+    Image image = RandomImage(width, height, seed);
+    for (D3DCOLOR& p : image.pixels) {
+        p &= mask;
+    }
+    return image;
+}
+
+class BloomTest : public GraphicsTest {
+protected:
+    // A render-target texture filled with one colour.
+    IGraphicsTexture* FilledTarget(std::uint32_t width, std::uint32_t height, D3DCOLOR colour,
+                                   IGraphicsSurface** surface) {
+        IGraphicsTexture* texture = nullptr;
+        *surface = MakeTarget(width, height, &texture);
+        EXPECT_EQ(S_OK, m_device->ColorFill(*surface, nullptr, colour));
+        return texture;
+    }
+};
+
+TEST_F(BloomTest, BrightPassLightsEveryTexelWithAlphaAndKeepsTheFrame) {
+    constexpr std::uint32_t kW = 16, kH = 12;
+    // One colour per pixel of B, as 8x8 blocks of A, so linear minification samples it exactly;
+    // alphas 0, the smallest RGBA8 step (far above the 1/150000 threshold), and any.
+    Image blocks = RandomImage(kW, kH, 11);
+    for (std::size_t i = 0; i < blocks.pixels.size(); ++i) {
+        const std::uint32_t alpha = i % 3 == 0 ? 0 : i % 3 == 1 ? 1 : blocks.pixels[i] >> 24;
+        blocks.pixels[i] = (blocks.pixels[i] & 0x00FFFFFF) | alpha << 24;
+    }
+    Image scene{kW * 8, kH * 8, std::vector<D3DCOLOR>(kW * 8 * kH * 8)};
+    for (std::uint32_t y = 0; y < scene.height; ++y) {
+        for (std::uint32_t x = 0; x < scene.width; ++x) {
+            scene.pixels[y * scene.width + x] = blocks.At(x / 8, y / 8);
+        }
+    }
+    IGraphicsSurface* brightSurface = nullptr;
+    IGraphicsTexture* bright = FilledTarget(kW, kH, kFrameColour, &brightSurface);
+
+    ApplyBrightPass(*m_graphics, bright, MakeTexture(scene));
+
+    Image expected{kW, kH, std::vector<D3DCOLOR>(kW * kH)};
+    for (std::uint32_t y = 0; y < kH; ++y) {
+        for (std::uint32_t x = 0; x < kW; ++x) {
+            const D3DCOLOR t = blocks.At(x, y);
+            D3DCOLOR& e = expected.pixels[y * kW + x];
+            if (x == 0 || y == 0 || x == kW - 1 || y == kH - 1) {
+                e = kFrameColour;
+            } else if (t >> 24 == 0) {
+                e = 0;
+            } else {
+                e = Pack(1.5f * Channel(t, 3), 1.5f * Channel(t, 2), 1.5f * Channel(t, 1),
+                         1.5f * Channel(t, 0));
+            }
+        }
+    }
+    EXPECT_TRUE(ImagesNear(expected, Read(brightSurface), 1));
+    std::uint32_t scissor = 1;
+    m_device->GetRenderState(D3DRS_SCISSORTESTENABLE, &scissor);
+    EXPECT_EQ(0u, scissor);
+}
+
+// Pixel (x, y) of a width x height target blurred from `source` and added onto `onto`: each tap
+// filtered bilinearly with clamped addressing, as the minification filter samples.
+D3DCOLOR BlurredPixel(const Image& source, const BloomKernel& kernel, std::uint32_t width,
+                      std::uint32_t height, std::uint32_t x, std::uint32_t y, D3DCOLOR onto) {
+    auto at = [&](long tx, long ty, int c) {
+        tx = std::clamp(tx, 0L, static_cast<long>(source.width) - 1);
+        ty = std::clamp(ty, 0L, static_cast<long>(source.height) - 1);
+        return Channel(source.At(static_cast<std::uint32_t>(tx), static_cast<std::uint32_t>(ty)),
+                       c);
+    };
+    double sum[4] = {Channel(onto, 0), Channel(onto, 1), Channel(onto, 2), Channel(onto, 3)};
+    for (const D3DVECTOR4& tap : kernel) {
+        const double tx = ((x + 0.5) / width + tap.x) * source.width - 0.5;
+        const double ty = ((y + 0.5) / height + tap.y) * source.height - 0.5;
+        const long x0 = static_cast<long>(std::floor(tx)), y0 = static_cast<long>(std::floor(ty));
+        const double fx = tx - x0, fy = ty - y0;
+        for (int c = 0; c < 4; ++c) {
+            const double top = (1 - fx) * at(x0, y0, c) + fx * at(x0 + 1, y0, c);
+            const double bottom = (1 - fx) * at(x0, y0 + 1, c) + fx * at(x0 + 1, y0 + 1, c);
+            sum[c] += ((1 - fy) * top + fy * bottom) * tap.z;
+        }
+    }
+    return Pack(static_cast<float>(sum[3]), static_cast<float>(sum[2]), static_cast<float>(sum[1]),
+                static_cast<float>(sum[0]));
+}
+
+// A source of the target's size is sampled exactly where the sampler switches from minification
+// (LINEAR) to magnification (POINT), and rounding of each tap's coordinate decides between them.
+// The streak's taps sit on texel centres, where both filters agree; the star is measured from a
+// source of twice the size, which is minified.
+TEST_F(BloomTest, BlurAddsTheConvolutionWithTheKernelOntoTheTarget) {
+    constexpr std::uint32_t kW = 40, kH = 30;
+    constexpr D3DCOLOR kHeld = D3DCOLOR_ARGB(0x10, 0x20, 0x08, 0x18);
+    const Image small = DimImage(kW, kH, 5, 0x7F7F7F7F);
+    const Image large = DimImage(2 * kW, 2 * kH, 6, 0x7F7F7F7F);
+    BloomKernel streak, star;
+    BuildStreakKernel(streak, kH, 7.0f, 0.75f);
+    BuildStarKernel(star, 2 * kW, 2 * kH, 0.3f, 1.0f, 12.0f, 2.0f);
+
+    for (const auto& [name, source, kernel] :
+         {std::tuple("streak", &small, &streak), std::tuple("star", &large, &star)}) {
+        IGraphicsSurface* glowSurface = nullptr;
+        IGraphicsTexture* glow = FilledTarget(kW, kH, kHeld, &glowSurface);
+        ApplyBlur(*m_graphics, glow, MakeTexture(*source), *kernel);
+        Image expected{kW, kH, std::vector<D3DCOLOR>(kW * kH)};
+        for (std::uint32_t y = 0; y < kH; ++y) {
+            for (std::uint32_t x = 0; x < kW; ++x) {
+                expected.pixels[y * kW + x] = BlurredPixel(*source, *kernel, kW, kH, x, y, kHeld);
+            }
+        }
+        EXPECT_TRUE(ImagesNear(expected, Read(glowSurface), 1)) << name;
+    }
+}
+
+TEST_F(BloomTest, MergeAddsSceneGlowAndBrightnessInAlphaOntoTheCurrentTarget) {
+    constexpr std::uint32_t kW = 32, kH = 24;
+    constexpr float kFactor = 0.75f;
+    const Image scene = DimImage(kW, kH, 21, 0x3F3F3F3F);
+    const Image glow = DimImage(kW, kH, 22, 0x3F3F3F3F);
+    IGraphicsTexture* sceneTexture = MakeTexture(scene);
+    IGraphicsTexture* glowTexture = MakeTexture(glow);
+    IGraphicsSurface* target = nullptr;
+    FilledTarget(kW, kH, 0, &target);
+    ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, target));
+    // A depth buffer at 0 would reject the quad if the merge left depth testing on.
+    ASSERT_EQ(S_OK, m_device->Clear(0, nullptr, D3DCLEAR_ZBUFFER, 0, 0.0f, 0));
+
+    auto merged = [&](const Image& held) {
+        Image expected = held;
+        for (std::size_t i = 0; i < expected.pixels.size(); ++i) {
+            const D3DCOLOR a = scene.pixels[i], b = glow.pixels[i], h = held.pixels[i];
+            auto sum = [&](int c) { return Channel(h, c) + Channel(a, c) + Channel(b, c); };
+            const float brightness = Channel(a, 0) + Channel(a, 1) + Channel(a, 2);
+            expected.pixels[i] = Pack(sum(3) + kFactor * brightness, sum(2), sum(1), sum(0));
+        }
+        return expected;
+    };
+    MergeRenderTargets(*m_graphics, sceneTexture, glowTexture, kFactor);
+    const Image once = Read(target);
+    EXPECT_TRUE(ImagesNear(merged(Image{kW, kH, std::vector<D3DCOLOR>(kW * kH)}), once, 1));
+    MergeRenderTargets(*m_graphics, sceneTexture, glowTexture, kFactor);
+    EXPECT_TRUE(ImagesNear(merged(once), Read(target), 1));
+
+    // Both stages are left empty and depth testing is on again for the next drawing.
+    for (std::uint32_t stage : {0u, 1u}) {
+        IGraphicsTexture* bound = nullptr;
+        m_device->GetTexture(stage, &bound);
+        EXPECT_EQ(nullptr, bound) << "stage " << stage;
+    }
+    std::uint32_t depth = 0;
+    m_device->GetRenderState(D3DRS_ZENABLE, &depth);
+    EXPECT_EQ(1u, depth);
+}
+
+TEST(BloomKernelTest, StarHasThreeLinesOfFiveMirroredTapsNormalisedWithTheCentre) {
+    constexpr int kW = 40, kH = 30;
+    constexpr float kVariance = 10.0f, kNormaliser = 1.0f;
+    BloomKernel table;
+    BuildStarKernel(table, kW, kH, 0.3f, 1.0f, kVariance, kNormaliser);
+
+    BloomKernel expected;
+    expected[0] = {0.0f, 0.0f, 1.0f, 0.0f};
+    float sum = 0.0f, theta = 0.3f;
+    for (int line = 0; line < 3; ++line, theta += 1.0471976f) {
+        const float dx = std::cos(theta) / kW, dy = std::sin(theta) / kH;
+        for (int i = 1; i <= 5; ++i) {
+            const float w = std::exp(-static_cast<float>(i * i) / (2.0f * kVariance));
+            expected[10 * line + i] = {i * dx, i * dy, w, 0.0f};
+            expected[10 * line + i + 5] = {-(i * dx), -(i * dy), w, 0.0f};
+            sum += w;
+        }
+    }
+    const float n = sum * kNormaliser;
+    for (D3DVECTOR4& tap : expected) {
+        tap.z /= n;
+    }
+    for (std::size_t k = 0; k < kBloomKernelTaps; ++k) {
+        EXPECT_EQ(expected[k].x, table[k].x) << k;
+        EXPECT_EQ(expected[k].y, table[k].y) << k;
+        EXPECT_EQ(expected[k].z, table[k].z) << k;
+        EXPECT_EQ(0.0f, table[k].w) << k;
+    }
+    // The outermost taps of each side weigh exp(-25 / 20) before the normalisation.
+    for (std::size_t k : {5u, 10u, 15u, 20u, 25u, 30u}) {
+        EXPECT_EQ(std::exp(-1.25f) / n, table[k].z) << k;
+    }
+    // The second line is a sixth of a turn on from the first, measured in texels.
+    EXPECT_NEAR(0.3 + std::numbers::pi / 3, std::atan2(table[11].y * kH, table[11].x * kW), 1e-6);
+}
+
+TEST(BloomKernelTest, StreakReachesThirtyTexelsDownwardsAndFadesToPracticallyNothing) {
+    constexpr int kSize = 24;
+    constexpr float kVariance = 7.0f, kNormaliser = 0.75f;
+    BloomKernel table;
+    BuildStreakKernel(table, kSize, kVariance, kNormaliser);
+
+    const float step = 1.0f / kSize;
+    float sum = 0.0f;
+    for (int i = 0; i < 31; ++i) {
+        sum += std::exp(-static_cast<float>(i * i) / (2.0f * kVariance));
+    }
+    const float n = sum * kNormaliser;
+    for (int i = 0; i < 31; ++i) {
+        EXPECT_EQ(0.0f, table[i].x) << i;
+        EXPECT_EQ(i * step, table[i].y) << i;
+        EXPECT_EQ(std::exp(-static_cast<float>(i * i) / (2.0f * kVariance)) / n, table[i].z) << i;
+        EXPECT_EQ(0.0f, table[i].w) << i;
+    }
+    EXPECT_EQ(std::exp(-900.0f / 14.0f) / n, table[30].z);
+    EXPECT_GT(table[30].z, 0.0f);
+    EXPECT_LT(table[30].z, 1e-27f);
+}
+
+TEST_F(BloomTest, RestoreBringsTheSavedTargetBackAndDropsItsReference) {
+    IGraphicsSurface* back = nullptr;
+    ASSERT_EQ(S_OK, m_device->GetRenderTarget(0, &back));
+    m_owned.push_back(back);
+    const std::uint32_t held = References(back);
+
+    SaveRenderTarget(*m_graphics);
+    EXPECT_EQ(back, m_graphics->m_savedRenderTarget);
+    // Saving again before a restore replaces the reference instead of leaking one.
+    SaveRenderTarget(*m_graphics);
+    EXPECT_EQ(held + 1, References(back));
+    ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, MakeTarget(16, 16)));
+    RestoreRenderTarget(*m_graphics);
+    IGraphicsSurface* current = nullptr;
+    ASSERT_EQ(S_OK, m_device->GetRenderTarget(0, &current));
+    current->Release();
+    EXPECT_EQ(back, current);
+    EXPECT_EQ(nullptr, m_graphics->m_savedRenderTarget);
+    EXPECT_EQ(held, References(back));
+
+    // A target the device refuses stays held rather than being released unused.
+    IGraphicsSurface* refused = nullptr;
+    ASSERT_EQ(S_OK, MakeTexture(RandomImage(4, 4, 1))->GetSurfaceLevel(0, &refused));
+    m_graphics->m_savedRenderTarget = refused;
+    RestoreRenderTarget(*m_graphics);
+    EXPECT_EQ(refused, m_graphics->m_savedRenderTarget);
+    m_owned.push_back(refused);
+    m_graphics->m_savedRenderTarget = nullptr;
+}
+
+// The program's effect behind a counter of lookups; names in `hidden` are not found.
+class WatchedEffect final : public IGraphicsEffect {
+public:
+    explicit WatchedEffect(IGraphicsEffect* real) : m_real(real) { m_real->AddRef(); }
+    ~WatchedEffect() override { m_real->Release(); }
+
+    D3DXHANDLE GetTechniqueByName(const char* name) override {
+        return Watch(name, m_real->GetTechniqueByName(name));
+    }
+    D3DXHANDLE GetParameterBySemantic(D3DXHANDLE parent, const char* semantic) override {
+        return Watch(semantic, m_real->GetParameterBySemantic(parent, semantic));
+    }
+    D3DXHANDLE GetParameterByName(D3DXHANDLE parent, const char* name) override {
+        return Watch(name, m_real->GetParameterByName(parent, name));
+    }
+    HRESULT SetTechnique(D3DXHANDLE t) override { return m_real->SetTechnique(t); }
+    HRESULT Begin(std::uint32_t* passes, std::uint32_t flags) override {
+        return m_real->Begin(passes, flags);
+    }
+    HRESULT BeginPass(std::uint32_t pass) override { return m_real->BeginPass(pass); }
+    HRESULT CommitChanges() override { return m_real->CommitChanges(); }
+    HRESULT EndPass() override { return m_real->EndPass(); }
+    HRESULT End() override { return m_real->End(); }
+    HRESULT SetRawValue(D3DXHANDLE p, const void* data, std::uint32_t offset,
+                        std::uint32_t bytes) override {
+        return m_real->SetRawValue(p, data, offset, bytes);
+    }
+    HRESULT SetValue(D3DXHANDLE p, const void* data, std::uint32_t bytes) override {
+        return m_real->SetValue(p, data, bytes);
+    }
+    HRESULT SetMatrix(D3DXHANDLE p, const D3DMATRIX* m) override { return m_real->SetMatrix(p, m); }
+    HRESULT SetFloat(D3DXHANDLE p, float value) override { return m_real->SetFloat(p, value); }
+    HRESULT SetInt(D3DXHANDLE p, std::int32_t value) override { return m_real->SetInt(p, value); }
+    HRESULT SetVector(D3DXHANDLE p, const D3DVECTOR4* v) override {
+        return m_real->SetVector(p, v);
+    }
+    HRESULT OnLostDevice() override { return m_real->OnLostDevice(); }
+    HRESULT OnResetDevice() override { return m_real->OnResetDevice(); }
+
+    std::map<std::string, int> lookups;
+    std::set<std::string> hidden;
+
+private:
+    D3DXHANDLE Watch(const char* name, D3DXHANDLE found) {
+        ++lookups[name];
+        return hidden.contains(name) ? nullptr : found;
+    }
+
+    IGraphicsEffect* m_real;
+};
+
+TEST_F(BloomTest, HandlesFoundAreKeptAndMissingOnesAreLookedUpAgain) {
+    auto* watched = new WatchedEffect(m_effect);
+    CGraphics probe;
+    m_device->AddRef();
+    probe.m_device = m_device;
+    probe.m_effect = watched;
+    constexpr std::uint32_t kSize = 8;
+    constexpr D3DCOLOR kHeld = D3DCOLOR_ARGB(0x01, 0x02, 0x03, 0x04);
+    IGraphicsSurface* sceneSurface = nullptr;
+    IGraphicsSurface* target = nullptr;
+    IGraphicsTexture* scene = FilledTarget(kSize, kSize, 0x10101010, &sceneSurface);
+    IGraphicsTexture* output = FilledTarget(kSize, kSize, kHeld, &target);
+    const Image untouched = Read(target);
+
+    // Without FloatConst the merge stops before it binds or draws anything.
+    watched->hidden = {"FloatConst"};
+    ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, target));
+    for (int i = 0; i < 2; ++i) {
+        MergeRenderTargets(probe, scene, scene, 1.0f);
+    }
+    EXPECT_EQ(2, watched->lookups["FloatConst"]);
+    EXPECT_EQ(1, watched->lookups["MergeRenderTarget"]);
+    EXPECT_TRUE(ImagesNear(untouched, Read(target), 0));
+    IGraphicsTexture* bound = nullptr;
+    m_device->GetTexture(0, &bound);
+    EXPECT_EQ(nullptr, bound);
+
+    watched->hidden.clear();
+    MergeRenderTargets(probe, scene, scene, 1.0f);
+    MergeRenderTargets(probe, scene, scene, 1.0f);
+    EXPECT_EQ(3, watched->lookups["FloatConst"]);
+    EXPECT_EQ(1, watched->lookups["MergeRenderTarget"]);
+    EXPECT_EQ(m_effect->GetParameterBySemantic(nullptr, "FloatConst"), probe.m_hFloatConst);
+    EXPECT_EQ(D3DCOLOR_ARGB(0x01 + 4 * 0x10 + 2 * 3 * 0x10, 0x42, 0x43, 0x44),
+              Read(target).At(3, 3));
+
+    BloomKernel kernel;
+    BuildStreakKernel(kernel, kSize, 7.0f, 1.0f);
+    for (int i = 0; i < 2; ++i) {
+        ApplyBrightPass(probe, output, scene);
+        ApplyBlur(probe, output, scene, kernel);
+    }
+    EXPECT_EQ(1, watched->lookups["BrightPassFilter"]);
+    EXPECT_EQ(1, watched->lookups["GaussBlurF4x32"]);
+    EXPECT_EQ(1, watched->lookups["Float4x32"]);
+}
+
+}  // namespace
+}  // namespace tovel_test

@@ -1,0 +1,131 @@
+// A frame drawn through the whole glow chain and presented, checked on the PNG that the device
+// writes of the presented picture (TOVEL_SNAPSHOT).
+
+#include <SDL.h>
+#include <SDL_image.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "graphics/Bloom.h"
+#include "tests/graphics/GraphicsFixture.h"
+
+namespace tovel_test {
+namespace {
+
+using namespace platform;
+
+constexpr int kSnapshotFrame = 3;
+
+class SnapshotTest : public GraphicsTest {
+protected:
+    // The device reads the variables when it is created, so they only need to last until then.
+    void SetUp() override {
+        m_path = "/tmp/tovel-snapshot-" + std::to_string(getpid()) + ".png";
+        setenv("TOVEL_SNAPSHOT", m_path.c_str(), 1);
+        setenv("TOVEL_SNAPSHOT_FRAME", std::to_string(kSnapshotFrame).c_str(), 1);
+        GraphicsTest::SetUp();
+        unsetenv("TOVEL_SNAPSHOT");
+        unsetenv("TOVEL_SNAPSHOT_FRAME");
+    }
+    void TearDown() override {
+        GraphicsTest::TearDown();
+        std::filesystem::remove(m_path);
+    }
+
+    Image LoadSnapshot() {
+        Image image;
+        SDL_Surface* loaded = IMG_Load(m_path.c_str());
+        EXPECT_NE(nullptr, loaded) << m_path << ": " << IMG_GetError();
+        if (!loaded) {
+            return image;
+        }
+        SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_FreeSurface(loaded);
+        image.width = static_cast<std::uint32_t>(argb->w);
+        image.height = static_cast<std::uint32_t>(argb->h);
+        for (int y = 0; y < argb->h; ++y) {
+            const auto* row = reinterpret_cast<const D3DCOLOR*>(
+                static_cast<const std::uint8_t*>(argb->pixels) + y * argb->pitch);
+            image.pixels.insert(image.pixels.end(), row, row + argb->w);
+        }
+        SDL_FreeSurface(argb);
+        return image;
+    }
+
+    std::string m_path;
+};
+
+// The picture's colour without the alpha that the window does not show.
+D3DCOLOR Rgb(D3DCOLOR colour) {
+    return colour & 0x00FFFFFF;
+}
+
+int Red(D3DCOLOR colour) {
+    return static_cast<int>(colour >> 16 & 0xFF);
+}
+
+TEST_F(SnapshotTest, APresentedFrameShowsTheGlowAroundWhatHasAlphaOnly) {
+    constexpr D3DCOLOR kSpot = D3DCOLOR_ARGB(0xFF, 0xFF, 0x80, 0x40);
+    constexpr D3DCOLOR kUnlit = D3DCOLOR_ARGB(0x00, 0x40, 0x60, 0x80);
+    IGraphicsTexture *scene = nullptr, *bright = nullptr, *glow = nullptr;
+    IGraphicsSurface* sceneSurface = MakeTarget(kClientWidth, kClientHeight, &scene);
+    IGraphicsSurface* brightSurface = MakeTarget(kClientWidth / 8, kClientHeight / 8, &bright);
+    IGraphicsSurface* glowSurface = MakeTarget(kClientWidth / 8, kClientHeight / 8, &glow);
+    BloomKernel kernel;
+    BuildStarKernel(kernel, kClientWidth / 8, kClientHeight / 8, 0.0f, 1.0f, 12.0f, 2.0f);
+
+    for (int frame = 0; frame < kSnapshotFrame; ++frame) {
+        ASSERT_EQ(S_OK, m_device->BeginScene());
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        SaveRenderTarget(*m_graphics);
+        m_device->SetRenderTarget(0, sceneSurface);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
+        DrawQuad(96, 64, 112, 80, kSpot);
+        DrawQuad(176, 120, 216, 160, kUnlit);
+        m_device->ColorFill(brightSurface, nullptr, 0);
+        ApplyBrightPass(*m_graphics, bright, scene);
+        m_device->ColorFill(glowSurface, nullptr, 0);
+        ApplyBlur(*m_graphics, glow, bright, kernel);
+        RestoreRenderTarget(*m_graphics);
+        MergeRenderTargets(*m_graphics, scene, glow, 3.0f);
+        ASSERT_EQ(S_OK, m_device->EndScene());
+        ASSERT_EQ(S_OK, m_device->Present());
+    }
+
+    const Image picture = LoadSnapshot();
+    ASSERT_EQ(static_cast<std::uint32_t>(kClientWidth), picture.width);
+    ASSERT_EQ(static_cast<std::uint32_t>(kClientHeight), picture.height);
+    IGraphicsSurface* back = nullptr;
+    ASSERT_EQ(S_OK, m_device->GetBackBuffer(&back));
+    m_owned.push_back(back);
+    Image presented = Read(back);
+    for (D3DCOLOR& p : presented.pixels) {
+        p = Rgb(p) | 0xFF000000;
+    }
+    EXPECT_TRUE(ImagesNear(presented, picture, 0));
+
+    // The spot keeps its colour with glow added; red is already full.
+    const D3DCOLOR spot = picture.At(104, 72);
+    EXPECT_EQ(0xFF, Red(spot));
+    EXPECT_GE(spot >> 8 & 0xFF, 0x80u);
+    EXPECT_GE(spot & 0xFF, 0x40u);
+    // Glow fades along the star's horizontal line away from the spot's right edge (x 111).
+    const int near = Red(picture.At(115, 72)), middle = Red(picture.At(135, 72));
+    EXPECT_GT(near, middle);
+    EXPECT_GT(middle, 0);
+    EXPECT_EQ(0u, Rgb(picture.At(168, 72)));
+    // A surface without alpha shows its colour and gives no glow.
+    EXPECT_EQ(Rgb(kUnlit), Rgb(picture.At(196, 140)));
+    EXPECT_EQ(0u, Rgb(picture.At(170, 140)));
+    EXPECT_EQ(0u, Rgb(picture.At(196, 166)));
+    // Nothing drawn, nothing shown.
+    EXPECT_EQ(0u, Rgb(picture.At(250, 4)));
+    EXPECT_EQ(0u, Rgb(picture.At(4, 188)));
+}
+
+}  // namespace
+}  // namespace tovel_test
