@@ -1,0 +1,640 @@
+// The effect's vertex-stage techniques, drawn over small meshes and compared with the processor's
+// evaluation of their lighting formulas. The view-projections are orthographic, so each triangle
+// keeps one clip w and its colours interpolate linearly; every triangle is sampled near each of
+// its corners, which pins down all three vertex colours.
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstring>
+#include <functional>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+#include "platform/D3DMath.h"
+#include "tests/graphics/GraphicsFixture.h"
+
+namespace tovel_test {
+namespace {
+
+using namespace platform;
+
+struct Vec3 {
+    double x = 0, y = 0, z = 0;
+    Vec3 operator+(Vec3 b) const { return {x + b.x, y + b.y, z + b.z}; }
+    Vec3 operator-(Vec3 b) const { return {x - b.x, y - b.y, z - b.z}; }
+    friend Vec3 operator*(double s, Vec3 a) { return {s * a.x, s * a.y, s * a.z}; }
+    friend double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+    friend double Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
+    friend Vec3 Normalise(Vec3 a) { return (1.0 / Length(a)) * a; }
+};
+Vec3 ToVec3(const float* f) {
+    return {f[0], f[1], f[2]};
+}
+
+using Vec4 = std::array<double, 4>;
+
+// The row-vector product v·M, as the programs compose their matrices.
+Vec4 Times(const Vec4& v, const D3DMATRIX& m) {
+    Vec4 r{};
+    for (int c = 0; c < 4; ++c) {
+        for (int k = 0; k < 4; ++k) {
+            r[c] += v[k] * m.m[k][c];
+        }
+    }
+    return r;
+}
+
+double Det(const double m[3][3]) {
+    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
+           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
+           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
+}
+
+// The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last column 0, 0, 0, 1).
+Vec3 Unproject(const D3DMATRIX& vp, Vec3 ndc, double qw, const Vec4& c4 = {}) {
+    const double cw = qw + c4[3];
+    const double r[3] = {ndc.x * cw - qw * vp.m[3][0] - c4[0], ndc.y * cw - qw * vp.m[3][1] - c4[1],
+                         ndc.z * cw - qw * vp.m[3][2] - c4[2]};
+    double a[3][3];
+    for (int c = 0; c < 3; ++c) {
+        for (int k = 0; k < 3; ++k) {
+            a[c][k] = vp.m[k][c];
+        }
+    }
+    double x[3];
+    for (int j = 0; j < 3; ++j) {
+        double aj[3][3];
+        std::memcpy(aj, a, sizeof a);
+        for (int c = 0; c < 3; ++c) {
+            aj[c][j] = r[c];
+        }
+        x[j] = Det(aj) / Det(a);
+    }
+    return {x[0], x[1], x[2]};
+}
+
+D3DMATRIX OrthoCamera(D3DVECTOR3 eye, D3DVECTOR3 at, D3DVECTOR3 up, float width, float height) {
+    D3DMATRIX view, projection;
+    D3DXMatrixLookAtLH(&view, &eye, &at, &up);
+    D3DXMatrixOrthoLH(&projection, width, height, 1.0f, 12.0f);
+    D3DXMatrixMultiply(&view, &view, &projection);
+    return view;
+}
+
+constexpr int kGridColumns = 4, kGridRows = 3;
+constexpr double kCell = 64.0;  // pixels; the 256 x 192 target holds a 4 x 3 grid
+
+// Corner c of triangle t in NDC: one triangle per grid cell, each of a slightly different shape.
+Vec3 LayoutCorner(int t, int c, double width, double height) {
+    const double cells[3][2] = {{6.0 + t % 3, 6.0}, {58.0, 12.0 + t % 5}, {14.0, 57.0}};
+    const double x = (t % kGridColumns) * kCell + cells[c][0];
+    const double y = (t / kGridColumns) * kCell + cells[c][1];
+    return {x / width * 2.0 - 1.0, 1.0 - y / height * 2.0, 0.3 + 0.05 * c};
+}
+
+// A vertex as the picture must show it: its clip position and what the rasteriser interpolates
+// (diffuse rgba and the first texture coordinate's u).
+struct Expected {
+    Vec4 clip;
+    std::array<double, 5> attributes;
+};
+using Finish = std::function<std::array<double, 4>(const std::array<double, 5>&)>;
+
+// Samples each triangle near each corner and checks that pixels well clear of every triangle
+// stay black, so positions are checked as well as colours.
+void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
+                   const Finish& finish) {
+    struct Screen {
+        double x, y;
+    };
+    auto screen = [&](const Vec4& c) {
+        return Screen{(c[0] / c[3] + 1.0) * 0.5 * image.width,
+                      (1.0 - c[1] / c[3]) * 0.5 * image.height};
+    };
+    auto edge = [](Screen a, Screen b, Screen p) {
+        return (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
+    };
+    std::ostringstream report;
+    int mismatches = 0;
+    std::vector<std::array<Screen, 3>> triangles;
+    for (std::size_t t = 0; t + 2 < vertices.size(); t += 3) {
+        const std::array<Screen, 3> s = {screen(vertices[t].clip), screen(vertices[t + 1].clip),
+                                         screen(vertices[t + 2].clip)};
+        triangles.push_back(s);
+        const double area = edge(s[0], s[1], s[2]);
+        for (int corner = 0; corner < 3; ++corner) {
+            const Screen aim = {
+                0.6 * s[corner].x + 0.2 * (s[(corner + 1) % 3].x + s[(corner + 2) % 3].x),
+                0.6 * s[corner].y + 0.2 * (s[(corner + 1) % 3].y + s[(corner + 2) % 3].y)};
+            const int px = static_cast<int>(std::floor(aim.x));
+            const int py = static_cast<int>(std::floor(aim.y));
+            const Screen centre = {px + 0.5, py + 0.5};
+            double b[3], perspective = 0.0;
+            for (int j = 0; j < 3; ++j) {
+                b[j] = edge(s[(j + 1) % 3], s[(j + 2) % 3], centre) / area;
+                EXPECT_GT(b[j], 0.05) << "sample of triangle " << t / 3 << " too near an edge";
+                b[j] /= vertices[t + j].clip[3];
+                perspective += b[j];
+            }
+            std::array<double, 5> mixed{};
+            for (int j = 0; j < 3; ++j) {
+                for (int a = 0; a < 5; ++a) {
+                    mixed[a] += b[j] / perspective * vertices[t + j].attributes[a];
+                }
+            }
+            const std::array<double, 4> rgba = finish(mixed);
+            const D3DCOLOR drawn = image.At(px, py);
+            const int channelOf[4] = {2, 1, 0, 3};
+            for (int ch = 0; ch < 4; ++ch) {
+                if (std::abs(Channel(drawn, channelOf[ch]) - rgba[ch]) > 2.0 / 255.0 + 1e-6 &&
+                    ++mismatches <= 12) {
+                    report << "\n  triangle " << t / 3 << " pixel (" << px << ", " << py
+                           << ") channel "
+                           << "rgba"[ch] << ": drawn " << Channel(drawn, channelOf[ch])
+                           << ", expected " << rgba[ch];
+                }
+            }
+        }
+    }
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            const Screen p = {x + 0.5, y + 0.5};
+            const bool near = std::any_of(triangles.begin(), triangles.end(), [&](const auto& s) {
+                const double sign = edge(s[0], s[1], s[2]) > 0 ? 1.0 : -1.0;
+                for (int j = 0; j < 3; ++j) {
+                    const Screen a = s[j], b = s[(j + 1) % 3];
+                    if (sign * edge(a, b, p) / std::hypot(b.x - a.x, b.y - a.y) < -1.5) {
+                        return false;
+                    }
+                }
+                return true;
+            });
+            if (!near && image.At(x, y) != 0 && ++mismatches <= 12) {
+                report << "\n  pixel (" << x << ", " << y << ") outside every triangle is 0x"
+                       << std::hex << image.At(x, y) << std::dec;
+            }
+        }
+    }
+    EXPECT_EQ(0, mismatches) << report.str();
+}
+
+enum class Jewel { Palette, KeyboardClear, KeyboardColor, Clear, SeveralColor };
+const char* NameOf(Jewel t) {
+    constexpr const char* kNames[] = {"PaletteJewel", "KeyboardClearJewel", "KeyboardColorJewel",
+                                      "ClearJewel", "SeveralColorJewel"};
+    return kNames[static_cast<int>(t)];
+}
+bool SubtractsIntConst(Jewel t) {
+    return t == Jewel::Clear || t == Jewel::SeveralColor;
+}
+
+// Every parameter a jewel technique may read.
+struct JewelScene {
+    D3DMATRIX viewProjection{}, rotation{};
+    std::array<std::array<float, 4>, 32> offsets{};  // Float4x32
+    std::array<std::array<float, 4>, 32> colours{};  // Float4x32_2
+    std::array<float, 3> light{};
+    float lightPower = 1.0f;
+    std::array<float, 4> color{1.0f, 1.0f, 1.0f, 1.0f};
+    std::optional<std::array<float, 3>> camera;  // unset: the effect's default stays
+    int intConst = 0;
+};
+
+struct JewelVertex {
+    float position[4];  // w: the instance, plus IntConst where the technique takes it off
+    float normal[4];
+};
+
+constexpr D3DVERTEXELEMENT9 kJewelElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+    {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_NORMAL, 0},
+    D3DDECL_END,
+};
+
+// What lights and places a vertex, before its normal is looked at.
+struct LitPoint {
+    int instance;
+    Vec4 q, clip;
+    Vec3 h;
+    double k;
+};
+
+LitPoint Locate(Jewel t, const JewelScene& s, const float* position) {
+    LitPoint r;
+    r.instance =
+        static_cast<int>(std::floor(position[3])) - (SubtractsIntConst(t) ? s.intConst : 0);
+    r.q = Times({position[0], position[1], position[2], 1.0}, s.rotation);
+    const Vec3 q = Vec3{r.q[0], r.q[1], r.q[2]};
+    const auto& offset = s.offsets[r.instance];
+    const Vec3 o = ToVec3(offset.data());
+    const Vec3 camera = s.camera ? ToVec3(s.camera->data()) : Vec3{0.0, 5.0, -10.0};
+    Vec3 p, e, light = ToVec3(s.light.data());
+    if (t == Jewel::Palette) {
+        p = q;
+        e = Normalise(Vec3{0.0, 0.0, -2.25} - p);
+        light = {-1.0, 1.75, -1.75};
+        r.clip = Times(r.q, s.viewProjection);
+        for (int c = 0; c < 4; ++c) {
+            r.clip[c] += offset[c];
+        }
+    } else if (t == Jewel::KeyboardClear || t == Jewel::KeyboardColor) {
+        p = q + Vec3{0.0, o.y, 0.0};
+        e = Normalise(camera - (t == Jewel::KeyboardClear ? p : 1.5 * o));
+        const Vec3 drawn = q + o;
+        r.clip = Times({drawn.x, drawn.y, drawn.z, r.q[3]}, s.viewProjection);
+    } else {
+        p = q + o;
+        e = Normalise(camera - p);
+        r.clip = Times({p.x, p.y, p.z, r.q[3]}, s.viewProjection);
+    }
+    const Vec3 l = light - p;
+    r.h = Normalise((1.0 / Length(l)) * l + e);
+    r.k = (t == Jewel::Palette ? 1.0 : s.lightPower) / Length(l);
+    return r;
+}
+
+struct Shaded {
+    Expected expected;
+    double d, back, white, brightest;  // brightest: the largest channel before clamping
+};
+
+Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
+    const LitPoint lit = Locate(t, s, v.position);
+    const Vec4 n = Times({v.normal[0], v.normal[1], v.normal[2], v.normal[3]}, s.rotation);
+    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2] + n[3] * n[3]);
+    const double d = Dot(lit.h, (1.0 / length) * Vec3{n[0], n[1], n[2]});
+    const double back = -d >= 0.9848 ? -d : 0.0;
+    const double front = std::max(0.9962 - d * d, d);
+    const double white = front >= (t == Jewel::Palette ? 0.9848 : 0.99) ? front : 0.0;
+    const Vec3 o = ToVec3(s.offsets[lit.instance].data());
+    const Vec3 instance = ToVec3(s.colours[lit.instance].data());
+    const Vec3 color = ToVec3(s.color.data());
+    Vec3 backTerm, frontTerm;
+    switch (t) {
+        case Jewel::Palette:
+        case Jewel::SeveralColor:
+            backTerm = back * instance;
+            frontTerm = front * front * instance;
+            break;
+        case Jewel::KeyboardClear:
+            backTerm = back * Vec3{std::abs(o.x), 0.5 * std::abs(o.z), std::abs(o.y)};
+            frontTerm = front * front * color;
+            break;
+        case Jewel::KeyboardColor:
+            backTerm = back * color;
+            frontTerm = front * front * front * color;
+            break;
+        case Jewel::Clear:
+            backTerm = back * (0.5 * lit.h + Vec3{0.5, 0.5, 0.5} + 0.5 * instance);
+            frontTerm = front * front * instance;
+            break;
+    }
+    const Vec3 c = lit.k * (backTerm + frontTerm + Vec3{white, white, white});
+    auto clamped = [](double v) { return std::clamp(v, 0.0, 1.0); };
+    return {{lit.clip, {clamped(c.x), clamped(c.y), clamped(c.z), std::max(back, white), 0.0}},
+            d,
+            back,
+            white,
+            std::max({c.x, c.y, c.z})};
+}
+
+// Lighting a vertex is built for: a = dot(H, N) before the normal's w counts in its length, q
+// that w, so d = a / sqrt(1 + q²).
+struct Aim {
+    double a, q;
+};
+constexpr Aim kAims[] = {
+    {-0.996, 0.05},  // lit from behind
+    {0.998, 0.0},    // white, facing the half vector
+    {0.03, 0.0},     // white at the rim, where 0.9962 - d² passes both thresholds
+    {0.9995, 0.3},   // white only if the normal's w were left out of its length
+    {-0.999, 0.2},   // lit from behind only if the same were done
+    // Either side of each threshold: behind at 0.9848, white at 0.99 (0.9848 in the palette)
+    // facing and at the rim.
+    {-0.987, 0.0},
+    {-0.983, 0.0},
+    {0.992, 0.0},
+    {0.988, 0.0},
+    {0.07, 0.0},
+    {0.087, 0.0},
+    {0.6, 0.3},
+    {-0.5, 0.0},
+    {0.3, 0.15},
+    {0.85, 0.1},
+};
+
+// One triangle per grid cell, instances taken in turn; each vertex placed to land on its
+// layout corner and given a normal that meets its aim. The rotation's last column must be
+// (0, 0, 0, s), so that Q.w = s everywhere and the 3 x 3 part inverts by transposing.
+std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances, int triangles,
+                                     double width, double height) {
+    const D3DMATRIX& r = s.rotation;
+    const double qw = r.m[3][3];
+    const Vec3 translation = {r.m[3][0], r.m[3][1], r.m[3][2]};
+    auto unrotate = [&](Vec3 v) {  // v · R3ᵀ
+        return Vec3{v.x * r.m[0][0] + v.y * r.m[0][1] + v.z * r.m[0][2],
+                    v.x * r.m[1][0] + v.y * r.m[1][1] + v.z * r.m[1][2],
+                    v.x * r.m[2][0] + v.y * r.m[2][1] + v.z * r.m[2][2]};
+    };
+    std::vector<JewelVertex> mesh;
+    for (int tri = 0; tri < triangles; ++tri) {
+        const int instance = tri % instances;
+        const auto& offset = s.offsets[instance];
+        const float w = static_cast<float>(instance + (SubtractsIntConst(t) ? s.intConst : 0)) +
+                        (tri % 2 ? 0.6f : 0.0f);
+        for (int corner = 0; corner < 3; ++corner) {
+            const Vec3 ndc = LayoutCorner(tri, corner, width, height);
+            Vec3 q;
+            if (t == Jewel::Palette) {
+                q = Unproject(s.viewProjection, ndc, qw,
+                              {offset[0], offset[1], offset[2], offset[3]});
+            } else {
+                q = Unproject(s.viewProjection, ndc, qw) - ToVec3(offset.data());
+            }
+            const Vec3 p = unrotate(q - translation);
+            JewelVertex v = {
+                {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), w}, {}};
+            const int index = static_cast<int>(mesh.size());
+            const Aim aim = kAims[index % std::size(kAims)];
+            const Vec3 h = Locate(t, s, v.position).h;
+            const Vec3 helper = {std::sin(1.7 * index), std::cos(1.7 * index), 0.3};
+            const Vec3 tangent = Normalise(helper - Dot(helper, h) * h);
+            const Vec3 u = aim.a * h + std::sqrt(1.0 - aim.a * aim.a) * tangent;
+            // The normal whose image under the rotation is (u, q).
+            const Vec3 n = unrotate(u - (aim.q / qw) * translation);
+            v.normal[0] = static_cast<float>(n.x);
+            v.normal[1] = static_cast<float>(n.y);
+            v.normal[2] = static_cast<float>(n.z);
+            v.normal[3] = static_cast<float>(aim.q / qw);
+            mesh.push_back(v);
+        }
+    }
+    return mesh;
+}
+
+// Turned about all three axes, moved, and with s = 1.25 in the last row so Q.w and the
+// normal's w both count.
+D3DMATRIX JewelRotation() {
+    D3DMATRIX r;
+    D3DXMatrixRotationYawPitchRoll(&r, 0.7f, -0.4f, 0.3f);
+    r.m[3][0] = 0.3f;
+    r.m[3][1] = -0.2f;
+    r.m[3][2] = 0.15f;
+    r.m[3][3] = 1.25f;
+    return r;
+}
+
+class TechniqueTest : public GraphicsTest {
+protected:
+    D3DXHANDLE Parameter(const char* semantic) {
+        const D3DXHANDLE h = m_effect->GetParameterBySemantic(nullptr, semantic);
+        EXPECT_NE(nullptr, h) << semantic;
+        return h;
+    }
+    void Set(const char* semantic, const void* data, std::uint32_t bytes) {
+        EXPECT_EQ(S_OK, m_effect->SetValue(Parameter(semantic), data, bytes)) << semantic;
+    }
+
+    // Draws the vertices as an indexed list (every other triangle wound the other way) through
+    // the technique onto a target cleared to 0 with Z at 1, and reads the target back.
+    Image Draw(const char* technique, const void* vertices, std::uint32_t stride,
+               std::uint32_t count, const D3DVERTEXELEMENT9* elements) {
+        IGraphicsVertexBuffer* vb = nullptr;
+        IGraphicsIndexBuffer* ib = nullptr;
+        IGraphicsVertexDeclaration* declaration = nullptr;
+        EXPECT_EQ(S_OK, m_device->CreateVertexBuffer(count * stride, 0, D3DPOOL_MANAGED, &vb));
+        EXPECT_EQ(S_OK,
+                  m_device->CreateIndexBuffer(count * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib));
+        EXPECT_EQ(S_OK, m_device->CreateVertexDeclaration(elements, &declaration));
+        m_owned.insert(m_owned.end(), {vb, ib, declaration});
+        std::vector<std::uint16_t> indices(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            indices[i] = static_cast<std::uint16_t>((i / 3) % 2 ? i - i % 3 + 2 - i % 3 : i);
+        }
+        void* data = nullptr;
+        EXPECT_EQ(S_OK, vb->Lock(0, 0, &data));
+        std::memcpy(data, vertices, count * stride);
+        vb->Unlock();
+        EXPECT_EQ(S_OK, ib->Lock(0, 0, &data));
+        std::memcpy(data, indices.data(), count * 2);
+        ib->Unlock();
+
+        if (!m_target) {
+            m_target = MakeTarget(kClientWidth, kClientHeight);
+        }
+        m_device->SetRenderTarget(0, m_target);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        m_device->SetVertexDeclaration(declaration);
+        m_device->SetStreamSource(0, vb, 0, stride);
+        m_device->SetIndices(ib);
+        EXPECT_EQ(S_OK, m_effect->SetTechnique(m_effect->GetTechniqueByName(technique)));
+        std::uint32_t passes = 0;
+        EXPECT_EQ(S_OK, m_effect->Begin(&passes, 0));
+        EXPECT_EQ(1u, passes);
+        EXPECT_EQ(S_OK, m_effect->BeginPass(0));
+        EXPECT_EQ(S_OK,
+                  m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, count, 0, count / 3));
+        m_effect->EndPass();
+        m_effect->End();
+        return Read(m_target);
+    }
+
+    // Sets the scene, draws the jewels and compares; the vertices must show every lighting
+    // term, well away from the thresholds, and all but `clamped` of them well below 1.
+    void CheckJewels(Jewel t, const JewelScene& s, int instances, int clamped = 0) {
+        SCOPED_TRACE(NameOf(t));
+        const std::vector<JewelVertex> mesh =
+            BuildJewels(t, s, instances, kGridColumns * kGridRows, kClientWidth, kClientHeight);
+        EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("ViewProjection"), &s.viewProjection));
+        EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("Rotation"), &s.rotation));
+        Set("Float4x32", s.offsets.data(), sizeof s.offsets);
+        Set("Float4x32_2", s.colours.data(), sizeof s.colours);
+        Set("LightPosition", s.light.data(), sizeof s.light);
+        Set("Color", s.color.data(), sizeof s.color);
+        EXPECT_EQ(S_OK, m_effect->SetFloat(Parameter("LightPower"), s.lightPower));
+        EXPECT_EQ(S_OK, m_effect->SetInt(Parameter("IntConst"), s.intConst));
+        if (s.camera) {
+            Set("CameraPosition", s.camera->data(), 12);
+        }
+        const Image image = Draw(NameOf(t), mesh.data(), sizeof(JewelVertex),
+                                 static_cast<std::uint32_t>(mesh.size()), kJewelElements);
+
+        std::vector<Expected> expected;
+        int backs = 0, whites = 0, overflows = 0;
+        const double whiteThreshold = t == Jewel::Palette ? 0.9848 : 0.99;
+        for (const JewelVertex& v : mesh) {
+            const Shaded shaded = Shade(t, s, v);
+            const double d = shaded.d;
+            const double margin = std::min({std::abs(-d - 0.9848), std::abs(d - whiteThreshold),
+                                            std::abs(0.9962 - d * d - whiteThreshold)});
+            EXPECT_GT(margin, 1e-3) << "d = " << d;
+            EXPECT_TRUE(shaded.brightest < 0.95 || shaded.brightest > 1.05) << shaded.brightest;
+            overflows += shaded.brightest > 1.0;
+            backs += shaded.back > 0.0;
+            whites += shaded.white > 0.0;
+            expected.push_back(shaded.expected);
+        }
+        EXPECT_GE(backs, 3);
+        EXPECT_GE(whites, 6);
+        EXPECT_EQ(clamped, overflows);
+        ExpectPicture(image, expected, [](const std::array<double, 5>& a) {
+            return std::array<double, 4>{a[0], a[1], a[2], a[3]};
+        });
+    }
+
+    IGraphicsSurface* m_target = nullptr;
+};
+
+TEST_F(TechniqueTest, PaletteJewelUsesItsOwnLightAndEyeAndOffsetsInClipSpace) {
+    JewelScene s;
+    s.viewProjection =
+        OrthoCamera({1.5f, 2.5f, -4.0f}, {0.0f, 0.5f, 3.0f}, {0.2f, 1.0f, 0.1f}, 6.0f, 4.5f);
+    s.rotation = JewelRotation();
+    s.offsets = {{{0.08f, -0.06f, 0.01f, 0.15f},
+                  {-0.05f, 0.04f, -0.02f, -0.1f},
+                  {0.02f, 0.07f, 0.03f, 0.05f}}};
+    s.colours = {{{0.35f, 0.2f, 0.1f, 0}, {0.1f, 0.3f, 0.25f, 0}, {0.2f, 0.15f, 0.4f, 0}}};
+    // Neither the light parameters nor the camera take part in the palette's lighting.
+    s.light = {4.0f, -3.0f, 2.0f};
+    s.lightPower = 3.0f;
+    s.camera = std::array<float, 3>{-3.0f, 1.0f, 4.0f};
+    CheckJewels(Jewel::Palette, s, 3);
+}
+
+// Offsets with unequal, partly negative components, so that lighting from the full offset, or
+// a back colour from the wrong components or signs, shows.
+JewelScene WorldScene() {
+    JewelScene s;
+    s.viewProjection =
+        OrthoCamera({-1.0f, 3.0f, -7.0f}, {0.2f, 0.3f, 0.5f}, {0.1f, 1.0f, 0.0f}, 6.5f, 4.5f);
+    s.rotation = JewelRotation();
+    s.offsets = {{{-0.45f, 0.7f, -0.9f, 0}, {0.6f, -0.35f, 0.5f, 0}, {0.25f, 0.4f, -0.3f, 0}}};
+    s.colours = {{{0.3f, 0.15f, 0.1f, 0}, {0.1f, 0.25f, 0.2f, 0}, {0.15f, 0.1f, 0.35f, 0}}};
+    s.light = {-2.0f, 4.0f, -3.0f};
+    s.lightPower = 1.2f;
+    s.color = {0.3f, 0.25f, 0.2f, 1.0f};
+    s.camera = std::array<float, 3>{1.0f, 3.0f, -8.0f};
+    return s;
+}
+
+TEST_F(TechniqueTest, KeyboardJewelsLightAtTheOffsetsHeightAndDrawAtTheFullOffset) {
+    const JewelScene s = WorldScene();
+    CheckJewels(Jewel::KeyboardClear, s, 3);
+    CheckJewels(Jewel::KeyboardColor, s, 3);
+}
+
+TEST_F(TechniqueTest, ClearAndSeveralColorJewelsTakeIntConstOffTheInstance) {
+    JewelScene s = WorldScene();
+    s.intConst = 3;
+    // One white vertex lies so near the light that it clamps, before interpolation.
+    CheckJewels(Jewel::Clear, s, 3, 1);
+    CheckJewels(Jewel::SeveralColor, s, 3, 1);
+}
+
+TEST_F(TechniqueTest, CameraPositionKeepsItsDefaultUntilSet) {
+    JewelScene s = WorldScene();
+    s.camera.reset();
+    CheckJewels(Jewel::KeyboardClear, s, 3);
+    s.camera = std::array<float, 3>{3.0f, -1.0f, -6.0f};
+    CheckJewels(Jewel::KeyboardClear, s, 3);
+}
+
+struct KeyVertex {
+    float position[4];  // w: the key
+    float tex[2];
+};
+
+constexpr D3DVERTEXELEMENT9 kKeyElements[] = {
+    {0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+    {0, 16, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
+    D3DDECL_END,
+};
+
+// Each vertex sits on the view ray of its layout corner at the depth where the eight weighted
+// glow sources sum to 4.002 (lit) or 3.998 (unlit), whole triangles alike.
+TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
+    const D3DMATRIX vp =
+        OrthoCamera({0.5f, 4.0f, -6.0f}, {-0.2f, 0.0f, 0.4f}, {0.0f, 1.0f, 0.2f}, 7.0f, 4.0f);
+    float keys[48][4], glows[8][4];
+    for (int k = 0; k < 48; ++k) {
+        const double f[3] = {0.37 * k, 0.61 * k + 0.2, 0.23 * k + 0.5};
+        for (int c = 0; c < 3; ++c) {
+            keys[k][c] = static_cast<float>(0.1 + 0.8 * (f[c] - std::floor(f[c])));
+        }
+        keys[k][3] = 0.5f;  // the sum alone decides the alpha
+    }
+    // In front of the drawn depths, so the sum falls along every view ray.
+    for (int k = 0; k < 8; ++k) {
+        const Vec3 g = Unproject(vp, {(k % 4) * 0.5 - 0.75, (k / 4) - 0.5, -0.1}, 1.0);
+        const float glow[4] = {static_cast<float>(g.x), static_cast<float>(g.y),
+                               static_cast<float>(g.z), 1.3f + 0.3f * k};
+        std::memcpy(glows[k], glow, sizeof glow);
+    }
+    auto glowSum = [&](Vec3 p) {
+        double sum = 0.0;
+        for (const auto& g : glows) {
+            sum += g[3] / Length(p - ToVec3(g));
+        }
+        return sum;
+    };
+    const int keyOf[12] = {0, 5, 17, 23, 31, 40, 46, 47, 12, 8, 33, 2};
+    std::vector<KeyVertex> mesh;
+    for (int tri = 0; tri < kGridColumns * kGridRows; ++tri) {
+        const double target = tri % 3 ? 4.002 : 3.998;
+        for (int corner = 0; corner < 3; ++corner) {
+            const Vec3 ndc = LayoutCorner(tri, corner, kClientWidth, kClientHeight);
+            auto at = [&](double z) { return Unproject(vp, {ndc.x, ndc.y, z}, 1.0); };
+            double nearZ = 0.05, farZ = 0.95;
+            EXPECT_GT(glowSum(at(nearZ)), target);
+            EXPECT_LT(glowSum(at(farZ)), target);
+            for (int step = 0; step < 60; ++step) {
+                const double mid = 0.5 * (nearZ + farZ);
+                (glowSum(at(mid)) > target ? nearZ : farZ) = mid;
+            }
+            const Vec3 p = at(nearZ);
+            const double u = 0.3 + 0.4 * std::fmod(0.29 * mesh.size(), 1.0);
+            mesh.push_back({{static_cast<float>(p.x), static_cast<float>(p.y),
+                             static_cast<float>(p.z), keyOf[tri] + (tri % 2 ? 0.7f : 0.0f)},
+                            {static_cast<float>(u), 0.5f}});
+        }
+    }
+    // Two texels: where u runs from 0.25 to 0.75 the linear filter blends them in proportion.
+    const D3DCOLOR texels[2] = {0x40206080u, 0xC0A01040u};
+    m_device->SetTexture(0, MakeTexture(Image{2, 1, {texels[0], texels[1]}}));
+    EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("ViewProjection"), &vp));
+    Set("Float4x8", glows, sizeof glows);
+    Set("Float4x48", keys, sizeof keys);
+    const Image image = Draw("Keyboard", mesh.data(), sizeof(KeyVertex),
+                             static_cast<std::uint32_t>(mesh.size()), kKeyElements);
+
+    std::vector<Expected> expected;
+    int lit = 0;
+    for (const KeyVertex& v : mesh) {
+        const Vec3 p = ToVec3(v.position);
+        const double sum = glowSum(p);
+        EXPECT_GT(std::abs(sum - 4.0), 1e-3);
+        lit += sum >= 4.0;
+        const float* key = keys[static_cast<int>(std::floor(v.position[3]))];
+        expected.push_back({Times({p.x, p.y, p.z, 1.0}, vp),
+                            {key[0], key[1], key[2], sum >= 4.0 ? 1.0 : 0.0, v.tex[0]}});
+    }
+    EXPECT_EQ(24, lit);
+    // Stage 0 adds texture and diffuse smoothly and takes the diffuse alpha.
+    ExpectPicture(image, expected, [&](const std::array<double, 5>& a) {
+        const double f = std::clamp((a[4] - 0.25) / 0.5, 0.0, 1.0);
+        std::array<double, 4> out{};
+        for (int c = 0; c < 3; ++c) {
+            const int channel = 2 - c;
+            const double t =
+                (1.0 - f) * Channel(texels[0], channel) + f * Channel(texels[1], channel);
+            out[c] = t + a[c] - t * a[c];
+        }
+        out[3] = a[3];
+        return out;
+    });
+}
+
+}  // namespace
+}  // namespace tovel_test
