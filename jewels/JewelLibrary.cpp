@@ -1,0 +1,252 @@
+#include "jewels/JewelLibrary.h"
+
+#include <cassert>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "jewels/JewelFolder.h"
+#include "jewels/JewelManager.h"
+#include "jewels/JewelMesh.h"
+#include "platform/InstallDirectory.h"
+#include "platform/MessageBox.h"
+#include "platform/SystemServices.h"
+#include "platform/Window.h"
+
+using namespace platform;
+
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint32_t kFloatsPerGpuVertex = kJewelGpuVertexBytes / 4;
+constexpr std::uint32_t kIndexBytes = 2;
+
+// A fatal start-up problem: the user is told, the frame loop ends at its first iteration.
+HRESULT Refuse(const std::string& text) {
+    MessageBox(text);
+    PostQuitMessage(0);
+    return E_INVALIDARG;
+}
+
+HRESULT FindJewelFolder(std::string_view name, fs::path* folder) {
+    if (FindFolderBesideProgram(name, folder)) {
+        return S_OK;
+    }
+    const InstallDirectory install = ReadInstallDirectory();
+    if (install.status == InstallDirectoryStatus::NoKey) {
+        return Refuse("I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'");
+    }
+    if (install.status == InstallDirectoryStatus::NoValue) {
+        return Refuse("I Can't Open Registory Value 'installdirectory'");
+    }
+    // The name is appended with no separator: an installation directory ends with '/'.
+    const std::string path = install.value + std::string(name);
+    if (!PathExists(path)) {
+        return Refuse("I Can't Open Directory:" + path);
+    }
+    *folder = path;
+    return S_OK;
+}
+
+// Makes a folder current and restores the previous one when it goes, on every way out.
+class CurrentDirectoryScope {
+public:
+    CurrentDirectoryScope() = default;
+    CurrentDirectoryScope(const CurrentDirectoryScope&) = delete;
+    CurrentDirectoryScope& operator=(const CurrentDirectoryScope&) = delete;
+    ~CurrentDirectoryScope() {
+        if (m_entered) {
+            SetCurrentDirectory(m_previous);
+        }
+    }
+
+    bool Enter(const fs::path& folder) {
+        m_entered = GetCurrentDirectory(&m_previous) && SetCurrentDirectory(folder);
+        return m_entered;
+    }
+
+private:
+    fs::path m_previous;
+    bool m_entered = false;
+};
+
+// One reference to a device object, released unless handed on.
+template <class T>
+class Held {
+public:
+    Held() = default;
+    Held(const Held&) = delete;
+    Held& operator=(const Held&) = delete;
+    ~Held() {
+        if (m_object) {
+            m_object->Release();
+        }
+    }
+
+    T** Out() { return &m_object; }
+    T* Get() const { return m_object; }
+    T* Detach() { return std::exchange(m_object, nullptr); }
+
+private:
+    T* m_object = nullptr;
+};
+
+template <class T>
+void Replace(T*& field, Held<T>& made) {
+    if (field) {
+        field->Release();
+    }
+    field = made.Detach();
+}
+
+HRESULT FillVertices(CJewelManager& manager, IGraphicsVertexBuffer* buffer, float* sizeSum) {
+    void* data = nullptr;
+    if (HRESULT hr = buffer->Lock(0, 0, &data); FAILED(hr)) {
+        return hr;
+    }
+    auto* out = static_cast<std::uint8_t*>(data);
+    std::uint32_t k = 0;
+    for (JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next.get(), ++k) {
+        mesh->size = MeasureJewelMesh(*mesh);
+        *sizeSum += mesh->size;
+        for (std::uint32_t v = 0; v < mesh->vertexCount; ++v) {
+            const float* in = &mesh->vertices[std::size_t{v} * JewelMesh::kFloatsPerVertex];
+            // The fourth position component picks the mesh's entry of the effect's per-mesh
+            // array, so several meshes drawn by one call are each placed separately; the last
+            // float is unused and kept zero so the buffer's content is always the same.
+            const float gpu[kFloatsPerGpuVertex] = {in[0], in[1], in[2], static_cast<float>(k),
+                                                    in[3], in[4], in[5], 0.0f};
+            std::memcpy(out, gpu, kJewelGpuVertexBytes);
+            out += kJewelGpuVertexBytes;
+        }
+    }
+    return buffer->Unlock();
+}
+
+HRESULT FillIndices(const CJewelManager& manager, IGraphicsIndexBuffer* buffer) {
+    void* data = nullptr;
+    if (HRESULT hr = buffer->Lock(0, 0, &data); FAILED(hr)) {
+        return hr;
+    }
+    auto* out = static_cast<std::uint8_t*>(data);
+    for (const JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next.get()) {
+        for (std::uint32_t i = 0; i < std::uint32_t{mesh->triangleCount} * 3; ++i) {
+            const auto index = static_cast<std::uint16_t>(mesh->firstVertex + mesh->indices[i]);
+            std::memcpy(out, &index, kIndexBytes);
+            out += kIndexBytes;
+        }
+    }
+    return buffer->Unlock();
+}
+
+}  // namespace
+
+HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName) {
+    fs::path folder;
+    if (HRESULT hr = FindJewelFolder(folderName, &folder); FAILED(hr)) {
+        return hr;
+    }
+    CurrentDirectoryScope current;
+    if (!current.Enter(folder)) {
+        return E_INVALIDARG;
+    }
+    const std::vector<std::string> files = FindFiles(".", "*.gem");
+    if (files.empty()) {
+        return E_INVALIDARG;
+    }
+
+    std::unique_ptr<JewelMesh> meshes;
+    std::unique_ptr<JewelMesh>* tail = &meshes;
+    std::uint32_t count = 0;
+    std::uint32_t totalVertices = 0;
+    std::uint32_t totalIndices = 0;
+    for (const std::string& file : files) {
+        if (count == kMaxJewelMeshes) {
+            break;
+        }
+        auto mesh = std::make_unique<JewelMesh>();
+        if (HRESULT hr = LoadGem(file, *mesh); FAILED(hr)) {
+            return hr;
+        }
+        // Past these totals 16-bit indices would wrap round and draw other jewels' vertices.
+        const std::uint32_t indices = std::uint32_t{mesh->triangleCount} * 3;
+        if (totalVertices + mesh->vertexCount >= kJewelLibraryLimit ||
+            totalIndices + indices >= kJewelLibraryLimit) {
+            return Refuse("The jewels in " + folder.string() +
+                          " are too many to draw: a library holds fewer than 65536 vertices and "
+                          "65536 indices.");
+        }
+        mesh->firstVertex = totalVertices;
+        mesh->firstIndex = static_cast<std::uint16_t>(totalIndices);
+        totalVertices += mesh->vertexCount;
+        totalIndices += indices;
+        *tail = std::move(mesh);
+        tail = &(*tail)->next;
+        ++count;
+    }
+
+    manager.m_meshes = std::move(meshes);
+    manager.m_totalVertices = totalVertices;
+    manager.m_totalTriangles = totalIndices / 3;
+    manager.m_meshCount = count;
+    return S_OK;
+}
+
+HRESULT BuildJewelBuffers(CJewelManager& manager) {
+    assert(manager.m_device && "the device must exist before the library's buffers are made");
+    // The buffers are sized from the totals and filled from the list, so the two must agree.
+    std::uint32_t meshes = 0;
+    std::uint32_t vertices = 0;
+    std::uint32_t triangles = 0;
+    for (const JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next.get()) {
+        ++meshes;
+        vertices += mesh->vertexCount;
+        triangles += mesh->triangleCount;
+        if (meshes > kMaxJewelMeshes || vertices >= kJewelLibraryLimit ||
+            triangles * 3 >= kJewelLibraryLimit) {
+            return E_INVALIDARG;
+        }
+    }
+    if (meshes == 0 || meshes != manager.m_meshCount || vertices != manager.m_totalVertices ||
+        triangles != manager.m_totalTriangles) {
+        return E_INVALIDARG;
+    }
+
+    static constexpr D3DVERTEXELEMENT9 kElements[] = {
+        {0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+        {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_NORMAL, 0},
+        D3DDECL_END,
+    };
+    IGraphicsDevice* device = manager.m_device;
+    Held<IGraphicsVertexDeclaration> declaration;
+    Held<IGraphicsVertexBuffer> vertexBuffer;
+    Held<IGraphicsIndexBuffer> indexBuffer;
+    float sizeSum = 0.0f;
+    HRESULT hr = device->CreateVertexDeclaration(kElements, declaration.Out());
+    if (SUCCEEDED(hr)) {
+        hr = device->CreateVertexBuffer(vertices * kJewelGpuVertexBytes, 0, D3DPOOL_MANAGED,
+                                        vertexBuffer.Out());
+    }
+    if (SUCCEEDED(hr)) {
+        hr = device->CreateIndexBuffer(triangles * 3 * kIndexBytes, 0, D3DFMT_INDEX16,
+                                       D3DPOOL_MANAGED, indexBuffer.Out());
+    }
+    if (SUCCEEDED(hr)) {
+        hr = FillVertices(manager, vertexBuffer.Get(), &sizeSum);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = FillIndices(manager, indexBuffer.Get());
+    }
+    if (FAILED(hr)) {
+        return hr;
+    }
+
+    Replace(manager.m_vertexDecl, declaration);
+    Replace(manager.m_vertexBuffer, vertexBuffer);
+    Replace(manager.m_indexBuffer, indexBuffer);
+    manager.m_averageSize = sizeSum / static_cast<float>(meshes);
+    return S_OK;
+}

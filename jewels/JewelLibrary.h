@@ -1,0 +1,31 @@
+#pragma once
+// The jewel library: up to 32 meshes read from the "Jewels" folder at start-up and packed into
+// one shared vertex buffer and one shared 16-bit index buffer of the manager.
+
+#include <cstdint>
+#include <string_view>
+
+#include "platform/HResult.h"
+
+class CJewelManager;
+
+inline constexpr std::uint32_t kMaxJewelMeshes = 32;
+// Indices are 16-bit, so the library holds fewer than this many vertices and indices.
+inline constexpr std::uint32_t kJewelLibraryLimit = 65536;
+// Position x, y, z, the mesh's place in the library, normal x, y, z, one unused float.
+inline constexpr std::uint32_t kJewelGpuVertexBytes = 32;
+
+// Finds the folder (beside the program or one or two folders up, else below the installation
+// directory), loads its "*.gem" files in name order into manager's mesh list with their first
+// vertex and first index in the shared buffers, and sets the totals and the count. A missing
+// installation directory or folder, or a library too big for 16-bit indices, shows a message and
+// requests the quit; these fail with E_INVALIDARG, as do an empty folder and a folder that cannot
+// be made current; a file that is not a jewel fails with LoadGem's result. The current directory
+// is the same afterwards, and on failure the manager is left as it was.
+HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName = "Jewels");
+
+// Measures every mesh (its size and the library's m_averageSize) and makes the vertex
+// declaration and the two managed buffers on manager.m_device. E_INVALIDARG for an empty library
+// or totals that disagree with the list; a device failure is returned as it came, with nothing
+// made kept. Buffers held before are released once the new ones are complete.
+HRESULT BuildJewelBuffers(CJewelManager& manager);

@@ -1,0 +1,208 @@
+#include "jewels/JewelLibrary.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "jewels/JewelManager.h"
+#include "platform/InstallDirectory.h"
+#include "platform/MessageBox.h"
+#include "platform/NullWindow.h"
+#include "platform/SystemServices.h"
+#include "tests/jewels/TestGems.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace platform;
+using tovel_test::MakeShape;
+using tovel_test::WriteGem;
+
+void WriteText(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+// Every case starts without an installation directory: no variable, and a settings file of its
+// own that does not exist yet. Message boxes are recorded; each expected one comes with a quit
+// request, and the current directory is the same at the end.
+class LibraryTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ::unsetenv("TOVEL_INSTALL_DIR");
+        fs::create_directories(m_root);
+        m_settings = m_root / "installdirectory";
+        m_previousSettings = SetInstallDirectorySettingsFile(m_settings);
+        m_previousPresenter = SetMessageBoxPresenter(std::make_unique<MessageBoxRecorder>());
+        ASSERT_TRUE(GetCurrentDirectory(&m_startDirectory));
+    }
+    void TearDown() override {
+        fs::path now;
+        EXPECT_TRUE(GetCurrentDirectory(&now) && now == m_startDirectory) << now;
+        auto recorder = SetMessageBoxPresenter(std::move(m_previousPresenter));
+        EXPECT_EQ(static_cast<MessageBoxRecorder*>(recorder.get())->Texts(), m_expectedMessages);
+        EXPECT_FALSE(QuitRequested()) << "a quit request without a message";
+        SetInstallDirectorySettingsFile(m_previousSettings);
+        ::unsetenv("TOVEL_INSTALL_DIR");
+        fs::remove_all(m_beside);
+        fs::remove_all(m_root);
+    }
+
+    bool QuitRequested() {
+        MSG msg;
+        bool quit = false;
+        while (m_system->PeekMessage(&msg)) {
+            quit = quit || msg.message == WM_QUIT;
+        }
+        return quit;
+    }
+    void ExpectRefusal(HRESULT hr, const std::string& text) {
+        EXPECT_EQ(hr, E_INVALIDARG) << text;
+        EXPECT_TRUE(QuitRequested()) << text;
+        m_expectedMessages.push_back(text);
+    }
+    HRESULT Load(CJewelManager& manager) { return LoadJewelLibrary(manager, m_name); }
+
+    const std::string m_name = "Jewels" + std::to_string(::getpid());
+    const fs::path m_beside = GetModuleFileName().parent_path() / m_name;
+    const fs::path m_root = tovel_test::TestTempPath("tovel-library-");
+    fs::path m_settings, m_previousSettings, m_startDirectory;
+    std::unique_ptr<WindowSystem> m_system = CreateNullWindowSystem();
+    std::unique_ptr<MessageBoxPresenter> m_previousPresenter;
+    std::vector<std::string> m_expectedMessages;
+    CJewelManager m_manager;
+};
+
+TEST_F(LibraryTest, FolderBesideTheProgramLaysTheMeshesOutInNameOrder) {
+    fs::create_directory(m_beside);
+    WriteGem(m_beside / "b.gem", MakeShape(4, 2));
+    WriteGem(m_beside / "a.gem", MakeShape(10, 6));
+    WriteText(m_beside / "notes.txt", "not a jewel");
+    ::setenv("TOVEL_INSTALL_DIR", "/nonexistent", 1);  // never looked at
+
+    ASSERT_EQ(Load(m_manager), S_OK);
+    EXPECT_EQ(m_manager.m_meshCount, 2u);
+    EXPECT_EQ(m_manager.m_totalVertices, 14u);
+    EXPECT_EQ(m_manager.m_totalTriangles, 8u);
+    const JewelMesh& first = *m_manager.m_meshes;
+    EXPECT_EQ(first.vertexCount, 10u);
+    ASSERT_NE(first.next, nullptr);
+    EXPECT_EQ(first.next->vertexCount, 4u);
+    EXPECT_EQ(first.next->firstVertex, 10u);
+    EXPECT_EQ(first.next->firstIndex, 18u);
+    EXPECT_EQ(first.next->next, nullptr) << "no spare mesh at the end";
+}
+
+TEST_F(LibraryTest, InstallationDirectoryIsTheFallback) {
+    fs::create_directory(m_root / m_name);
+    ExpectRefusal(Load(m_manager),
+                  "I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'");
+    WriteText(m_settings, "");
+    ExpectRefusal(Load(m_manager), "I Can't Open Registory Value 'installdirectory'");
+    // Without the final separator the folder name is glued to the last folder of the value.
+    WriteText(m_settings, m_root.string() + "\n");
+    ExpectRefusal(Load(m_manager), "I Can't Open Directory:" + m_root.string() + m_name);
+    EXPECT_EQ(m_manager.m_meshes, nullptr);
+
+    WriteGem(m_root / m_name / "only.gem", MakeShape(3, 1));
+    WriteText(m_settings, m_root.string() + "/\n");
+    ASSERT_EQ(Load(m_manager), S_OK);
+    EXPECT_EQ(m_manager.m_meshCount, 1u);
+    // The variable stands for the settings file.
+    fs::remove(m_settings);
+    ::setenv("TOVEL_INSTALL_DIR", (m_root.string() + "/").c_str(), 1);
+    CJewelManager again;
+    EXPECT_EQ(Load(again), S_OK);
+}
+
+TEST_F(LibraryTest, SettingsFileHoldsOneLineShorterThanTheRegistryBuffer) {
+    EXPECT_EQ(GetInstallDirectorySettingsFile(), m_settings);
+    EXPECT_EQ(SetInstallDirectorySettingsFile({}), m_settings);
+    EXPECT_EQ(GetInstallDirectorySettingsFile(),
+              fs::path(TOVEL_INSTALL_PREFIX) / "etc/tovel/installdirectory");
+    SetInstallDirectorySettingsFile(m_settings);
+
+    auto read = [&](const std::string& text) {
+        WriteText(m_settings, text);
+        const InstallDirectory directory = ReadInstallDirectory();
+        return directory.status == InstallDirectoryStatus::Found ? directory.value : "(none)";
+    };
+    EXPECT_EQ(read("/opt/tovel/\n"), "/opt/tovel/");
+    EXPECT_EQ(read("/opt/tovel/\r\n"), "/opt/tovel/");
+    EXPECT_EQ(read("/opt/tovel/"), "/opt/tovel/");
+    EXPECT_EQ(read("\n"), "(none)");
+    EXPECT_EQ(read("/a/\n/b/\n"), "(none)");
+    EXPECT_EQ(read(std::string("/a\0/", 4)), "(none)");
+    const std::string longest = "/" + std::string(257, 'x') + "/";
+    EXPECT_EQ(read(longest), longest);
+    EXPECT_EQ(read(longest + "x"), "(none)");
+    std::string accented;  // characters count, not bytes
+    for (int i = 0; i < 259; ++i) {
+        accented += "\xC3\xA9";
+    }
+    EXPECT_EQ(read(accented), accented);
+    ::setenv("TOVEL_INSTALL_DIR", "", 1);
+    EXPECT_EQ(read("/from/file/"), "/from/file/") << "an empty variable counts as unset";
+    ::setenv("TOVEL_INSTALL_DIR", "/from/variable/", 1);
+    EXPECT_EQ(read("/from/file/"), "/from/variable/");
+}
+
+TEST_F(LibraryTest, FortyFilesGiveThirtyTwoMeshes) {
+    fs::create_directory(m_beside);
+    for (int i = 10; i < 50; ++i) {
+        WriteGem(m_beside / ("gem" + std::to_string(i) + ".gem"), MakeShape(3, 1));
+    }
+    // The search stops at the 32nd file, so a broken file after it does no harm.
+    WriteText(m_beside / "gem49.gem", "not a container");
+
+    ASSERT_EQ(Load(m_manager), S_OK);
+    EXPECT_EQ(m_manager.m_meshCount, 32u);
+    EXPECT_EQ(m_manager.m_totalVertices, 96u);
+    const JewelMesh* last = m_manager.m_meshes.get();
+    for (int i = 1; i < 32; ++i) {
+        last = last->next.get();
+    }
+    EXPECT_EQ(last->firstIndex, 93u);
+    EXPECT_EQ(last->next, nullptr);
+}
+
+TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
+    const std::string tooMany = "The jewels in " + m_beside.string() +
+                                " are too many to draw: a library holds fewer than 65536 "
+                                "vertices and 65536 indices.";
+    fs::create_directory(m_beside);
+    // 65535 vertices is the most: the last one still has a 16-bit index.
+    WriteGem(m_beside / "a.gem", MakeShape(65534, 21844));
+    WriteGem(m_beside / "b.gem", MakeShape(1, 1));
+    ASSERT_EQ(Load(m_manager), S_OK);
+    EXPECT_EQ(m_manager.m_totalVertices, 65535u);
+    EXPECT_EQ(m_manager.m_totalTriangles, 21845u);
+
+    WriteGem(m_beside / "c.gem", MakeShape(1, 0));
+    CJewelManager overVertices;
+    ExpectRefusal(Load(overVertices), tooMany);
+    EXPECT_EQ(overVertices.m_meshes, nullptr);
+    fs::remove(m_beside / "c.gem");
+    WriteGem(m_beside / "b.gem", MakeShape(1, 2));
+    CJewelManager overIndices;
+    ExpectRefusal(Load(overIndices), tooMany);
+}
+
+TEST_F(LibraryTest, UnusableFoldersFailWithoutAMessage) {
+    // The caller ends the start-up for these.
+    fs::create_directory(m_beside);
+    WriteText(m_beside / "notes.txt", "not a jewel");
+    EXPECT_EQ(Load(m_manager), E_INVALIDARG) << "no jewel in the folder";
+    WriteGem(m_beside / "a.gem", MakeShape(3, 1));
+    WriteText(m_beside / "b.gem", "not a container");
+    EXPECT_EQ(Load(m_manager), E_INVALIDARG);
+    EXPECT_EQ(m_manager.m_meshes, nullptr) << "a failed load leaves the manager as it was";
+    fs::remove_all(m_beside);
+    WriteText(m_beside, "a file where the folder should be");
+    EXPECT_EQ(Load(m_manager), E_INVALIDARG);
+}
+
+}  // namespace
