@@ -67,9 +67,14 @@ HRESULT LoadGem(const std::filesystem::path& name, JewelMesh& mesh) {
     if (!vertices || !indices) {
         return E_OUTOFMEMORY;
     }
-    std::memcpy(vertices.get(), vertexData.data(),
-                std::size_t{vertexCount} * JewelMesh::kBytesPerVertex);
-    std::memcpy(indices.get(), indexData.data(), std::size_t{triangles} * 3 * 2);
+    // An empty element has no data at all, which memcpy may not be handed.
+    if (vertexCount > 0) {
+        std::memcpy(vertices.get(), vertexData.data(),
+                    std::size_t{vertexCount} * JewelMesh::kBytesPerVertex);
+    }
+    if (triangles > 0) {
+        std::memcpy(indices.get(), indexData.data(), std::size_t{triangles} * 3 * 2);
+    }
     // A wrong index would draw another jewel's vertices, or beyond the shared buffer.
     if (std::any_of(indices.get(), indices.get() + triangles * 3,
                     [&](std::uint16_t i) { return i >= vertexCount; }) ||

@@ -1,0 +1,193 @@
+#include "app/Application.h"
+
+#include <cstdlib>
+#include <vector>
+
+#include "app/DisplayModes.h"
+#include "app/WindowProcedure.h"
+#include "graphics/ResourceTexture.h"
+#include "jewels/JewelManager.h"
+#include "platform/MessageBox.h"
+#include "resources/Resources.h"
+
+using namespace platform;
+
+CGraphics* graphics = nullptr;
+IGraphicsTexture* restoreButtonTexture = nullptr;
+RestoreButtonVertex restoreButtonQuad[4] = {};
+bool deviceLost = false;
+bool active = true;
+bool fullScreen = false;
+Cursor* hoverCursor = nullptr;
+Cursor* grabCursor = nullptr;
+
+namespace {
+
+// Where in each hand image the pointer's point is.
+constexpr int kHoverHotX = 15, kHoverHotY = 12;
+constexpr int kGrabHotX = 16, kGrabHotY = 16;
+
+// Every rendered frame is followed by this pause, on top of the frame's own cost.
+constexpr std::uint32_t kFrameSleepMs = 10;
+
+Cursor* LoadCursorResource(WindowSystem& system, int id, int hotX, int hotY) {
+    std::vector<std::uint8_t> rgba;
+    int width = 0, height = 0;
+    if (!LoadResourceImage(id, &rgba, &width, &height)) {
+        return nullptr;
+    }
+    return system.CreateCursor(rgba.data(), width, height, hotX, hotY);
+}
+
+}  // namespace
+
+int RunApplication(WindowSystem& system) {
+    Cursor* arrow = system.GetArrowCursor();
+    hoverCursor = LoadCursorResource(system, resources::kHoverCursorResource, kHoverHotX,
+                                     kHoverHotY);
+    grabCursor = LoadCursorResource(system, resources::kGrabCursorResource, kGrabHotX, kGrabHotY);
+
+    std::vector<std::uint8_t> icon;
+    WindowDesc desc;
+    desc.title = "t o v e l";
+    desc.style = WS_OVERLAPPEDWINDOW;
+    desc.cursor = arrow;
+    desc.openGl = true;
+    if (LoadResourceImage(resources::kIconResource, &icon, &desc.iconWidth, &desc.iconHeight)) {
+        desc.iconRgba = icon.data();
+    }
+    std::unique_ptr<Window> window = system.CreateWindow(desc, MainWindowProc);
+    if (!window) {
+        MessageBox("Failed in CreateWindowEx");
+        return 0;
+    }
+
+    graphics = CGraphics::Instance();
+    graphics->CreateDevice(window.get());
+    graphics->CreateEffect();
+
+    InitApplication();
+
+    // The first show delivers the first size event, and with it the first device reset.
+    window->ShowWindow(SW_SHOW);
+
+    IGraphicsDevice* device = graphics->m_device;
+    FrameLoopHooks hooks;
+    hooks.frame = [device](float total, float dt) {
+        // The keyboard's per-frame key scan joins here, before the frame is drawn.
+        RenderFrame(device, total, dt);
+    };
+    hooks.resetDevice = [] { OnResetDevice(); };
+    const int exitCode = RunFrameLoop(system, hooks);
+
+    ShutdownApplication();
+    window.reset();
+    return exitCode;
+}
+
+int RunFrameLoop(WindowSystem& system, const FrameLoopHooks& hooks) {
+    MSG msg;
+    std::uint32_t last = hooks.clock();
+    float total = 0.0f;
+    while (msg.message != WM_QUIT) {
+        if (system.PeekMessage(&msg)) {
+            if (msg.message != WM_QUIT) {
+                system.DispatchMessage(msg);
+            }
+            continue;
+        }
+        if (deviceLost) {
+            hooks.resetDevice();
+        } else if (active) {
+            const std::uint32_t now = hooks.clock();
+            // Time spent idle or lost belongs to the first frame after it: dt is not clamped.
+            const std::uint32_t elapsedMs = ElapsedMilliseconds(last, now);
+            const auto dt = static_cast<float>(static_cast<double>(elapsedMs) * 0.001);
+            total += dt;
+            hooks.frame(total, dt);
+            hooks.sleep(kFrameSleepMs);
+            last = now;
+        } else {
+            system.WaitMessage();
+        }
+    }
+    return static_cast<int>(msg.wParam);
+}
+
+void InitApplication() {
+    // The jewel manager loads the jewel library on its first use; a failure requests the quit.
+    CJewelManager::Instance();
+    // The palette, the harmonics control and the keyboard come up here, in that order, each
+    // given the timbre of the palette's pressed entry.
+    std::srand(timeGetTime());
+    if (graphics && graphics->m_device) {
+        D3DXCreateTextureFromResource(graphics->m_device, resources::kRestoreButtonResource,
+                                      &restoreButtonTexture);
+    }
+}
+
+HRESULT RenderFrame(IGraphicsDevice* device, float /*total*/, float dt) {
+    if (!device) {
+        return E_FAIL;
+    }
+    HRESULT hr = device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (FAILED(device->BeginScene())) {
+        return S_OK;
+    }
+    // The harmonics control, then the palette, draw here. The jewel columns belong to the
+    // keyboard scene, which draws them once it exists.
+    CJewelManager::Instance()->UpdateAndRender(dt);
+
+    if (fullScreen && restoreButtonTexture) {
+        device->SetTexture(0, restoreButtonTexture);
+        device->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        device->SetTextureStageState(0, D3DTSS_COLORARG2, D3DTA_DIFFUSE);
+        device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_BLENDTEXTUREALPHAPM);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_TEXTURE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAARG2, D3DTA_DIFFUSE);
+        device->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, 1);
+        device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1);
+        device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, restoreButtonQuad,
+                                sizeof(RestoreButtonVertex));
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, 0);
+        device->SetTexture(0, nullptr);
+    }
+    device->EndScene();
+    device->Present();
+    return S_OK;
+}
+
+HRESULT ShutdownApplication() {
+    ReleaseDeviceResources();
+    if (restoreButtonTexture) {
+        restoreButtonTexture->Release();
+        restoreButtonTexture = nullptr;
+    }
+    // The keyboard's destructor will take the synthesizer and the jewel manager with it; the
+    // harmonics control and the palette follow it.
+    CJewelManager::DeleteInstance();
+    CGraphics::DeleteInstance();
+    graphics = nullptr;
+    return S_OK;
+}
+
+void BuildRestoreButtonQuad(std::uint32_t width, std::uint32_t height) {
+    const float left = 0.95f * static_cast<float>(width);
+    const float top = 0.025f * static_cast<float>(height);
+    const float side = 0.025f * static_cast<float>(width);
+    const float right = left + side;
+    const float bottom = top + side;
+    restoreButtonQuad[0] = {left, top, 0.5f, 1.0f, 0x00000000, 0.0f, 0.0f};
+    restoreButtonQuad[1] = {right, top, 0.5f, 1.0f, 0x00000000, 1.0f, 0.0f};
+    restoreButtonQuad[2] = {left, bottom, 0.5f, 1.0f, 0x00000000, 0.0f, 1.0f};
+    restoreButtonQuad[3] = {right, bottom, 0.5f, 1.0f, 0x00000000, 1.0f, 1.0f};
+}
+
+bool HitRestoreButton(float x, float y) {
+    return restoreButtonQuad[0].x < x && x < restoreButtonQuad[1].x &&
+           restoreButtonQuad[0].y < y && y < restoreButtonQuad[2].y;
+}

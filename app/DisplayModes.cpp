@@ -1,0 +1,104 @@
+#include "app/DisplayModes.h"
+
+#include <cstdarg>
+#include <cstdio>
+
+#include "app/Application.h"
+#include "jewels/JewelManager.h"
+#include "platform/MessageBox.h"
+
+using namespace platform;
+
+namespace {
+
+// Debug lines are formatted into a buffer of this many characters.
+constexpr std::size_t kDebugLineLength = 260;
+
+void DebugLine(const char* format, ...) {
+    char line[kDebugLineLength];
+    va_list arguments;
+    va_start(arguments, format);
+    std::vsnprintf(line, sizeof line, format, arguments);
+    va_end(arguments);
+    OutputDebugString(line);
+}
+
+}  // namespace
+
+HRESULT OnResizeWindow(std::uint32_t width, std::uint32_t height) {
+    D3DDISPLAYMODE mode;
+    if (graphics && graphics->m_d3d) {
+        graphics->m_d3d->GetAdapterDisplayMode(D3DADAPTER_DEFAULT, &mode);
+    }
+    DebugLine("Call OnResizeWindow(%d,%d)\n", static_cast<int>(width), static_cast<int>(height));
+    DebugLine("> D3DDISPLAYMODE Format %d Width %d Height %d\n", static_cast<int>(mode.Format),
+              static_cast<int>(mode.Width), static_cast<int>(mode.Height));
+    presentParameters.BackBufferFormat = mode.Format;
+    presentParameters.BackBufferWidth = width;
+    presentParameters.BackBufferHeight = height;
+    const HRESULT hr = OnResetDevice();
+    return FAILED(hr) ? hr : S_OK;
+}
+
+HRESULT OnMinimizeWindow() {
+    DebugLine("Call OnMinimizeWindow()\n");
+    active = false;
+    return S_OK;
+}
+
+HRESULT OnResetDevice() {
+    DebugLine("Call OnResetDevice() Windowd.%s BBW %d BBH %d\n",
+              presentParameters.Windowed ? "TRUE" : "FALSE",
+              static_cast<int>(presentParameters.BackBufferWidth),
+              static_cast<int>(presentParameters.BackBufferHeight));
+    IGraphicsDevice* device = graphics ? graphics->m_device : nullptr;
+    if (!device) {
+        return E_FAIL;
+    }
+    if (device->TestCooperativeLevel() == D3DERR_DEVICELOST) {
+        deviceLost = true;
+        DebugLine("D3DERR_DEVICELOST!!\n");
+        return E_FAIL;
+    }
+    HRESULT hr = ReleaseDeviceResources();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    hr = device->Reset(presentParameters.BackBufferWidth, presentParameters.BackBufferHeight);
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (graphics->m_effect) {
+        hr = graphics->m_effect->OnResetDevice();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    // The harmonics control, the keyboard and the palette re-create theirs here, in that order;
+    // a keyboard that cannot ends the program with "Failed in Keyboard reset device."
+    hr = CJewelManager::Instance()->OnResetDevice();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    deviceLost = false;
+    active = true;
+
+    IGraphicsSurface* target = nullptr;
+    if (SUCCEEDED(device->GetRenderTarget(0, &target))) {
+        BuildRestoreButtonQuad(target->GetWidth(), target->GetHeight());
+        target->Release();
+    }
+    return hr;
+}
+
+HRESULT ReleaseDeviceResources() {
+    if (graphics && graphics->m_effect) {
+        const HRESULT hr = graphics->m_effect->OnLostDevice();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    // The harmonics control's font and effect, the keyboard's and the palette's resources are
+    // released here, before the jewels'.
+    return CJewelManager::Instance()->OnLostDevice();
+}

@@ -1,0 +1,139 @@
+// How one column of jewels starts, grows, loses its top jewel, fades and is laid out in runs.
+
+#include "jewels/JewelTask.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <tuple>
+#include <vector>
+
+namespace {
+
+TEST(JewelTaskTest, SaturationOneWithUnitJewelsGivesTheStandardColumn) {
+    CJewelTask task(5);
+    task.Start(2.0f, 0.5f, -1.0f, 0.0f, 1.0f, 1.0f, 1.0f, true);
+    EXPECT_FLOAT_EQ(0.75f, task.m_scale.m[0][0]);
+    EXPECT_FLOAT_EQ(0.75f, task.m_scale.m[2][2]);
+    EXPECT_FLOAT_EQ(3.0f, task.m_spacing);
+    EXPECT_FLOAT_EQ(1.0f, task.m_riseSpeed);
+    EXPECT_FLOAT_EQ(0.2f, task.m_yawSpeed);
+    EXPECT_FLOAT_EQ(0.6f, task.m_rollSpeed);
+    EXPECT_FLOAT_EQ(0.5f + 1.125f, task.m_top);
+    EXPECT_EQ(task.m_top, task.m_y0);
+    EXPECT_FLOAT_EQ(1.0f, task.m_life);
+    EXPECT_TRUE(task.m_coloured);
+    // Hue 0 at full saturation is pure red; the fourth component stays 0.
+    EXPECT_FLOAT_EQ(1.0f, task.m_colour[0]);
+    EXPECT_FLOAT_EQ(0.0f, task.m_colour[1]);
+    EXPECT_FLOAT_EQ(0.0f, task.m_colour[3]);
+
+    // A paler colour makes smaller jewels that spin and rise faster.
+    task.Start(0.0f, 0.0f, 0.0f, 0.0f, 0.5f, 1.0f, 2.0f, false);
+    EXPECT_FLOAT_EQ(0.1875f, task.m_scale.m[1][1]);
+    EXPECT_FLOAT_EQ(2.0f, task.m_riseSpeed);
+    EXPECT_FALSE(task.m_fading);
+}
+
+TEST(JewelTaskTest, GrowsOneJewelPerSpacingThenDropsTheTopAboveTwelveWrappingTheMesh) {
+    CJewelTask task(3);
+    task.Start(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, true);
+    task.m_life = 100.0f;  // held by its key
+    EXPECT_TRUE(task.Update(3.0f));
+    EXPECT_EQ(1, task.m_alive) << "exactly one spacing risen is not yet more than one";
+    EXPECT_TRUE(task.Update(0.01f));
+    EXPECT_EQ(2, task.m_alive);
+    EXPECT_TRUE(task.Update(3.0f));
+    EXPECT_EQ(3, task.m_alive);
+
+    // Top at 7.135 + 5 = 12.135: the top jewel leaves and the next becomes the top.
+    task.m_first = 2;
+    EXPECT_TRUE(task.Update(5.0f));
+    EXPECT_EQ(0, task.m_first) << "the mesh position wraps at the library size";
+    EXPECT_EQ(2 + 1, task.m_alive) << "one left at the top, one joined at the bottom";
+    EXPECT_NEAR(12.135f - 3.0f, task.m_top, 1e-4f);
+
+    // Released: no more jewels join, and the last one rising out of view ends the column.
+    task.m_life = 0.0f;
+    task.m_fading = false;
+    int frames = 0;
+    while (task.Update(1.0f)) {
+        ASSERT_LE(task.m_alive, 3);
+        ASSERT_LT(++frames, 100);
+    }
+    EXPECT_EQ(0, task.m_alive);
+}
+
+TEST(JewelTaskTest, FadingStepsPaleTheColourUntilTheColumnTurnsClear) {
+    CJewelTask task(4);
+    task.Start(0.0f, -100.0f, 0.0f, 2.0f, 0.8f, 0.75f, 1.0f, true);
+    task.m_life = 0.0f;
+    task.Update(0.6f);
+    EXPECT_FLOAT_EQ(0.8f, task.m_saturation) << "a second must gather first";
+    task.Update(0.6f);
+    EXPECT_FLOAT_EQ(0.6f, task.m_saturation);
+    EXPECT_FLOAT_EQ(0.85f, task.m_value);
+    EXPECT_FLOAT_EQ(0.0f, task.m_fadeTime);
+    EXPECT_TRUE(task.m_coloured);
+
+    std::vector<float> saturations;
+    while (task.m_coloured) {
+        task.Update(1.01f);
+        saturations.push_back(task.m_saturation);
+        ASSERT_LT(saturations.size(), 20u);
+    }
+    EXPECT_LT(saturations.back(), 0.25f);
+    EXPECT_GE(saturations[saturations.size() - 2], 0.25f) << "clear as soon as it drops below";
+    EXPECT_GE(task.m_value, 1.0f);
+    EXPECT_LT(task.m_value, 1.1f) << "the value stops rising once it reaches 1";
+
+    // A column that does not fade keeps its colour after its growth ends.
+    task.Start(0.0f, -100.0f, 0.0f, 2.0f, 0.8f, 0.75f, 1.0f, false);
+    task.m_life = 0.0f;
+    task.Update(5.0f);
+    EXPECT_FLOAT_EQ(0.8f, task.m_saturation);
+}
+
+TEST(JewelTaskTest, RunsFollowTheLibraryAndWrapToItsFirstMesh) {
+    CJewelTask task(5);
+    task.m_first = 3;
+    task.m_alive = 4;
+    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::int32_t>> runs;
+    auto record = [&](std::uint32_t start, std::uint32_t count, std::int32_t slot) {
+        runs.emplace_back(start, count, slot);
+        return true;
+    };
+    task.ForEachRun(5, record);
+    EXPECT_EQ((decltype(runs){{3, 2, 0}, {0, 2, 2}}), runs) << "meshes 3-4, then 0-1";
+
+    // A column taller than the library passes through it again.
+    runs.clear();
+    task.m_alive = 12;
+    task.ForEachRun(5, record);
+    EXPECT_EQ((decltype(runs){{3, 2, 0}, {0, 5, 2}, {0, 5, 7}}), runs);
+}
+
+TEST(JewelTaskTest, InstancesSwingByLibraryPositionAndLeaveOtherPositionsEmpty) {
+    CJewelTask task(5);
+    task.Start(1.0f, 0.0f, 2.0f, 0.0f, 1.0f, 1.0f, 1.0f, true);
+    task.m_time = 0.7f;
+    task.m_top = 6.0f;
+    // The run of meshes 0-1 holding slots 2-3.
+    task.BuildInstances(0, 2, 2);
+    for (int j = 2; j < 5; ++j) {
+        EXPECT_EQ(0.0f, task.m_instances[j].w) << j;
+        EXPECT_EQ(0.0f, task.m_instances[j].x) << j;
+    }
+    const float y0 = 6.0f - 3.0f * 2.0f, y1 = 6.0f - 3.0f * 3.0f;
+    const float w0 = (y0 - task.m_y0) * 0.05f, w1 = (y1 - task.m_y0) * 0.05f;
+    // Position 0 swings with phase 1: (-sin, -cos); position 1 with phase 2: (cos, sin).
+    EXPECT_FLOAT_EQ(1.0f - w0 * std::sin(0.7f), task.m_instances[0].x);
+    EXPECT_FLOAT_EQ(y0, task.m_instances[0].y);
+    EXPECT_FLOAT_EQ(2.0f - std::cos(0.7f), task.m_instances[0].z);
+    EXPECT_FLOAT_EQ(1.0f + w1 * std::cos(1.4f), task.m_instances[1].x);
+    EXPECT_FLOAT_EQ(y1, task.m_instances[1].y);
+    EXPECT_FLOAT_EQ(2.0f + std::sin(1.4f), task.m_instances[1].z);
+    EXPECT_EQ(1.0f, task.m_instances[1].w);
+}
+
+}  // namespace
