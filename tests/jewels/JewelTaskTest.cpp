@@ -2,6 +2,8 @@
 
 #include "jewels/JewelTask.h"
 
+#include "jewels/JewelManager.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -134,6 +136,62 @@ TEST(JewelTaskTest, InstancesSwingByLibraryPositionAndLeaveOtherPositionsEmpty) 
     EXPECT_FLOAT_EQ(y1, task.m_instances[1].y);
     EXPECT_FLOAT_EQ(2.0f + std::sin(1.4f), task.m_instances[1].z);
     EXPECT_EQ(1.0f, task.m_instances[1].w);
+}
+
+}  // namespace
+
+namespace {
+
+// A manager with a five-mesh library and its pool, but no device: columns animate, nothing draws.
+class ColumnPoolTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        m_manager.m_meshCount = 5;
+        m_manager.m_averageSize = 1.0f;
+        ASSERT_EQ(S_OK, m_manager.CreateTasks());
+    }
+    CJewelManager m_manager;
+};
+
+TEST_F(ColumnPoolTest, TheFiftyFirstColumnIsRefusedAndTheFiftyKeepRising) {
+    std::vector<CJewelTask*> columns;
+    for (std::uint32_t i = 0; i < CJewelManager::kTaskCount; ++i) {
+        columns.push_back(m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f));
+        ASSERT_NE(nullptr, columns.back()) << i;
+    }
+    EXPECT_EQ(nullptr, m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f));
+    m_manager.UpdateAndRender(0.5f);
+    for (CJewelTask* column : columns) {
+        EXPECT_FLOAT_EQ(1.125f + 0.5f, column->m_top);
+    }
+    // The active list holds them in the order they were spawned.
+    int index = 0;
+    for (CJewelTask* t = m_manager.m_activeTasks; t; t = t->m_next, ++index) {
+        ASSERT_EQ(columns[index], t);
+    }
+    EXPECT_EQ(50, index);
+}
+
+TEST_F(ColumnPoolTest, AFinishedColumnReturnsAndItsTaskStartsOneMeshFurtherOn) {
+    CJewelTask* first = m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f);
+    CJewelTask* second = m_manager.SpawnColumn(0.0f, 5.0f, 0.0f, 1.0f, 1.0f, 1.0f);
+    ASSERT_TRUE(first && second);
+    // The higher column's single jewel leaves first; the other one stays in the list.
+    for (int frame = 0; frame < 8 && m_manager.m_takenCount == 2; ++frame) {
+        m_manager.UpdateAndRender(1.0f);
+    }
+    ASSERT_EQ(1, m_manager.m_takenCount);
+    EXPECT_EQ(first, m_manager.m_activeTasks);
+    EXPECT_EQ(nullptr, first->m_next);
+    EXPECT_EQ(nullptr, first->m_prev);
+    EXPECT_EQ(1, second->m_first);
+    EXPECT_EQ(1, second->m_alive);
+    EXPECT_EQ(0.0f, second->m_top);
+
+    CJewelTask* reused = m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(second, reused);
+    EXPECT_EQ(1, reused->m_first) << "its top jewel is the mesh after the one that left";
+    EXPECT_EQ(first, reused->m_prev);
 }
 
 }  // namespace
