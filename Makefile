@@ -25,7 +25,7 @@ build: configure
 	@cmake --build $(BUILD) -j $(JOBS)
 
 run: build
-	@$(BUILD)/bin/tovel-tap
+	@$(BUILD)/bin/tovel
 
 test: build
 	@LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)

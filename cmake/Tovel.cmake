@@ -18,10 +18,8 @@ include(GoogleTest)
 
 # A GoogleTest executable; every case is registered with CTest and given a timeout.
 # GUI marks tests that need an X server: they run under xvfb-run. GPU marks tests that draw
-# through Mesa: under AddressSanitizer their leak check is off, since llvmpipe's generated code
-# leaks in frames that carry no module name for a suppression to match; under ThreadSanitizer
-# llvmpipe rasterises on the calling thread, as its own threads synchronise in ways the
-# sanitizer cannot see.
+# through Mesa: under ThreadSanitizer llvmpipe rasterises on the calling thread, as its own
+# threads synchronise in ways the sanitizer cannot see.
 function(tovel_test name)
     cmake_parse_arguments(ARG "GUI;GPU" "TIMEOUT" "SOURCES;LINKS" ${ARGN})
     if(NOT ARG_TIMEOUT)
@@ -38,9 +36,7 @@ function(tovel_test name)
             CROSSCOMPILING_EMULATOR "xvfb-run;-a;-s;-screen 0 1280x1024x24")
     endif()
     set(environment "")
-    if(ARG_GPU AND TOVEL_SANITIZE MATCHES "address")
-        set(environment ENVIRONMENT "LSAN_OPTIONS=detect_leaks=0")
-    elseif(ARG_GPU AND TOVEL_SANITIZE MATCHES "thread")
+    if(ARG_GPU AND TOVEL_SANITIZE MATCHES "thread")
         set(environment ENVIRONMENT "LP_NUM_THREADS=0")
     endif()
     gtest_discover_tests(${name}

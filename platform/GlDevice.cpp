@@ -24,6 +24,9 @@
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <dlfcn.h>
+#include <link.h>
+
 #include <algorithm>
 #include <cassert>
 #include <cstdio>
@@ -54,6 +57,24 @@ void Hold(T*& slot, T* object) {
 
 constexpr GLuint kAttributeCount = 5;
 
+#if defined(__SANITIZE_ADDRESS__)
+// The leak checker runs at exit, after SDL has unloaded the GL driver; the driver's own
+// allocations would then show frames of no module, which no suppression can name. Keeping every
+// library loaded so far in memory until the end lets the checker name them.
+void KeepLoadedLibraries() {
+    dl_iterate_phdr(
+        [](dl_phdr_info* info, std::size_t, void*) {
+            if (info->dlpi_name && *info->dlpi_name) {
+                dlopen(info->dlpi_name, RTLD_NOW | RTLD_NOLOAD | RTLD_NODELETE);
+            }
+            return 0;
+        },
+        nullptr);
+}
+#else
+void KeepLoadedLibraries() {}
+#endif
+
 }  // namespace
 
 HRESULT CreateGlDevice(SDL_Window* window, IGraphicsDevice** device) {
@@ -68,6 +89,7 @@ HRESULT CreateGlDevice(SDL_Window* window, IGraphicsDevice** device) {
         std::fprintf(stderr, "GL 4.5 core context: %s\n", SDL_GetError());
         return E_FAIL;
     }
+    KeepLoadedLibraries();
     auto* created = new GlDevice(window, false, context);
     const HRESULT hr = created->Initialize();
     if (FAILED(hr)) {
@@ -104,6 +126,7 @@ HRESULT CreateHiddenGlDevice(std::uint32_t width, std::uint32_t height, IGraphic
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return E_FAIL;
     }
+    KeepLoadedLibraries();
     auto* created = new GlDevice(window, true, context);
     const HRESULT hr = created->Initialize();
     if (FAILED(hr)) {

@@ -1,10 +1,5 @@
 // Runs the tovel-tap binary as a user would and measures the sound it makes.
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <stdlib.h>
-#include <sys/wait.h>
-
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -15,7 +10,7 @@
 #include <string>
 #include <vector>
 
-extern char** environ;
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -27,82 +22,14 @@ constexpr std::size_t kA4Buffer = 89 * kA4Period;  // each of the first two buff
 constexpr std::size_t kA4Tap = 223 * kA4Period;    // 89 + 89 + 45 periods
 constexpr double kWavePeak = 3276.0 / 32768.0;     // loudest sample before the voice gain
 
-class TempDir {
-public:
-    TempDir() {
-        char pattern[] = "/tmp/tovel-tap-XXXXXX";
-        if (mkdtemp(pattern)) {
-            m_path = pattern;
-        }
-    }
-    ~TempDir() {
-        std::error_code ignored;
-        fs::remove_all(m_path, ignored);
-    }
-    const fs::path& Path() const { return m_path; }
-
-private:
-    fs::path m_path;
-};
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream file(path, std::ios::binary);
-    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
-}
-
-struct Result {
-    int status = -1;  // exit status, or 128 + signal
-    std::string out;
-    std::string err;
-};
+using tovel_test::ReadFile;
+using tovel_test::TempDir;
+using Result = tovel_test::RunResult;
 
 // Runs tovel-tap with args and the parent's environment less any SDL settings, plus env.
 Result RunTap(const TempDir& dir, const std::vector<std::string>& args,
               const std::vector<std::string>& env = {}) {
-    std::vector<std::string> argStore = {TOVEL_TAP_PATH};
-    argStore.insert(argStore.end(), args.begin(), args.end());
-    std::vector<std::string> envStore;
-    for (char** e = environ; *e; ++e) {
-        if (std::strncmp(*e, "SDL_", 4) != 0) {
-            envStore.emplace_back(*e);
-        }
-    }
-    envStore.insert(envStore.end(), env.begin(), env.end());
-    auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<char*> p;
-        for (std::string& s : strings) {
-            p.push_back(s.data());
-        }
-        p.push_back(nullptr);
-        return p;
-    };
-    std::vector<char*> argv = pointers(argStore);
-    std::vector<char*> envp = pointers(envStore);
-
-    const fs::path outPath = dir.Path() / "stdout.txt";
-    const fs::path errPath = dir.Path() / "stderr.txt";
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    Result result;
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
-    posix_spawn_file_actions_destroy(&actions);
-    if (spawned != 0) {
-        ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
-        return result;
-    }
-    int status = 0;
-    if (waitpid(pid, &status, 0) == pid) {
-        result.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-    }
-    result.out = ReadFile(outPath);
-    result.err = ReadFile(errPath);
-    return result;
+    return tovel_test::RunProgram(TOVEL_TAP_PATH, args, env, dir);
 }
 
 std::uint32_t Le(const std::string& b, std::size_t at, int size) {

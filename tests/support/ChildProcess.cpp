@@ -1,0 +1,128 @@
+#include "tests/support/ChildProcess.h"
+
+#include <fcntl.h>
+#include <signal.h>
+#include <spawn.h>
+#include <stdlib.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <thread>
+
+extern char** environ;
+
+namespace tovel_test {
+
+namespace fs = std::filesystem;
+
+TempDir::TempDir() {
+    char pattern[] = "/tmp/tovel-test-XXXXXX";
+    if (mkdtemp(pattern)) {
+        m_path = pattern;
+    }
+}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    fs::remove_all(m_path, ignored);
+}
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>()};
+}
+
+ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::string>& args,
+                           const std::vector<std::string>& env, const TempDir& dir)
+    : m_out(dir.Path() / "stdout.txt"), m_err(dir.Path() / "stderr.txt") {
+    std::vector<std::string> argStore = {program.string()};
+    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<std::string> envStore;
+    for (char** e = environ; *e; ++e) {
+        if (std::strncmp(*e, "SDL_", 4) != 0) {
+            envStore.emplace_back(*e);
+        }
+    }
+    envStore.insert(envStore.end(), env.begin(), env.end());
+    auto pointers = [](std::vector<std::string>& strings) {
+        std::vector<char*> p;
+        for (std::string& s : strings) {
+            p.push_back(s.data());
+        }
+        p.push_back(nullptr);
+        return p;
+    };
+    std::vector<char*> argv = pointers(argStore);
+    std::vector<char*> envp = pointers(envStore);
+
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                     0644);
+    pid_t pid = 0;
+    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    posix_spawn_file_actions_destroy(&actions);
+    if (spawned != 0) {
+        ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
+        return;
+    }
+    m_pid = pid;
+}
+
+ChildProcess::~ChildProcess() {
+    if (Running()) {
+        Signal(SIGKILL);
+        Wait();
+    }
+}
+
+bool ChildProcess::Running() {
+    if (m_pid <= 0) {
+        return false;
+    }
+    int status = 0;
+    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
+        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+        m_pid = -1;
+        return false;
+    }
+    return true;
+}
+
+void ChildProcess::Signal(int signal) {
+    if (m_pid > 0) {
+        ::kill(m_pid, signal);
+    }
+}
+
+RunResult ChildProcess::Wait(double timeoutSeconds) {
+    const auto deadline = std::chrono::steady_clock::now() +
+                          std::chrono::duration<double>(timeoutSeconds);
+    bool killed = false;
+    while (Running()) {
+        if (!killed && std::chrono::steady_clock::now() > deadline) {
+            ADD_FAILURE() << "the program did not end within " << timeoutSeconds << " s";
+            Signal(SIGKILL);
+            killed = true;
+        }
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return {m_status, ReadFile(m_out), ReadFile(m_err)};
+}
+
+RunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
+                     const std::vector<std::string>& env, const TempDir& dir) {
+    ChildProcess child(program, args, env, dir);
+    return child.Wait();
+}
+
+}  // namespace tovel_test
