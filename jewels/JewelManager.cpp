@@ -59,6 +59,18 @@ HRESULT SetVectors(IGraphicsEffect* effect, D3DXHANDLE parameter,
                             static_cast<std::uint32_t>(vectors * kVectorBytes));
 }
 
+HRESULT BindMeshBuffers(IGraphicsDevice* device, IGraphicsVertexDeclaration* declaration,
+                        IGraphicsVertexBuffer* vertexBuffer, IGraphicsIndexBuffer* indexBuffer) {
+    HRESULT hr = device->SetVertexDeclaration(declaration);
+    if (SUCCEEDED(hr)) {
+        hr = device->SetStreamSource(0, vertexBuffer, 0, kVertexStride);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = device->SetIndices(indexBuffer);
+    }
+    return hr;
+}
+
 // Begins the technique's pass 0; End() is owed only when this succeeds.
 class TechniqueScope {
 public:
@@ -97,6 +109,33 @@ private:
     bool m_begun = false;
     bool m_inPass = false;
 };
+
+// One indexed draw of the range in pass 0 of the selected technique, clearing the target first
+// when asked; the result of ending the technique, or the first failure.
+HRESULT DrawInOnePass(IGraphicsEffect* effect, IGraphicsDevice* device, const MeshRange& range,
+                      bool clearFirst) {
+    TechniqueScope scope(effect);
+    std::uint32_t passes = 0;
+    HRESULT hr = scope.Begin(&passes);
+    if (SUCCEEDED(hr)) {
+        hr = scope.BeginPass(0);
+    }
+    if (SUCCEEDED(hr) && clearFirst) {
+        hr = device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, range.firstVertex,
+                                          range.vertexTotal, range.firstIndex,
+                                          range.triangleTotal);
+    }
+    if (SUCCEEDED(hr)) {
+        hr = scope.EndPass();
+    }
+    if (SUCCEEDED(hr)) {
+        hr = scope.End();
+    }
+    return hr;
+}
 
 }  // namespace
 
@@ -238,13 +277,7 @@ HRESULT CJewelManager::DrawColumns() {
         hr = m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
     }
     if (SUCCEEDED(hr)) {
-        hr = m_device->SetVertexDeclaration(m_vertexDecl);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_device->SetStreamSource(0, m_vertexBuffer, 0, kVertexStride);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_device->SetIndices(m_indexBuffer);
+        hr = BindMeshBuffers(m_device, m_vertexDecl, m_vertexBuffer, m_indexBuffer);
     }
     for (CJewelTask* task = m_activeTasks; task && SUCCEEDED(hr); task = task->m_next) {
         hr = m_effect->SetTechnique(task->m_coloured ? m_hKeyboardColorJewel
@@ -353,38 +386,12 @@ HRESULT CJewelManager::DrawKeyboardJewel(const D3DMATRIX* viewProjection,
         hr = m_effect->SetTechnique(technique);
     }
     if (SUCCEEDED(hr)) {
-        hr = m_device->SetVertexDeclaration(m_vertexDecl);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_device->SetStreamSource(0, m_vertexBuffer, 0, kVertexStride);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_device->SetIndices(m_indexBuffer);
+        hr = BindMeshBuffers(m_device, m_vertexDecl, m_vertexBuffer, m_indexBuffer);
     }
     if (SUCCEEDED(hr)) {
         MeshRange range;
         GetMeshRange(m_meshes.get(), n % m_meshCount, 1, &range);
-        TechniqueScope scope(m_effect);
-        std::uint32_t passes = 0;
-        hr = scope.Begin(&passes);
-        if (SUCCEEDED(hr)) {
-            hr = scope.BeginPass(0);
-        }
-        if (SUCCEEDED(hr)) {
-            hr = m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f,
-                                 0);
-        }
-        if (SUCCEEDED(hr)) {
-            hr = m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, range.firstVertex,
-                                                range.vertexTotal, range.firstIndex,
-                                                range.triangleTotal);
-        }
-        if (SUCCEEDED(hr)) {
-            hr = scope.EndPass();
-        }
-        if (SUCCEEDED(hr)) {
-            hr = scope.End();
-        }
+        hr = DrawInOnePass(m_effect, m_device, range, true);
     }
     if (SUCCEEDED(hr)) {
         ClearTexture(m_device, bloomTarget1);
@@ -419,13 +426,7 @@ HRESULT CJewelManager::DrawPaletteJewels(IGraphicsTexture* target,
         hr = m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0x00000000, 1.0f, 0);
     }
     if (SUCCEEDED(hr)) {
-        hr = m_device->SetVertexDeclaration(declaration);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_device->SetStreamSource(0, vertexBuffer, 0, kVertexStride);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_device->SetIndices(indexBuffer);
+        hr = BindMeshBuffers(m_device, declaration, vertexBuffer, indexBuffer);
     }
     if (SUCCEEDED(hr)) {
         hr = m_effect->SetMatrix(m_hRotation, rotation);
@@ -451,26 +452,7 @@ HRESULT CJewelManager::DrawPaletteJewels(IGraphicsTexture* target,
         m_hPaletteJewel = m_effect->GetTechniqueByName("PaletteJewel");
     }
     hr = m_effect->SetTechnique(m_hPaletteJewel);
-    TechniqueScope scope(m_effect);
-    std::uint32_t passes = 0;
-    if (SUCCEEDED(hr)) {
-        hr = scope.Begin(&passes);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = scope.BeginPass(0);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, range.firstVertex,
-                                            range.vertexTotal, range.firstIndex,
-                                            range.triangleTotal);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = scope.EndPass();
-    }
-    if (SUCCEEDED(hr)) {
-        hr = scope.End();
-    }
-    return hr;
+    return SUCCEEDED(hr) ? DrawInOnePass(m_effect, m_device, range, false) : hr;
 }
 
 HRESULT CJewelManager::OnLostDevice() {
