@@ -1,6 +1,5 @@
 #include "controls/HsvColour.h"
 
-#include "synth/Synthesizer.h"
 
 namespace {
 
@@ -14,10 +13,6 @@ constexpr float kTraceValue = 0.5f;
 constexpr float kBarSaturationDrop = 0.8f;  // from bar 1 to a thirteenth bar
 constexpr float kBarCount = 12.0f;
 
-// Semitones from the lowest note of the synthesizer's range to its highest.
-constexpr double kKeySaturationSteps =
-    (static_cast<double>(CSynthesizer::kHighest.m_octave) - CSynthesizer::kLowest.m_octave) * 12.0 +
-    CSynthesizer::kHighest.m_note - CSynthesizer::kLowest.m_note;
 
 std::uint32_t PackComponent(float component) {
     return static_cast<std::uint32_t>(static_cast<std::int32_t>(component * 255.0)) & 0xFFu;
@@ -99,8 +94,4 @@ std::uint32_t HarmonicBarColour(const CHSVColor& colour, int bar) {
 
 std::uint32_t TraceColour(const CHSVColor& colour) {
     return PackHsv(colour.m_hue, colour.m_saturation, kTraceValue);
-}
-
-float KeySaturation(std::uint32_t liveKey) {
-    return static_cast<float>(1.0 - liveKey / kKeySaturationSteps);
 }

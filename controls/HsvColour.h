@@ -45,6 +45,3 @@ void PaletteJewelRgb(const CHSVColor& colour, float* red, float* green, float* b
 std::uint32_t HarmonicBarColour(const CHSVColor& colour, int bar);
 // The waveform trace is drawn at half value, dimmer than the bars it is drawn over.
 std::uint32_t TraceColour(const CHSVColor& colour);
-// The saturation of a timbre's live keys, liveKey counting them from 0: 1 for the first, then
-// one step paler per key, a step being one semitone of the synthesizer's range.
-float KeySaturation(std::uint32_t liveKey);

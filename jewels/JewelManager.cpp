@@ -154,6 +154,10 @@ void CJewelManager::DeleteInstance() {
     g_instance = nullptr;
 }
 
+CJewelManager* CJewelManager::SetInstance(CJewelManager* manager) {
+    return std::exchange(g_instance, manager);
+}
+
 CJewelManager::~CJewelManager() {
     m_meshes.reset();
     ReleaseAndNull(m_vertexBuffer);

@@ -24,6 +24,9 @@ public:
     // the quit and leaves the manager in place.
     static CJewelManager* Instance();
     static void DeleteInstance();
+    // Installs `manager` as the instance and hands back the previous one, which the caller then
+    // owns: tests put in a manager that has a pool but no device.
+    static CJewelManager* SetInstance(CJewelManager* manager);
 
     CJewelManager() = default;
     CJewelManager(const CJewelManager&) = delete;

@@ -81,10 +81,6 @@ TEST(HsvColourTest, DisplaySubstitutions) {
     EXPECT_EQ(HarmonicBarColour(kRed, 12), 0xFFFFBBBBu);
     EXPECT_EQ(HarmonicBarColour(kRed, 0), 0xFFFF0000u);   // saturation clamped to 1
     EXPECT_EQ(HarmonicBarColour(kRed, 20), 0xFFFFFFFFu);  // and to 0
-
-    EXPECT_EQ(KeySaturation(0), 1.0f);
-    EXPECT_EQ(KeySaturation(29), 0.5f);
-    EXPECT_EQ(KeySaturation(58), 0.0f);
 }
 
 }  // namespace

@@ -1,0 +1,213 @@
+#include "keyboard/SynthesizerKeyboard.h"
+
+#include <new>
+
+#include "controls/HsvColour.h"
+#include "jewels/JewelManager.h"
+#include "keyboard/KeyTable.h"
+#include "platform/KeyMap.h"
+#include "platform/MessageBox.h"
+#include "platform/Window.h"
+
+using namespace platform;
+
+CSynthesizerKeyboard* CSynthesizerKeyboard::s_instance = nullptr;
+
+namespace {
+
+constexpr std::uint8_t kKeyDown = 0x80;
+// A released key's column grows this much longer, then fades.
+constexpr float kReleasedColumnLife = 0.2f;
+
+// The waveform of `note` in `timbre`, or null when the timbre has none for it (its waveforms
+// were never built, or its range misses the note): such a key stays silent.
+CNoteWave* WaveOf(const CTimbre& timbre, const CNote& note) {
+    const std::int64_t index = Distance(timbre.m_lowest, note);
+    if (!timbre.m_waves || index < 0 || index >= static_cast<std::int64_t>(timbre.m_waveCount)) {
+        return nullptr;
+    }
+    return &timbre.m_waves[static_cast<std::size_t>(index)];
+}
+
+}  // namespace
+
+CSynthesizerKeyboard* CSynthesizerKeyboard::Instance() {
+    if (!s_instance) {
+        s_instance = new CSynthesizerKeyboard();
+        s_instance->Init();
+    }
+    return s_instance;
+}
+
+void CSynthesizerKeyboard::DeleteInstance() {
+    // The destructor clears the instance.
+    delete s_instance;
+}
+
+CSynthesizerKeyboard::~CSynthesizerKeyboard() {
+    if (s_instance == this) {
+        s_instance = nullptr;
+    }
+    m_keys.reset();
+    m_keyCount = 0;
+    CSynthesizer::DeleteInstance();
+    CJewelManager::DeleteInstance();
+}
+
+HRESULT CSynthesizerKeyboard::Init() {
+    HRESULT hr = BuildKeyTable();
+    // The key mesh is built from the table here, and reports its failure the same way.
+    if (FAILED(hr)) {
+        MessageBox("Error on SynthesizerKeyBoard::Init()");
+        platform::PostQuitMessage(0);
+    }
+    return S_OK;
+}
+
+HRESULT CSynthesizerKeyboard::BuildKeyTable() {
+    m_keys.reset(new (std::nothrow) CKeyboardKey[kKeyCount]());
+    if (!m_keys) {
+        m_keyCount = 0;
+        return E_OUTOFMEMORY;
+    }
+    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
+        m_keys[i].m_virtualKey = KeyVirtualKey(i);
+        m_keys[i].m_position = KeyPosition(i);
+    }
+    m_keyCount = kKeyCount;
+    return S_OK;
+}
+
+void CSynthesizerKeyboard::SetTimbre(CTimbre& timbre) {
+    if (!m_timbre) {
+        m_timbre = std::make_unique<CTimbre>(timbre);
+    } else {
+        *m_timbre = timbre;
+    }
+
+    // High keys are paler: the saturation falls by one semitone's share of the synthesizer's
+    // range from one live key to the next.
+    CSynthesizer* synth = CSynthesizer::Instance();
+    const auto step = static_cast<float>(
+        1.0L / static_cast<long double>(Distance(synth->m_lowest, synth->m_highest)));
+    float saturation = 1.0f;
+    const auto notes = AssignNotes(synth->m_lowest);
+    for (std::uint32_t i = 0; i < m_keyCount; ++i) {
+        CKeyboardKey& key = m_keys[i];
+        if (!notes[i]) {
+            key.m_color = CHSVColor(0.0f, 0.0f, 0.0f);
+            key.m_wave = nullptr;
+            key.m_red = key.m_green = key.m_blue = 0.0f;
+            continue;
+        }
+        if (timbre.m_color.m_hue < 0.0f) {
+            timbre.DeriveHue();
+        }
+        key.m_wave = WaveOf(timbre, *notes[i]);
+        SetKeyColour(key, timbre.m_color.m_hue, saturation, 1.0f);
+        saturation = static_cast<float>(static_cast<double>(saturation) - step);
+    }
+    RebuildKeyColours();
+}
+
+void CSynthesizerKeyboard::UpdateKeys(float dt) {
+    std::uint8_t state[kVirtualKeyCount] = {};
+    if (!m_keyStateSource || !m_keyStateSource(state)) {
+        return;
+    }
+    bool changed = false;
+    for (std::uint32_t i = 0; i < m_keyCount; ++i) {
+        CKeyboardKey& key = m_keys[i];
+        if (state[key.m_virtualKey] & kKeyDown) {
+            changed = HoldKey(key, dt) || changed;
+        } else if (key.m_voice) {
+            // A key that never got a voice is not released: its column keeps the life it had.
+            ReleaseKey(key);
+            changed = true;
+        }
+    }
+    if (changed) {
+        RebuildLitKeys();
+    }
+}
+
+bool CSynthesizerKeyboard::HoldKey(CKeyboardKey& key, float dt) {
+    if (!key.m_wave) {
+        return false;
+    }
+    if (key.m_voice) {
+        if (PlaysNoteOf(key)) {
+            key.m_voice->Sustain(dt);
+        }
+        if (key.m_jewel) {
+            key.m_jewel->m_life += dt;
+        }
+        return false;
+    }
+    // Without a free voice the key stays silent and strikes again on the next frame, with one
+    // more column each time, until a voice frees.
+    CPlayTask* voice = CSynthesizer::Instance()->FindFreeVoice();
+    if (voice) {
+        voice->Play(key.m_wave, CPlayTask::kStartEnergy);
+        if (const CKeyboardKey** player = PlayerSlot(voice)) {
+            *player = &key;
+        }
+    }
+    key.m_voice = voice;
+    key.m_jewel = CJewelManager::Instance()->SpawnColumn(
+        key.m_position.x, key.m_position.y, key.m_position.z, key.m_color.m_hue,
+        key.m_color.m_saturation, key.m_color.m_value);
+    return true;
+}
+
+void CSynthesizerKeyboard::ReleaseKey(CKeyboardKey& key) {
+    if (PlaysNoteOf(key)) {
+        key.m_voice->ReleaseNote();
+        *PlayerSlot(key.m_voice) = nullptr;
+    }
+    key.m_voice = nullptr;
+    if (key.m_jewel) {
+        key.m_jewel->m_life = kReleasedColumnLife;
+        key.m_jewel = nullptr;
+    }
+}
+
+const CKeyboardKey** CSynthesizerKeyboard::PlayerSlot(const CPlayTask* voice) {
+    const CSynthesizer* synth = CSynthesizer::Instance();
+    for (std::uint32_t i = 0; synth->m_voices && i < CSynthesizer::kVoiceCount; ++i) {
+        if (&synth->m_voices[i] == voice) {
+            return &m_voicePlayers[i];
+        }
+    }
+    return nullptr;
+}
+
+bool CSynthesizerKeyboard::PlaysNoteOf(const CKeyboardKey& key) {
+    const CKeyboardKey** player = key.m_voice ? PlayerSlot(key.m_voice) : nullptr;
+    return player && *player == &key;
+}
+
+void CSynthesizerKeyboard::RebuildKeyColours() {
+    if (!m_keyColours) {
+        m_keyColours = std::make_unique<D3DVECTOR4[]>(kKeyCount);
+    }
+    for (std::uint32_t i = 0; i < m_keyCount; ++i) {
+        m_keyColours[i] = {m_keys[i].m_red, m_keys[i].m_green, m_keys[i].m_blue, 0.0f};
+    }
+}
+
+void CSynthesizerKeyboard::RebuildLitKeys() {
+    if (!m_litKeys) {
+        m_litKeys = std::make_unique<D3DVECTOR4[]>(kLitKeyCount);
+    }
+    std::uint32_t lit = 0;
+    for (std::uint32_t i = 0; i < kLitKeyCount; ++i) {
+        m_litKeys[i] = {0.0f, 0.0f, 0.0f, 0.0f};
+    }
+    for (std::uint32_t i = 0; i < m_keyCount && lit < kLitKeyCount; ++i) {
+        if (m_keys[i].m_voice) {
+            const D3DVECTOR3& p = m_keys[i].m_position;
+            m_litKeys[lit++] = {p.x, p.y, p.z, 1.0f};
+        }
+    }
+}

@@ -1,0 +1,276 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <set>
+#include <vector>
+
+#include "jewels/JewelManager.h"
+#include "keyboard/KeyTable.h"
+#include "keyboard/SynthesizerKeyboard.h"
+#include "platform/KeyMap.h"
+
+namespace {
+
+constexpr std::uint32_t kDeadKeys[] = {0, 6, 14, 20, 29, 35, 43};
+constexpr float kFrame = 0.01f;
+const float kFedOneSecond = static_cast<float>(0.5 + static_cast<double>(0.9f));
+
+bool IsDead(std::uint32_t i) {
+    return std::find(std::begin(kDeadKeys), std::end(kDeadKeys), i) != std::end(kDeadKeys);
+}
+
+TEST(KeyTableTest, NotesVirtualKeysAndPositions) {
+    const auto notes = AssignNotes(CSynthesizer::kLowest);
+    std::set<std::int64_t> semitones;
+    std::set<std::uint8_t> virtualKeys;
+    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
+        EXPECT_EQ(IsDead(i), !notes[i]) << "key " << i;
+        if (notes[i]) {
+            semitones.insert(Distance(CSynthesizer::kLowest, *notes[i]));
+        }
+        EXPECT_TRUE(virtualKeys.insert(KeyVirtualKey(i)).second) << "key " << i;
+        EXPECT_NE(0, platform::ScancodeOfVirtualKey(KeyVirtualKey(i))) << "key " << i;
+    }
+    EXPECT_EQ((CNote{1, 2}), notes[1].value());
+    EXPECT_EQ((CNote{7, 3}), notes[22].value());
+    EXPECT_EQ((CNote{7, 3}), notes[23].value());
+    EXPECT_EQ((CNote{4, 5}), notes[47].value());
+    EXPECT_EQ(40u, semitones.size());
+    EXPECT_EQ(39, *semitones.rbegin()) << "every semitone from C2 to D#5";
+
+    // The upper band's rows land exactly on the mirror images of the lower band's.
+    const struct {
+        std::uint32_t i;
+        float x, z;
+    } expected[] = {{0, -11, -0.866025f}, {1, -10, -2.598075f}, {22, 11, -0.866025f},
+                    {23, -13, 2.598075f}, {24, -12, 0.866025f}, {47, 11, 2.598075f}};
+    for (const auto& e : expected) {
+        const platform::D3DVECTOR3 p = KeyPosition(e.i);
+        EXPECT_TRUE(p.x == e.x && p.y == 0.0f && p.z == e.z)
+            << "key " << e.i << ": " << p.x << ", " << p.y << ", " << p.z;
+    }
+}
+
+// A keyboard on the offline audio backend with a sawtooth timbre, a jewel manager that has a
+// pool but no device, and a scripted key state.
+class KeyboardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        platform::SetAudioBackend(platform::AudioBackend::Offline, 1);
+        synth = CSynthesizer::Instance();
+        ASSERT_NE(nullptr, synth->m_master);
+        jewels = new CJewelManager();
+        jewels->m_meshCount = 5;
+        jewels->m_averageSize = 1.0f;
+        ASSERT_EQ(S_OK, jewels->CreateTasks());
+        delete CJewelManager::SetInstance(jewels);
+
+        keyboard = std::make_unique<CSynthesizerKeyboard>();
+        ASSERT_EQ(S_OK, keyboard->Init());
+        keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
+            std::copy(std::begin(state), std::end(state), keys);
+            return readable;
+        });
+        timbre.SetSawtoothWave();
+        ASSERT_EQ(59u, timbre.BuildWaves(synth->m_lowest, synth->m_highest));
+        keyboard->SetTimbre(timbre);
+    }
+    void TearDown() override {
+        keyboard.reset();  // takes the synthesizer and the jewel manager with it
+        platform::SetAudioBackend(platform::AudioBackend::Device);
+    }
+
+    CKeyboardKey& Key(std::uint32_t i) { return keyboard->m_keys[i]; }
+    void Press(std::uint32_t i) { state[KeyVirtualKey(i)] = 0x80; }
+    void Lift(std::uint32_t i) { state[KeyVirtualKey(i)] = 0; }
+    // The audio thread's share of a second: buffers end, notes run out, voices free.
+    void PlayOneSecond() {
+        std::vector<float> out(CSynthesizer::kSampleRate);
+        ASSERT_EQ(S_OK, synth->m_engine->RenderOffline(out.data(), CSynthesizer::kSampleRate));
+    }
+    std::int32_t Columns() const { return jewels->m_takenCount; }
+
+    CSynthesizer* synth = nullptr;
+    CJewelManager* jewels = nullptr;  // owned as the instance
+    std::unique_ptr<CSynthesizerKeyboard> keyboard;
+    CTimbre timbre;
+    std::uint8_t state[platform::kVirtualKeyCount] = {};
+    bool readable = true;
+};
+
+TEST_F(KeyboardTest, LiveKeysShareTheHueAndPaleTowardsTheTopDeadKeysAreBlack) {
+    std::vector<float> saturations;
+    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
+        const CKeyboardKey& key = Key(i);
+        const platform::D3DVECTOR4& uploaded = keyboard->m_keyColours[i];
+        EXPECT_TRUE(uploaded.x == key.m_red && uploaded.z == key.m_blue && uploaded.w == 0.0f);
+        if (IsDead(i)) {
+            EXPECT_EQ(nullptr, key.m_wave) << "key " << i;
+            EXPECT_EQ(0.0f, key.m_color.m_value + key.m_red + key.m_green + key.m_blue);
+        } else {
+            EXPECT_EQ(timbre.m_color.m_hue, key.m_color.m_hue) << "key " << i;
+            EXPECT_EQ(1.0f, key.m_color.m_value) << "key " << i;
+            saturations.push_back(key.m_color.m_saturation);
+        }
+    }
+    ASSERT_EQ(41u, saturations.size());
+    EXPECT_EQ(1.0f, saturations[0]);
+    EXPECT_NEAR(0.9828f, saturations[1], 5e-5f);
+    EXPECT_NEAR(0.9655f, saturations[2], 5e-5f);
+    // One float step after another: the last lies a little above 1 - 40/58 (0.310344815).
+    EXPECT_EQ(0x1.3dcb2ap-2f, saturations[40]) << "0.310345322";
+    EXPECT_EQ(&timbre.m_waves[18], Key(22).m_wave);
+    EXPECT_EQ(&timbre.m_waves[39], Key(47).m_wave);
+}
+
+TEST_F(KeyboardTest, SetTimbreDerivesAPendingHueAndCopesWithoutWaveforms) {
+    CTimbre square;
+    square.SetSquareWave();
+    const float derived = square.m_color.m_hue;
+    square.m_color.m_hue = -1.0f;
+    ASSERT_EQ(59u, square.BuildWaves(synth->m_lowest, synth->m_highest));
+    keyboard->SetTimbre(square);
+    EXPECT_EQ(derived, square.m_color.m_hue);
+    EXPECT_EQ(derived, Key(47).m_color.m_hue);
+    EXPECT_EQ("Square wave", keyboard->m_timbre->m_name);
+
+    CTimbre bare(timbre);  // a copy reports the count but carries no waveforms
+    keyboard->SetTimbre(bare);
+    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
+        EXPECT_EQ(nullptr, Key(i).m_wave) << "key " << i;
+    }
+    Press(1);
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(nullptr, Key(1).m_voice);
+    EXPECT_EQ(0, Columns());
+}
+
+TEST_F(KeyboardTest, DeadKeysDoNothingAndBothFSharp3KeysTakeAVoiceEach) {
+    for (std::uint32_t i : kDeadKeys) {
+        Press(i);
+    }
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(&synth->m_voices[0], synth->FindFreeVoice());
+    EXPECT_EQ(0, Columns());
+    EXPECT_EQ(nullptr, keyboard->m_litKeys) << "nothing changed, so nothing was rebuilt";
+
+    Press(22);
+    Press(23);
+    keyboard->UpdateKeys(kFrame);
+    ASSERT_TRUE(Key(22).m_voice && Key(23).m_voice);
+    EXPECT_NE(Key(22).m_voice, Key(23).m_voice);
+    EXPECT_EQ(Key(22).m_wave, Key(23).m_voice->m_wave.load());
+    EXPECT_EQ(2, Columns());
+    const platform::D3DVECTOR4* lit = keyboard->m_litKeys.get();
+    EXPECT_TRUE(lit[0].x == 11.0f && lit[1].x == -13.0f && lit[1].w == 1.0f && lit[2].w == 0.0f);
+}
+
+TEST_F(KeyboardTest, HoldingFeedsVoiceAndColumnAndReleaseSetsTheirTails) {
+    Press(1);
+    keyboard->UpdateKeys(kFrame);
+    CPlayTask* voice = Key(1).m_voice;
+    CJewelTask* column = Key(1).m_jewel;
+    ASSERT_TRUE(voice && column);
+    EXPECT_EQ(0.5f, voice->m_energy.load());
+    EXPECT_EQ(-10.0f, column->m_x);
+
+    keyboard->UpdateKeys(1.0f);
+    EXPECT_EQ(kFedOneSecond, voice->m_energy.load());
+    EXPECT_EQ(2.0f, column->m_life);
+    EXPECT_EQ(1, Columns()) << "a held key strikes once";
+
+    // A frame whose key state cannot be read releases nothing.
+    Lift(1);
+    readable = false;
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(voice, Key(1).m_voice);
+    EXPECT_EQ(kFedOneSecond, voice->m_energy.load());
+
+    readable = true;
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(0.5f, voice->m_energy.load());
+    EXPECT_EQ(0.2f, column->m_life);
+    EXPECT_TRUE(!Key(1).m_voice && !Key(1).m_jewel);
+    EXPECT_EQ(0.0f, keyboard->m_litKeys[0].w);
+}
+
+TEST_F(KeyboardTest, TheEleventhKeyStrikesEveryFrameUntilAVoiceFrees) {
+    std::vector<std::uint32_t> live;
+    for (std::uint32_t i = 0; live.size() < 11; ++i) {
+        if (!IsDead(i)) {
+            live.push_back(i);
+            Press(i);
+        }
+    }
+    const std::uint32_t eleventh = live.back();
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(&synth->m_voices[9], Key(live[9]).m_voice);
+    EXPECT_EQ(nullptr, Key(eleventh).m_voice);
+    keyboard->UpdateKeys(kFrame);
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(13, Columns()) << "ten columns, and one more from the eleventh on every frame";
+
+    // Lifted without a voice: not a release, its last column keeps the life it was spawned with.
+    CJewelTask* last = Key(eleventh).m_jewel;
+    Lift(eleventh);
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(last, Key(eleventh).m_jewel);
+    EXPECT_EQ(1.0f, last->m_life);
+
+    Press(eleventh);
+    Lift(live[0]);
+    keyboard->UpdateKeys(kFrame);
+    PlayOneSecond();
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(&synth->m_voices[0], Key(eleventh).m_voice);
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_EQ(15, Columns()) << "no more columns once it sounds";
+}
+
+TEST_F(KeyboardTest, OnlyTheFirstEightPlayingKeysGlow) {
+    std::vector<std::uint32_t> playing;
+    for (std::uint32_t i = kKeyCount; playing.size() < 9;) {
+        if (!IsDead(--i)) {
+            playing.insert(playing.begin(), i);
+            Press(i);
+        }
+    }
+    keyboard->UpdateKeys(kFrame);
+    ASSERT_NE(nullptr, Key(playing[8]).m_voice);
+    for (std::uint32_t k = 0; k < CSynthesizerKeyboard::kLitKeyCount; ++k) {
+        const platform::D3DVECTOR4& entry = keyboard->m_litKeys[k];
+        const platform::D3DVECTOR3 p = KeyPosition(playing[k]);
+        EXPECT_TRUE(entry.x == p.x && entry.z == p.z && entry.w == 1.0f) << "entry " << k;
+    }
+}
+
+TEST_F(KeyboardTest, AKeyWhoseNoteEndedLeavesTheNextNoteOnItsVoiceAlone) {
+    Press(1);
+    keyboard->UpdateKeys(kFrame);
+    CPlayTask* voice = Key(1).m_voice;
+    PlayOneSecond();  // held but not fed: the note runs out, the key keeps its voice
+    ASSERT_EQ(nullptr, voice->m_wave.load());
+    Press(3);
+    keyboard->UpdateKeys(0.0f);
+    ASSERT_EQ(voice, Key(3).m_voice);
+    EXPECT_EQ(voice, Key(1).m_voice) << "the first key did not strike again";
+    keyboard->UpdateKeys(1.0f);
+    EXPECT_EQ(kFedOneSecond, voice->m_energy.load()) << "fed by its own key only";
+    Lift(1);
+    keyboard->UpdateKeys(0.0f);
+    EXPECT_EQ(kFedOneSecond, voice->m_energy.load()) << "not released by the first key";
+    Lift(3);
+    keyboard->UpdateKeys(0.0f);
+    EXPECT_EQ(0.5f, voice->m_energy.load());
+}
+
+TEST_F(KeyboardTest, TheKeyboardDeletesTheJewelManagerAndTheInstanceIsInitialised) {
+    keyboard.reset();
+    EXPECT_EQ(nullptr, CJewelManager::SetInstance(nullptr));
+    CSynthesizerKeyboard* instance = CSynthesizerKeyboard::Instance();
+    EXPECT_EQ(kKeyCount, instance->m_keyCount);
+    EXPECT_EQ(instance, CSynthesizerKeyboard::Instance());
+    CSynthesizerKeyboard::DeleteInstance();
+}
+
+}  // namespace
