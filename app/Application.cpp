@@ -7,12 +7,15 @@
 #include "app/WindowProcedure.h"
 #include "graphics/ResourceTexture.h"
 #include "jewels/JewelManager.h"
+#include "synth/Synthesizer.h"
+#include "synth/Timbre.h"
 #include "platform/MessageBox.h"
 #include "resources/Resources.h"
 
 using namespace platform;
 
 CGraphics* graphics = nullptr;
+CSynthesizerKeyboard* keyboard = nullptr;
 IGraphicsTexture* restoreButtonTexture = nullptr;
 RestoreButtonVertex restoreButtonQuad[4] = {};
 bool deviceLost = false;
@@ -29,6 +32,10 @@ constexpr int kGrabHotX = 16, kGrabHotY = 16;
 
 // Every rendered frame is followed by this pause, on top of the frame's own cost.
 constexpr std::uint32_t kFrameSleepMs = 10;
+
+// The timbre the keyboard plays until the palette hands it the pressed entry's; its waves must
+// live as long as the keyboard plays them.
+std::unique_ptr<CTimbre> g_startTimbre;
 
 Cursor* LoadCursorResource(WindowSystem& system, int id, int hotX, int hotY) {
     std::vector<std::uint8_t> rgba;
@@ -66,7 +73,7 @@ int RunApplication(WindowSystem& system) {
     graphics->CreateDevice(window.get());
     graphics->CreateEffect();
 
-    InitApplication();
+    InitApplication(system);
 
     // The first show delivers the first size event, and with it the first device reset.
     window->ShowWindow(SW_SHOW);
@@ -74,7 +81,9 @@ int RunApplication(WindowSystem& system) {
     IGraphicsDevice* device = graphics->m_device;
     FrameLoopHooks hooks;
     hooks.frame = [device](float total, float dt) {
-        // The keyboard's per-frame key scan joins here, before the frame is drawn.
+        if (keyboard) {
+            keyboard->UpdateKeys(dt);
+        }
         RenderFrame(device, total, dt);
     };
     hooks.resetDevice = [] { OnResetDevice(); };
@@ -114,11 +123,23 @@ int RunFrameLoop(WindowSystem& system, const FrameLoopHooks& hooks) {
     return static_cast<int>(msg.wParam);
 }
 
-void InitApplication() {
+void InitApplication(WindowSystem& system) {
     // The jewel manager loads the jewel library on its first use; a failure requests the quit.
     CJewelManager::Instance();
-    // The palette, the harmonics control and the keyboard come up here, in that order, each
-    // given the timbre of the palette's pressed entry.
+    // The palette and the harmonics control come up here, before the keyboard.
+    if (!keyboard) {
+        keyboard = CSynthesizerKeyboard::Instance();
+        keyboard->SetKeyStateSource(
+            [&system](std::uint8_t* keys) { return system.GetKeyboardState(keys); });
+        keyboard->SetKeyNameSource(
+            [&system](std::uint8_t virtualKey) { return system.GetKeyName(virtualKey); });
+    }
+    // Until the palette hands over its pressed entry, the keyboard plays a built-in timbre.
+    CSynthesizer* synth = CSynthesizer::Instance();
+    g_startTimbre = std::make_unique<CTimbre>();
+    g_startTimbre->SetAllEvenHiWave();
+    g_startTimbre->BuildWaves(synth->m_lowest, synth->m_highest);
+    keyboard->SetTimbre(*g_startTimbre);
     std::srand(timeGetTime());
     if (graphics && graphics->m_device) {
         D3DXCreateTextureFromResource(graphics->m_device, resources::kRestoreButtonResource,
@@ -126,7 +147,7 @@ void InitApplication() {
     }
 }
 
-HRESULT RenderFrame(IGraphicsDevice* device, float /*total*/, float dt) {
+HRESULT RenderFrame(IGraphicsDevice* device, float total, float dt) {
     if (!device) {
         return E_FAIL;
     }
@@ -137,9 +158,11 @@ HRESULT RenderFrame(IGraphicsDevice* device, float /*total*/, float dt) {
     if (FAILED(device->BeginScene())) {
         return S_OK;
     }
-    // The harmonics control, then the palette, draw here. The jewel columns belong to the
-    // keyboard scene, which draws them once it exists.
-    CJewelManager::Instance()->UpdateAndRender(dt);
+    // The harmonics control, then the palette, draw here; the keyboard scene draws the jewel
+    // columns too.
+    if (keyboard) {
+        keyboard->RenderScene(total, dt);
+    }
 
     if (fullScreen && restoreButtonTexture) {
         device->SetTexture(0, restoreButtonTexture);
@@ -167,9 +190,11 @@ HRESULT ShutdownApplication() {
         restoreButtonTexture->Release();
         restoreButtonTexture = nullptr;
     }
-    // The keyboard's destructor will take the synthesizer and the jewel manager with it; the
-    // harmonics control and the palette follow it.
-    CJewelManager::DeleteInstance();
+    // The keyboard takes the synthesizer and the jewel manager with it; the harmonics control
+    // and the palette follow it.
+    CSynthesizerKeyboard::DeleteInstance();
+    keyboard = nullptr;
+    g_startTimbre.reset();
     CGraphics::DeleteInstance();
     graphics = nullptr;
     return S_OK;

@@ -6,6 +6,7 @@
 #include <functional>
 
 #include "graphics/Graphics.h"
+#include "keyboard/SynthesizerKeyboard.h"
 #include "platform/SystemServices.h"
 #include "platform/Window.h"
 
@@ -19,6 +20,7 @@ static_assert(sizeof(RestoreButtonVertex) == 28);
 
 // The application's state; process-wide, touched only on the user-interface thread.
 extern CGraphics* graphics;
+extern CSynthesizerKeyboard* keyboard;
 extern platform::IGraphicsTexture* restoreButtonTexture;
 extern RestoreButtonVertex restoreButtonQuad[4];
 extern bool deviceLost;  // while set, the loop retries the reset instead of drawing
@@ -30,8 +32,9 @@ extern platform::Cursor* grabCursor;   // a closed hand while something is held
 // The program: returns the quit request's code, or 0 when the window cannot be made.
 int RunApplication(platform::WindowSystem& system);
 
-// Brings the components up after the device and the effect exist.
-void InitApplication();
+// Brings the components up after the device and the effect exist; the keyboard reads its keys
+// and their names from the window system.
+void InitApplication(platform::WindowSystem& system);
 // One frame: 0, or the failure of the first clear (then nothing is presented).
 HRESULT RenderFrame(platform::IGraphicsDevice* device, float total, float dt);
 // Takes the components down in order; safe after any start-up failure.

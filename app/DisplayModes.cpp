@@ -74,8 +74,11 @@ HRESULT OnResetDevice() {
             return hr;
         }
     }
-    // The harmonics control, the keyboard and the palette re-create theirs here, in that order;
-    // a keyboard that cannot ends the program with "Failed in Keyboard reset device."
+    // The harmonics control re-creates its resources first, the palette after the keyboard.
+    if (keyboard && FAILED(keyboard->OnResetDevice())) {
+        MessageBox("Failed in Keyboard reset device.");
+        platform::PostQuitMessage(0);
+    }
     hr = CJewelManager::Instance()->OnResetDevice();
     if (FAILED(hr)) {
         return hr;
@@ -98,7 +101,12 @@ HRESULT ReleaseDeviceResources() {
             return hr;
         }
     }
-    // The harmonics control's font and effect, the keyboard's and the palette's resources are
-    // released here, before the jewels'.
+    // The harmonics control's font and effect come first, the palette's after the keyboard's.
+    if (keyboard) {
+        const HRESULT hr = keyboard->OnLostDevice();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
     return CJewelManager::Instance()->OnLostDevice();
 }

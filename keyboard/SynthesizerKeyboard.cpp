@@ -50,13 +50,16 @@ CSynthesizerKeyboard::~CSynthesizerKeyboard() {
     }
     m_keys.reset();
     m_keyCount = 0;
+    ReleaseSceneObjects();
     CSynthesizer::DeleteInstance();
     CJewelManager::DeleteInstance();
 }
 
 HRESULT CSynthesizerKeyboard::Init() {
     HRESULT hr = BuildKeyTable();
-    // The key mesh is built from the table here, and reports its failure the same way.
+    if (SUCCEEDED(hr)) {
+        hr = BuildKeyMesh();
+    }
     if (FAILED(hr)) {
         MessageBox("Error on SynthesizerKeyBoard::Init()");
         platform::PostQuitMessage(0);

@@ -9,11 +9,19 @@
 #include <functional>
 #include <memory>
 
+#include <string>
+
+#include "graphics/Bloom.h"
 #include "keyboard/KeyboardKey.h"
+#include "platform/GraphicsDevice.h"
+#include "platform/GraphicsEffect.h"
 #include "platform/GraphicsTypes.h"
 #include "platform/HResult.h"
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"
+
+class CGraphics;
+class CJewelManager;
 
 class CSynthesizerKeyboard {
 public:
@@ -41,6 +49,9 @@ public:
 
     // The scan reads all keys at once from here; without a source no key is ever down.
     void SetKeyStateSource(KeyStateSource source) { m_keyStateSource = std::move(source); }
+    // The label of a virtual key in the active layout, for the key names drawn on the keys.
+    using KeyNameSource = std::function<std::string(std::uint8_t virtualKey)>;
+    void SetKeyNameSource(KeyNameSource source) { m_keyNameSource = std::move(source); }
 
     // Makes `timbre` the playing timbre. The keys point into its waveforms, so the caller keeps
     // them alive, and does not rebuild them while they sound, until the next SetTimbre. A hue
@@ -52,6 +63,15 @@ public:
     // One frame of a key that is down; true when it struck a note (voice or not).
     bool HoldKey(CKeyboardKey& key, float dt);
 
+    // The keyboard scene: the key mesh and the effect handles, made once by Init.
+    HRESULT BuildKeyMesh();
+    // The targets, kernels, label texture and cameras of the current back-buffer size.
+    HRESULT OnResetDevice();
+    HRESULT OnLostDevice();
+    HRESULT BuildLabelTexture();
+    // The keys with their glow, then the jewel columns, added onto the current render target.
+    HRESULT RenderScene(float total, float dt);
+
     // The key colours as the keyboard scene uploads them: (red, green, blue, 0) per key.
     void RebuildKeyColours();
     // The positions (x, y, z, 1) of the first kLitKeyCount keys in index order that hold a
@@ -62,10 +82,52 @@ public:
     std::uint32_t m_keyCount = 0;
     std::unique_ptr<CTimbre> m_timbre;  // own copy of the current timbre; null before SetTimbre
 
-    // The keyboard scene's fields follow: graphics objects, key mesh, targets and cameras. The
-    // two constant arrays are filled by the key scan and allocated on first use.
+    // The keyboard scene. The two constant arrays are filled by the key scan and allocated on
+    // first use; the targets follow the back buffer.
+    CGraphics* m_graphics = nullptr;                // not owned
+    platform::IGraphicsDevice* m_device = nullptr;  // not owned
+    platform::IGraphicsEffect* m_effect = nullptr;  // not owned
+    CJewelManager* m_jewels = nullptr;              // not owned
+    platform::IGraphicsVertexBuffer* m_vertexBuffer = nullptr;  // 7 vertices per key
+    platform::IGraphicsIndexBuffer* m_indexBuffer = nullptr;    // 18 indices per key
+    platform::IGraphicsVertexDeclaration* m_declaration = nullptr;
     std::unique_ptr<platform::D3DVECTOR4[]> m_keyColours;  // m_keyCount entries
     std::unique_ptr<platform::D3DVECTOR4[]> m_litKeys;     // kLitKeyCount entries
+    std::uint32_t m_targetWidth = 0, m_targetHeight = 0;   // W and H, multiples of 8
+    // The keyboard's rectangle: key centres widened by one unit on every side.
+    float m_minX = 0.0f, m_maxX = 0.0f, m_minZ = 0.0f, m_maxZ = 0.0f;
+    float m_width = 0.0f, m_depth = 0.0f;
+    platform::IGraphicsTexture* m_sceneTarget = nullptr;   // W x H
+    platform::IGraphicsTexture* m_brightTarget = nullptr;  // W/8 x H/8
+    platform::IGraphicsTexture* m_blurTarget = nullptr;    // W/8 x H/8
+    BloomKernel m_blurKernel{};                            // a streak downwards
+    platform::IGraphicsTexture* m_labelTexture = nullptr;  // key names and natural plates
+    platform::IGraphicsTexture* m_jewelTarget = nullptr;   // H/4 square: the dragged jewel
+    platform::IGraphicsTexture* m_jewelMerged = nullptr;   // H/4 square: it with its glow
+    platform::IGraphicsTexture* m_jewelBright = nullptr;   // H/32 square
+    platform::IGraphicsTexture* m_jewelBlur = nullptr;     // H/32 square
+    BloomKernel m_jewelKernel{};
+    platform::D3DXHANDLE m_hKeyboard = nullptr;
+    platform::D3DXHANDLE m_hSeveralColorJewel = nullptr;
+    platform::D3DXHANDLE m_hFloat4x48 = nullptr;
+    platform::D3DXHANDLE m_hFloat4x8 = nullptr;
+    platform::D3DXHANDLE m_hViewProjection = nullptr;
+    platform::D3DXHANDLE m_hCameraPosition = nullptr;
+    platform::D3DMATRIX m_viewProjection{};
+    platform::D3DVECTOR3 m_cameraPosition{};
+    platform::D3DMATRIX m_jewelViewProjection{};
+    platform::D3DVECTOR3 m_jewelEye{};
+    platform::D3DVECTOR3 m_jewelLight{-0.5f, -1.5f, -3.0f};
+    platform::D3DVIEWPORT9 m_jewelViewport{};
+    // Dragging the current timbre out of the keyboard band: idle, and no dragged jewel.
+    std::int32_t m_dragState = 0;
+    std::int32_t m_dragJewel = -1;
+    struct DragVertex {
+        float x, y, z, rhw;
+        platform::D3DCOLOR colour;
+        float u, v;
+    };
+    DragVertex m_dragQuad[4] = {};
 
 private:
     HRESULT BuildKeyTable();
@@ -74,7 +136,10 @@ private:
     const CKeyboardKey** PlayerSlot(const CPlayTask* voice);
     bool PlaysNoteOf(const CKeyboardKey& key);
 
+    void ReleaseSceneObjects();
+
     KeyStateSource m_keyStateSource;
+    KeyNameSource m_keyNameSource;
     // Which key last started each voice. A held key whose note has ended keeps its voice, so that
     // it does not strike again; once another key starts a note there, the first key neither feeds
     // nor releases it.
