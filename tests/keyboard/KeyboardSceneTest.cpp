@@ -1,0 +1,169 @@
+// The keyboard scene drawn on the program's own device: targets that follow the back buffer,
+// legible key names, and a held key that glows and raises a column of jewels.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+#include "jewels/JewelManager.h"
+#include "keyboard/KeyTable.h"
+#include "keyboard/SynthesizerKeyboard.h"
+#include "platform/AudioEngine.h"
+#include "tests/graphics/GraphicsFixture.h"
+
+namespace {
+
+using namespace platform;
+using tovel_test::Image;
+
+constexpr std::uint32_t kHeldKey = 30;  // 'W' on a JIS keyboard, a live key
+
+std::uint32_t Size(IGraphicsTexture* texture) {
+    return texture ? texture->GetWidth() * 10000 + texture->GetHeight() : 0;
+}
+
+// The brightness of a picture, and of the part above the keyboard band where only columns go.
+struct Light {
+    double total = 0, above = 0;
+};
+Light Measure(const Image& image) {
+    Light light;
+    for (std::uint32_t y = 0; y < image.height; ++y) {
+        for (std::uint32_t x = 0; x < image.width; ++x) {
+            const D3DCOLOR c = image.At(x, y);
+            const double sum = ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
+            light.total += sum;
+            light.above += y < image.height / 2 ? sum : 0;
+        }
+    }
+    return light;
+}
+
+class KeyboardSceneTest : public tovel_test::GraphicsTest {
+protected:
+    void SetUp() override {
+        GraphicsTest::SetUp();
+        SetAudioBackend(AudioBackend::Unavailable);
+        const std::filesystem::path jewels = TOVEL_JEWELS_DIR;
+        ::setenv("TOVEL_INSTALL_DIR", (jewels.parent_path().string() + "/").c_str(), 1);
+        ASSERT_GT(CJewelManager::Instance()->m_meshCount, 0u);
+        ::unsetenv("TOVEL_INSTALL_DIR");
+
+        m_keyboard = std::make_unique<CSynthesizerKeyboard>();
+        ASSERT_EQ(S_OK, m_keyboard->Init());
+        ASSERT_NE(nullptr, m_keyboard->m_vertexBuffer);
+        m_keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
+            std::copy(std::begin(m_state), std::end(m_state), keys);
+            return true;
+        });
+        // Every key named by one letter, so that each label has something to show.
+        m_keyboard->SetKeyNameSource([](std::uint8_t) { return std::string("M"); });
+        CSynthesizer* synth = CSynthesizer::Instance();
+        m_timbre.SetSquareWave();
+        m_timbre.BuildWaves(synth->m_lowest, synth->m_highest);
+        m_keyboard->SetTimbre(m_timbre);
+        CJewelManager::Instance()->OnResetDevice();
+        ASSERT_EQ(S_OK, m_keyboard->OnResetDevice());
+    }
+    void TearDown() override {
+        m_keyboard.reset();  // takes the synthesizer and the jewel manager with it
+        SetAudioBackend(AudioBackend::Device);
+        GraphicsTest::TearDown();
+    }
+
+    Image Frame(float dt) {
+        IGraphicsSurface* backBuffer = nullptr;
+        m_device->GetBackBuffer(&backBuffer);
+        m_device->SetRenderTarget(0, backBuffer);
+        m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
+        m_keyboard->UpdateKeys(dt);
+        EXPECT_EQ(S_OK, m_keyboard->RenderScene(0.0f, dt));
+        Image image = Read(backBuffer);
+        backBuffer->Release();
+        return image;
+    }
+
+    std::unique_ptr<CSynthesizerKeyboard> m_keyboard;
+    CTimbre m_timbre;
+    std::uint8_t m_state[256] = {};
+};
+
+TEST_F(KeyboardSceneTest, TargetsFollowTheBackBufferInMultiplesOfEight) {
+    for (auto [w, h] : {std::pair{1024u, 768u}, std::pair{1030u, 770u}}) {
+        m_keyboard->OnLostDevice();
+        CJewelManager::Instance()->OnLostDevice();
+        ASSERT_EQ(S_OK, m_device->Reset(w, h));
+        ASSERT_EQ(S_OK, m_keyboard->OnResetDevice());
+        EXPECT_EQ(1024u, m_keyboard->m_targetWidth);
+        EXPECT_EQ(768u, m_keyboard->m_targetHeight);
+        EXPECT_EQ(Size(m_keyboard->m_sceneTarget), 1024u * 10000 + 768);
+        EXPECT_EQ(Size(m_keyboard->m_brightTarget), 128u * 10000 + 96);
+        EXPECT_EQ(Size(m_keyboard->m_blurTarget), 128u * 10000 + 96);
+        EXPECT_EQ(Size(m_keyboard->m_jewelTarget), 192u * 10000 + 192);
+        EXPECT_EQ(Size(m_keyboard->m_jewelMerged), 192u * 10000 + 192);
+        EXPECT_EQ(Size(m_keyboard->m_jewelBright), 24u * 10000 + 24);
+        EXPECT_EQ(Size(m_keyboard->m_jewelBlur), 24u * 10000 + 24);
+        EXPECT_EQ(Size(m_keyboard->m_labelTexture), 390u * 10000 + 107);
+        EXPECT_EQ(192u, m_keyboard->m_jewelViewport.Width);
+    }
+    m_keyboard->OnLostDevice();
+    EXPECT_EQ(nullptr, m_keyboard->m_sceneTarget);
+    EXPECT_EQ(nullptr, m_keyboard->m_labelTexture);
+}
+
+TEST_F(KeyboardSceneTest, EveryKeyShowsItsNameOnItsPlateOrItsHexagon) {
+    IGraphicsSurface* surface = nullptr;
+    ASSERT_EQ(S_OK, m_keyboard->m_labelTexture->GetSurfaceLevel(0, &surface));
+    const Image labels = Read(surface);
+    surface->Release();
+    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
+        const CKeyboardKey& key = m_keyboard->m_keys[i];
+        const auto left =
+            static_cast<std::int32_t>(((key.m_position.x - m_keyboard->m_minX) - 0.5f) * 15);
+        const auto top =
+            static_cast<std::int32_t>(((m_keyboard->m_maxZ - key.m_position.z) - 0.5f) * 15);
+        const bool natural = key.m_wave && (key.m_wave->m_note == 1 || key.m_wave->m_note == 3 ||
+                                            key.m_wave->m_note == 5 || key.m_wave->m_note == 6 ||
+                                            key.m_wave->m_note == 8 || key.m_wave->m_note == 10 ||
+                                            key.m_wave->m_note == 12);
+        // Text pixels: dark on a natural's light plate, light (sharp) or dark grey (dead) on
+        // the clear background.
+        int text = 0, plate = 0, clear = 0;
+        for (std::int32_t y = std::max(top, 0); y < top + 15; ++y) {
+            for (std::int32_t x = std::max(left, 0); x < left + 15; ++x) {
+                const D3DCOLOR c = labels.At(static_cast<std::uint32_t>(x),
+                                             static_cast<std::uint32_t>(y));
+                const int g = (c >> 8) & 0xFF;
+                plate += c == 0xFFEEEEEE;
+                clear += c == 0;
+                text += natural ? g < 0x80 : (c >> 24) > 0x80;
+            }
+        }
+        EXPECT_GE(text, 12) << "key " << i;
+        if (natural) {
+            EXPECT_GE(plate, 40) << "key " << i;
+            EXPECT_EQ(0, clear) << "the plate covers the whole cell, key " << i;
+        } else {
+            EXPECT_GE(clear, 100) << "no plate behind a sharp or a dead key, key " << i;
+        }
+    }
+}
+
+TEST_F(KeyboardSceneTest, AHeldKeyGlowsAndRaisesAColumnAboveTheKeyboard) {
+    const Light idle = Measure(Frame(0.05f));
+    EXPECT_GT(idle.total, 0.0) << "the keys are drawn";
+    EXPECT_EQ(0.0, idle.above) << "nothing above the keyboard while no key is held";
+
+    m_state[KeyVirtualKey(kHeldKey)] = 0x80;
+    Light held;
+    for (int frame = 0; frame < 25; ++frame) {
+        held = Measure(Frame(0.1f));
+    }
+    ASSERT_NE(nullptr, m_keyboard->m_keys[kHeldKey].m_voice);
+    EXPECT_EQ(1.0f, m_keyboard->m_litKeys[0].w);
+    EXPECT_GT(held.above, 1000.0) << "the column has risen above the keyboard band";
+    EXPECT_GT(held.total - held.above, idle.total * 1.02) << "the held key glows";
+}
+
+}  // namespace
