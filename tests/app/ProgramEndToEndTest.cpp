@@ -3,12 +3,15 @@
 
 #include <gtest/gtest.h>
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <signal.h>
 
 #include <chrono>
 #include <filesystem>
 #include <thread>
 
+#include "tests/support/AudioMeasure.h"
 #include "tests/support/ChildProcess.h"
 
 namespace {
@@ -73,6 +76,132 @@ TEST(ProgramTest, WithoutItsJewelsItSaysWhereItLookedAndEndsBeforeAFrame) {
                               "/Jewels"))
         << result.err;
     EXPECT_FALSE(fs::exists(shot)) << "no frame is presented after the quit request";
+}
+
+}  // namespace
+
+namespace {
+
+// xdotool's answer, or empty.
+std::string Xdotool(const TempDir& dir, const std::vector<std::string>& args) {
+    const RunResult r = tovel_test::RunProgram("/usr/bin/xdotool", args, {}, dir);
+    EXPECT_EQ(0, r.status) << "xdotool " << args[0] << ": " << r.err;
+    return r.out.substr(0, r.out.find('\n'));
+}
+
+void Pause(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// Peak of every 10 ms block.
+std::vector<double> Envelope(const std::vector<float>& x) {
+    std::vector<double> blocks;
+    for (std::size_t at = 0; at + 441 <= x.size(); at += 441) {
+        blocks.push_back(tovel_test::Peak(x, at, at + 441));
+    }
+    return blocks;
+}
+
+// The first block at or after `from` louder than `level`, or the number of blocks.
+std::size_t Onset(const std::vector<double>& envelope, std::size_t from, double level) {
+    while (from < envelope.size() && envelope[from] <= level) {
+        ++from;
+    }
+    return from;
+}
+
+TEST(ProgramTest, PlaysTheComputerKeysAndShowsTheirColumns) {
+    TempDir dir;
+    const fs::path raw = dir.Path() / "out.raw", shot = dir.Path() / "held.png";
+    std::vector<std::string> env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(),
+                                    "TOVEL_MESSAGE_BOX=stderr", "TOVEL_SNAPSHOT=" + shot.string(),
+                                    "TOVEL_SNAPSHOT_FRAME=120"};
+    ChildProcess tovel(TOVEL_PATH, {}, env, dir);
+    ASSERT_TRUE(tovel.Started());
+    const std::string window = Xdotool(dir, {"search", "--sync", "--name", "t o v e l"});
+    ASSERT_FALSE(window.empty());
+    auto key = [&](const char* action, const char* name) {
+        Xdotool(dir, {action, "--window", window, name});
+    };
+    // O plays A4: held until the snapshot has been taken.
+    key("keydown", "o");
+    ASSERT_TRUE(WaitForFile(shot, tovel, 60.0)) << tovel.Wait(1.0).err;
+    Pause(0.3);
+    key("keyup", "o");
+    Pause(4.0);
+    key("keydown", "z");  // C2
+    Pause(1.0);
+    key("keyup", "z");
+    Pause(4.0);
+    key("keydown", "a");  // a dead key
+    Pause(1.0);
+    key("keyup", "a");
+    Pause(1.0);
+    tovel.Signal(SIGTERM);
+    const RunResult result = tovel.Wait();
+    ASSERT_EQ(0, result.status) << result.err;
+
+    // While O was held: its column rises above the keyboard, right of the middle where the key
+    // lies, in the timbre's red made pale by the key's place high on the keyboard; the keys
+    // themselves fill the keyboard band.
+    SDL_Surface* loaded = IMG_Load(shot.c_str());
+    ASSERT_NE(nullptr, loaded) << IMG_GetError();
+    SDL_Surface* picture = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+    SDL_FreeSurface(loaded);
+    ASSERT_NE(nullptr, picture);
+    double red = 0, green = 0, blue = 0, weightedX = 0, band = 0;
+    for (int y = 0; y < picture->h; ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(
+            static_cast<const std::uint8_t*>(picture->pixels) + y * picture->pitch);
+        for (int px = 0; px < picture->w; ++px) {
+            const std::uint32_t c = row[px];
+            const double r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
+            if (y < picture->h / 2) {
+                red += r;
+                green += g;
+                blue += b;
+                weightedX += px * (r + g + b);
+            } else if (y < picture->h * 3 / 4) {
+                band += r + g + b;
+            }
+        }
+    }
+    const int width = picture->w;
+    SDL_FreeSurface(picture);
+    ASSERT_GT(red, 5000.0) << "no column above the keyboard";
+    EXPECT_GT(red, 1.05 * green);
+    EXPECT_GT(red, 1.05 * blue);
+    EXPECT_GT(weightedX / (red + green + blue), width * 0.5);
+    EXPECT_GT(band, 20 * (red + green + blue)) << "the keyboard band holds the keys";
+
+    std::size_t channels = 0;
+    const std::vector<float> x = tovel_test::ReadDeviceRecording(raw, &channels);
+    const std::vector<double> envelope = Envelope(x);
+    const std::size_t a4 = Onset(envelope, 0, 1e-3);
+    ASSERT_LT(a4 + 50, envelope.size()) << "no sound was recorded";
+    // The period is played as it is: 101 samples for A4, 675 for C2.
+    const double a4Period = tovel_test::Period(x, (a4 + 5) * 441, (a4 + 25) * 441, 1000);
+    EXPECT_NEAR(44100.0 / 101.0, 44100.0 / a4Period, 0.005 * 44100.0 / 101.0);
+
+    // After the release the note and its reverb die away before C2 starts.
+    std::size_t quiet = a4 + 50;
+    while (quiet < envelope.size() && envelope[quiet] > 1e-4) {
+        ++quiet;
+    }
+    const std::size_t c2 = Onset(envelope, quiet, 1e-3);
+    ASSERT_LT(c2 + 50, envelope.size()) << "C2 was not heard";
+    const double c2Period = tovel_test::Period(x, (c2 + 5) * 441, (c2 + 45) * 441, 1400);
+    EXPECT_NEAR(44100.0 / 675.0, 44100.0 / c2Period, 0.005 * 44100.0 / 675.0);
+
+    // The dead key adds nothing: from C2's tail on, the sound only fades.
+    std::size_t tail = c2 + 50;
+    while (tail < envelope.size() && envelope[tail] > 1e-4) {
+        ++tail;
+    }
+    ASSERT_LT(tail + 150, envelope.size()) << "C2's tail lasts to the end of the recording";
+    for (std::size_t b = tail; b < envelope.size(); ++b) {
+        ASSERT_LE(envelope[b], 2e-4) << "sound at " << b * 0.01 << " s after the start";
+    }
 }
 
 }  // namespace

@@ -17,7 +17,7 @@ namespace {
 using namespace platform;
 using tovel_test::Image;
 
-constexpr std::uint32_t kHeldKey = 30;  // 'W' on a JIS keyboard, a live key
+constexpr std::uint32_t kHeldKey = 30;  // R, which plays C4
 
 std::uint32_t Size(IGraphicsTexture* texture) {
     return texture ? texture->GetWidth() * 10000 + texture->GetHeight() : 0;

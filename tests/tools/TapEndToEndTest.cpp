@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/support/AudioMeasure.h"
 #include "tests/support/ChildProcess.h"
 
 namespace {
@@ -22,6 +23,9 @@ constexpr std::size_t kA4Buffer = 89 * kA4Period;  // each of the first two buff
 constexpr std::size_t kA4Tap = 223 * kA4Period;    // 89 + 89 + 45 periods
 constexpr double kWavePeak = 3276.0 / 32768.0;     // loudest sample before the voice gain
 
+using tovel_test::Floats;
+using tovel_test::Peak;
+using tovel_test::Period;
 using tovel_test::ReadFile;
 using tovel_test::TempDir;
 using Result = tovel_test::RunResult;
@@ -38,12 +42,6 @@ std::uint32_t Le(const std::string& b, std::size_t at, int size) {
         v = (v << 8) | static_cast<unsigned char>(b[at + i]);
     }
     return v;
-}
-
-std::vector<float> Floats(const std::string& bytes, std::size_t at, std::size_t count) {
-    std::vector<float> samples(count);
-    std::memcpy(samples.data(), bytes.data() + at, count * sizeof(float));
-    return samples;
 }
 
 // The samples of a mono 44100 Hz float WAV file; empty, with a failure, if it is not one.
@@ -67,14 +65,6 @@ std::vector<float> ReadWav(const fs::path& path) {
     }
     ADD_FAILURE() << path << " has no mono 44100 Hz float data";
     return {};
-}
-
-double Peak(const std::vector<float>& x, std::size_t begin, std::size_t end) {
-    double peak = 0;
-    for (std::size_t i = begin; i < std::min(end, x.size()); ++i) {
-        peak = std::max(peak, std::fabs(static_cast<double>(x[i])));
-    }
-    return peak;
 }
 
 double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end) {
@@ -101,31 +91,6 @@ std::size_t SoundEnd(const std::vector<float>& x, float floor = 0.0f) {
         --end;
     }
     return end;
-}
-
-// The period in samples of x[begin, end), by the cumulative-mean-normalised difference: the first
-// dip below 0.1, refined between samples. 0 when nothing there repeats.
-double Period(const std::vector<float>& x, std::size_t begin, std::size_t end, std::size_t maxLag) {
-    std::vector<double> d(maxLag + 2, 1.0);
-    double sum = 0;
-    for (std::size_t lag = 1; lag <= maxLag + 1 && begin + lag < end; ++lag) {
-        double diff = 0;
-        for (std::size_t i = begin; i + lag < end; ++i) {
-            const double delta = static_cast<double>(x[i]) - x[i + lag];
-            diff += delta * delta;
-        }
-        diff /= static_cast<double>(end - begin - lag);
-        sum += diff;
-        d[lag] = sum > 0 ? diff * static_cast<double>(lag) / sum : 1.0;
-    }
-    for (std::size_t lag = 2; lag <= maxLag; ++lag) {
-        if (d[lag] < 0.1 && d[lag] <= d[lag - 1] && d[lag] <= d[lag + 1]) {
-            const double curve = d[lag - 1] - 2 * d[lag] + d[lag + 1];
-            return static_cast<double>(lag) +
-                   (curve > 0 ? 0.5 * (d[lag - 1] - d[lag + 1]) / curve : 0.0);
-        }
-    }
-    return 0.0;
 }
 
 void ExpectA4Pitch(const std::vector<float>& x, std::size_t begin, const char* what) {
@@ -280,20 +245,9 @@ TEST(TapEndToEnd, PlaysOnTheDevice) {
     const Result r = RunTap(dir, {"--notes", "A4", "--timbre", "Square wave", "--dry"},
                             {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string()});
     ASSERT_EQ(r.status, 0) << r.err;
-    const std::string bytes = ReadFile(raw);
-    const std::vector<float> frames = Floats(bytes, 0, bytes.size() / 4);
-    ASSERT_GT(frames.size(), kA4Tap);
-
-    // Two channels carry the same mono mix; anything else is taken as one channel.
-    std::size_t channels = frames.size() % 2 == 0 ? 2 : 1;
-    for (std::size_t i = 0; channels == 2 && i < frames.size(); i += 2) {
-        channels = frames[i] == frames[i + 1] ? 2 : 1;
-    }
-    std::vector<float> x;
-    for (std::size_t i = 0; i < frames.size(); i += channels) {
-        ASSERT_TRUE(std::isfinite(frames[i]) && std::fabs(frames[i]) <= 1.0f) << "sample " << i;
-        x.push_back(frames[i]);
-    }
+    std::size_t channels = 0;
+    const std::vector<float> x = tovel_test::ReadDeviceRecording(raw, &channels);
+    ASSERT_GT(x.size(), kA4Tap);
     // The device starts before --dry takes the reverb out, and the reverb's guard against
     // denormals leaves traces far below hearing: the tone is what lies above -120 dB. Its first
     // sample is zero, so it began one sample before it is heard.
