@@ -1,0 +1,340 @@
+// The instrument as a player meets it. Key-to-sound latency: a key goes down in the polled key
+// state at a random moment, the frame loop's next scan starts a voice, and the audio device's
+// callback mixes its first samples; goals: median at most 10 ms, 99th percentile at most 20 ms.
+// Full frame: the keyboard scene at 1280x720 with ten keys held, GPU work included; goal: at most
+// 16 ms a frame.
+
+#include <SDL.h>
+#include <benchmark/benchmark.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdlib>
+#include <memory>
+#include <random>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/DisplayModes.h"
+#include "jewels/JewelManager.h"
+#include "platform/AudioEffect.h"
+#include "platform/MessageBox.h"
+#include "platform/NullWindow.h"
+#include "platform/Reverb.h"
+
+namespace {
+
+using namespace platform;
+using Clock = std::chrono::steady_clock;
+
+constexpr std::int64_t kPresses = 200;
+// Presses wait up to this long after the previous note has gone, so that they land anywhere in
+// the frame loop's and the audio callback's cycles.
+constexpr std::uint32_t kMaxPhaseDelayUs = 25000;
+constexpr auto kOnsetTimeout = std::chrono::seconds(2);
+// A released note plays out its last buffers (well under a second) before its voice frees.
+constexpr auto kFreeTimeout = std::chrono::seconds(5);
+constexpr auto kPollInterval = std::chrono::microseconds(200);
+
+constexpr std::uint32_t kFrameWidth = 1280, kFrameHeight = 720;
+constexpr std::uint32_t kHeldKeys = 10;
+constexpr int kWarmUpFrames = 5;
+constexpr int kReadbackRepeats = 20;
+
+double Milliseconds(Clock::duration d) {
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+// Passes the reverb bus's input through untouched and notes, on the audio thread, when sound
+// starts after silence. It sits in front of the reverb, so it hears the voices themselves: the
+// first block that carries a new note's samples, not the reverb's delayed answer.
+class OnsetTap final : public AudioEffect {
+public:
+    HRESULT Initialize(std::uint32_t channels, std::uint32_t) override {
+        m_channels = channels;
+        return S_OK;
+    }
+    HRESULT SetParameters(const void*, std::uint32_t) override { return E_NOTIMPL; }
+    HRESULT GetParameters(void*, std::uint32_t) const override { return E_NOTIMPL; }
+    void Reset() override {}
+
+    void Process(float* samples, std::uint32_t frames) override {
+        const Clock::rep now = Clock::now().time_since_epoch().count();
+        const std::size_t n = static_cast<std::size_t>(frames) * m_channels;
+        const bool sounding = std::any_of(samples, samples + n, [](float s) { return s != 0.0f; });
+        if (sounding && !m_sounding) {
+            m_onsetTime.store(now, std::memory_order_relaxed);
+            m_onsets.fetch_add(1, std::memory_order_release);
+        }
+        m_sounding = sounding;
+        m_silent.store(!sounding, std::memory_order_release);
+        if (m_blocks.fetch_add(1, std::memory_order_relaxed) == 0) {
+            m_firstBlock.store(now, std::memory_order_relaxed);
+        }
+        m_lastBlock.store(now, std::memory_order_relaxed);
+    }
+
+    std::uint64_t Onsets() const { return m_onsets.load(std::memory_order_acquire); }
+    Clock::time_point OnsetTime() const {
+        return Clock::time_point(Clock::duration(m_onsetTime.load(std::memory_order_relaxed)));
+    }
+    bool Silent() const { return m_silent.load(std::memory_order_acquire); }
+    // Mean time between render passes of the device's callback thread.
+    double BlockIntervalMs() const {
+        const std::uint64_t blocks = m_blocks.load();
+        if (blocks < 2) {
+            return 0.0;
+        }
+        const Clock::duration span(m_lastBlock.load() - m_firstBlock.load());
+        return Milliseconds(span) / static_cast<double>(blocks - 1);
+    }
+
+private:
+    std::uint32_t m_channels = 1;
+    bool m_sounding = false;  // audio thread only
+    std::atomic<std::uint64_t> m_onsets{0};
+    std::atomic<Clock::rep> m_onsetTime{0};
+    std::atomic<bool> m_silent{true};
+    std::atomic<std::uint64_t> m_blocks{0};
+    std::atomic<Clock::rep> m_firstBlock{0}, m_lastBlock{0};
+};
+
+// Puts the tap in front of a fresh reverb of the bus's own settings; the bus keeps both.
+OnsetTap* InstallOnsetTap(CSynthesizer& synth) {
+    AudioEffect* reverb = nullptr;
+    if (!synth.m_reverbBus || FAILED(CreateReverb(&reverb))) {
+        return nullptr;
+    }
+    auto* tap = new OnsetTap();
+    const EffectDescriptor descriptors[2] = {{tap, true, 1}, {reverb, true, 1}};
+    const EffectChain chain{2, descriptors};
+    const ReverbParameters parameters = CSynthesizer::ReverbSettings();
+    const bool installed =
+        SUCCEEDED(synth.m_reverbBus->SetEffectChain(&chain)) &&
+        SUCCEEDED(synth.m_reverbBus->SetEffectParameters(1, &parameters, sizeof parameters));
+    tap->Release();
+    reverb->Release();
+    return installed ? tap : nullptr;
+}
+
+template <typename Condition>
+bool WaitFor(Condition condition, Clock::duration timeout) {
+    const Clock::time_point deadline = Clock::now() + timeout;
+    while (!condition()) {
+        if (Clock::now() > deadline) {
+            return false;
+        }
+        std::this_thread::sleep_for(kPollInterval);
+    }
+    return true;
+}
+
+std::uint32_t SoundingVoices(const CSynthesizer& synth) {
+    std::uint32_t sounding = 0;
+    for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
+        sounding += synth.m_voices[i].m_wave.load() ? 1 : 0;
+    }
+    return sounding;
+}
+
+// The value at rank ceil(q * n) of the sorted samples.
+double Percentile(std::vector<double> samples, double q) {
+    std::sort(samples.begin(), samples.end());
+    const auto rank = static_cast<std::size_t>(std::ceil(q * static_cast<double>(samples.size())));
+    return samples[std::clamp<std::size_t>(rank, 1, samples.size()) - 1];
+}
+
+void BM_KeyToSound(benchmark::State& state) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    SetMessageBoxPresenter(std::make_unique<MessageBoxRecorder>(true));
+    SetAudioBackend(AudioBackend::Device);
+    NullWindowSystem system;
+
+    // The scan needs no device; the manager only hands out columns, as it does headless.
+    auto* jewels = new CJewelManager();
+    jewels->CreateTasks();
+    delete CJewelManager::SetInstance(jewels);
+    InitApplication(system);
+    CSynthesizer& synth = *CSynthesizer::Instance();
+    OnsetTap* tap = InstallOnsetTap(synth);
+    const char* driver = SDL_GetCurrentAudioDriver();
+    const std::uint32_t key = [] {
+        for (std::uint32_t i = 0; i < keyboard->m_keyCount; ++i) {
+            if (keyboard->m_keys[i].m_wave) {
+                return i;
+            }
+        }
+        return keyboard->m_keyCount;
+    }();
+    if (!synth.m_engine || !tap || key == keyboard->m_keyCount) {
+        state.SkipWithError("no audio device path (engine, reverb bus or a live key missing)");
+        ShutdownApplication();
+        return;
+    }
+
+    // The key state is the one thing both threads touch, so the source reads it atomically.
+    std::atomic<bool> keyDown{false};
+    const std::uint8_t virtualKey = keyboard->m_keys[key].m_virtualKey;
+    keyboard->SetKeyStateSource([&keyDown, virtualKey](std::uint8_t* keys) {
+        keys[virtualKey] = keyDown.load(std::memory_order_acquire) ? 0x80 : 0;
+        return true;
+    });
+
+    // The program's own frame loop, scanning the keys every 10 ms plus the scan's cost.
+    std::uint64_t frames = 0;
+    Clock::time_point firstFrame, lastFrame;
+    FrameLoopHooks hooks;
+    hooks.frame = [&](float, float dt) {
+        keyboard->UpdateKeys(dt);
+        lastFrame = Clock::now();
+        if (frames++ == 0) {
+            firstFrame = lastFrame;
+        }
+    };
+    hooks.resetDevice = [] {};
+    std::thread loop([&] { RunFrameLoop(system, hooks); });
+
+    std::mt19937 random(20240611);
+    std::uniform_int_distribution<std::uint32_t> phase(0, kMaxPhaseDelayUs);
+    std::vector<double> latencies;
+    latencies.reserve(kPresses);
+    std::string error;
+    for (auto _ : state) {
+        std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
+        const std::uint64_t onsets = tap->Onsets();
+        const Clock::time_point pressed = Clock::now();
+        keyDown.store(true, std::memory_order_release);
+        if (!WaitFor([&] { return tap->Onsets() != onsets; }, kOnsetTimeout)) {
+            error = "the pressed key was never heard";
+            break;
+        }
+        const Clock::duration latency = tap->OnsetTime() - pressed;
+        state.SetIterationTime(std::chrono::duration<double>(latency).count());
+        latencies.push_back(Milliseconds(latency));
+
+        keyDown.store(false, std::memory_order_release);
+        // Silence after the free: the next onset can only be the next press.
+        if (!WaitFor([&] { return SoundingVoices(synth) == 0 && tap->Silent(); }, kFreeTimeout)) {
+            error = "the released note never ended";
+            break;
+        }
+    }
+    system.PostQuitMessage(0);
+    loop.join();
+
+    if (!error.empty()) {
+        state.SkipWithError(error.c_str());
+    } else {
+        state.counters["median_ms"] = Percentile(latencies, 0.5);
+        state.counters["p99_ms"] = Percentile(latencies, 0.99);
+        state.counters["max_ms"] = Percentile(latencies, 1.0);
+        state.counters["scan_period_ms"] =
+            frames > 1 ? Milliseconds(lastFrame - firstFrame) / static_cast<double>(frames - 1)
+                       : 0.0;
+        state.counters["callback_ms"] = tap->BlockIntervalMs();
+        state.SetLabel(std::string("audio driver: ") + (driver ? driver : "none"));
+    }
+    ShutdownApplication();
+}
+BENCHMARK(BM_KeyToSound)->Iterations(kPresses)->UseManualTime()->Unit(benchmark::kMillisecond);
+
+void BM_FullFrame(benchmark::State& state) {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("TOVEL_INSTALL_DIR", TOVEL_BUILD_BIN_DIR, 1);
+    SetMessageBoxPresenter(std::make_unique<MessageBoxRecorder>(true));
+    SetAudioBackend(AudioBackend::Device);
+    NullWindowSystem system;
+    WindowDesc desc;
+    desc.width = kFrameWidth;
+    desc.height = kFrameHeight;
+    std::unique_ptr<Window> window = system.CreateWindow(desc, nullptr);
+    graphics = CGraphics::Instance();
+    if (FAILED(graphics->CreateDevice(window.get())) || FAILED(graphics->CreateEffect())) {
+        state.SkipWithError("no OpenGL 4.5 core device");
+        ShutdownApplication();
+        return;
+    }
+    InitApplication(system);
+    if (CJewelManager::Instance()->m_meshCount == 0 || FAILED(OnResetDevice())) {
+        state.SkipWithError("no jewel library, or the device reset failed");
+        ShutdownApplication();
+        return;
+    }
+    IGraphicsDevice* device = graphics->m_device;
+    CSynthesizer& synth = *CSynthesizer::Instance();
+
+    // Ten live keys spread over both bands.
+    std::vector<std::uint32_t> live;
+    for (std::uint32_t i = 0; i < keyboard->m_keyCount; ++i) {
+        if (keyboard->m_keys[i].m_wave) {
+            live.push_back(i);
+        }
+    }
+    std::vector<std::uint32_t> held;
+    for (std::uint32_t k = 0; k < kHeldKeys && !live.empty(); ++k) {
+        held.push_back(live[k * live.size() / kHeldKeys]);
+    }
+    for (std::uint32_t i : held) {
+        system.SetKeyDown(keyboard->m_keys[i].m_virtualKey, true);
+    }
+    // A held note runs out of energy after a few seconds and keeps its voice silently; the player
+    // strikes that key again, one frame up and then down, so that ten voices keep sounding. A
+    // voice that no longer plays the key's own wave has ended its note, or went to another key.
+    auto restrikeEndedNotes = [&] {
+        for (std::uint32_t i : held) {
+            const CKeyboardKey& key = keyboard->m_keys[i];
+            const bool ended =
+                synth.m_engine && key.m_voice && key.m_voice->m_wave.load() != key.m_wave;
+            system.SetKeyDown(key.m_virtualKey, !ended);
+        }
+    };
+
+    IGraphicsSurface* backBuffer = nullptr;
+    device->GetBackBuffer(&backBuffer);
+    std::vector<D3DCOLOR> pixels(static_cast<std::size_t>(kFrameWidth) * kFrameHeight);
+    float total = 0.0f;
+    Clock::time_point last = Clock::now();
+    auto frame = [&] {
+        const Clock::time_point now = Clock::now();
+        const auto dt = static_cast<float>(std::chrono::duration<double>(now - last).count());
+        last = now;
+        total += dt;
+        restrikeEndedNotes();
+        keyboard->UpdateKeys(dt);
+        RenderFrame(device, total, dt);
+        // Reading the presented picture back waits until the GPU has drawn all of it.
+        device->GetRenderTargetData(backBuffer, pixels.data());
+    };
+    // The first frames compile the shaders and make the targets.
+    for (int i = 0; i < kWarmUpFrames; ++i) {
+        frame();
+    }
+    std::uint64_t voiceFrames = 0;
+    for (auto _ : state) {
+        frame();
+        voiceFrames += SoundingVoices(synth);
+        benchmark::DoNotOptimize(pixels.data());
+    }
+    state.counters["voices"] =
+        static_cast<double>(voiceFrames) / static_cast<double>(state.iterations());
+
+    // What the sync alone costs, so it can be told apart from the frame.
+    const Clock::time_point start = Clock::now();
+    for (int i = 0; i < kReadbackRepeats; ++i) {
+        device->GetRenderTargetData(backBuffer, pixels.data());
+    }
+    state.counters["readback_ms"] = Milliseconds(Clock::now() - start) / kReadbackRepeats;
+    const char* driver = SDL_GetCurrentAudioDriver();
+    state.SetLabel(std::string("audio driver: ") + (driver ? driver : "none"));
+
+    backBuffer->Release();
+    ShutdownApplication();
+    window.reset();
+}
+BENCHMARK(BM_FullFrame)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+}  // namespace
