@@ -7,10 +7,10 @@
 #include "app/WindowProcedure.h"
 #include "graphics/ResourceTexture.h"
 #include "jewels/JewelManager.h"
-#include "synth/Synthesizer.h"
-#include "synth/Timbre.h"
 #include "platform/MessageBox.h"
 #include "resources/Resources.h"
+#include "synth/Synthesizer.h"
+#include "synth/Timbre.h"
 
 using namespace platform;
 
@@ -50,8 +50,8 @@ Cursor* LoadCursorResource(WindowSystem& system, int id, int hotX, int hotY) {
 
 int RunApplication(WindowSystem& system) {
     Cursor* arrow = system.GetArrowCursor();
-    hoverCursor = LoadCursorResource(system, resources::kHoverCursorResource, kHoverHotX,
-                                     kHoverHotY);
+    hoverCursor =
+        LoadCursorResource(system, resources::kHoverCursorResource, kHoverHotX, kHoverHotY);
     grabCursor = LoadCursorResource(system, resources::kGrabCursorResource, kGrabHotX, kGrabHotY);
 
     std::vector<std::uint8_t> icon;
@@ -213,6 +213,6 @@ void BuildRestoreButtonQuad(std::uint32_t width, std::uint32_t height) {
 }
 
 bool HitRestoreButton(float x, float y) {
-    return restoreButtonQuad[0].x < x && x < restoreButtonQuad[1].x &&
-           restoreButtonQuad[0].y < y && y < restoreButtonQuad[2].y;
+    return restoreButtonQuad[0].x < x && x < restoreButtonQuad[1].x && restoreButtonQuad[0].y < y &&
+           y < restoreButtonQuad[2].y;
 }

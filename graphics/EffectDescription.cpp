@@ -20,8 +20,8 @@ EffectStateDesc Stage(std::uint32_t stage, std::uint32_t state, std::uint32_t va
 
 // Jewels add their light onto what is there and never hide one another.
 std::vector<EffectStateDesc> AdditiveJewelStates() {
-    return {Render(D3DRS_CULLMODE, D3DCULL_NONE), Render(D3DRS_ZWRITEENABLE, 0),
-            Render(D3DRS_ALPHABLENDENABLE, 1), Render(D3DRS_SRCBLEND, D3DBLEND_ONE),
+    return {Render(D3DRS_CULLMODE, D3DCULL_NONE),  Render(D3DRS_ZWRITEENABLE, 0),
+            Render(D3DRS_ALPHABLENDENABLE, 1),     Render(D3DRS_SRCBLEND, D3DBLEND_ONE),
             Render(D3DRS_DESTBLEND, D3DBLEND_ONE), Render(D3DRS_BLENDOP, D3DBLENDOP_ADD)};
 }
 

@@ -4,6 +4,7 @@
 #include <string_view>
 
 #include "graphics/EffectDescription.h"
+#include "graphics/Targets.h"
 #include "platform/MessageBox.h"
 #include "platform/SystemServices.h"
 #include "platform/Window.h"
@@ -19,14 +20,6 @@ CGraphics* g_instance = nullptr;
 
 // The debug channel takes the compiler's messages as one line of at most this many characters.
 constexpr std::size_t kDebugLineLength = 1024;
-
-template <class T>
-void ReleaseAndNull(T*& object) {
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
 
 }  // namespace
 

@@ -9,8 +9,7 @@ HRESULT D3DXCreateTextureFromResource(platform::IGraphicsDevice* device, int id,
     if (image.empty()) {
         return E_FAIL;
     }
-    return platform::D3DXCreateTextureFromFileInMemory(device, image.data(), image.size(),
-                                                       texture);
+    return platform::D3DXCreateTextureFromFileInMemory(device, image.data(), image.size(), texture);
 }
 
 bool LoadResourceImage(int id, std::vector<std::uint8_t>* rgba, int* width, int* height) {

@@ -5,6 +5,7 @@
 #include <utility>
 
 #include "graphics/Graphics.h"
+#include "graphics/Targets.h"
 #include "jewels/JewelLibrary.h"
 #include "platform/Window.h"
 
@@ -19,41 +20,9 @@ constexpr std::uint32_t kVectorBytes = sizeof(D3DVECTOR4);
 // The keyboard's jewel is lit twice as strongly as the default light.
 constexpr float kKeyboardJewelLightPower = 2.0f;
 
-template <class T>
-void ReleaseAndNull(T*& object) {
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
-// Level 0 of the texture as render target 0.
-HRESULT SetTargetTexture(IGraphicsDevice* device, IGraphicsTexture* texture) {
-    if (!texture) {
-        return D3DERR_INVALIDCALL;
-    }
-    IGraphicsSurface* surface = nullptr;
-    HRESULT hr = texture->GetSurfaceLevel(0, &surface);
-    if (SUCCEEDED(hr)) {
-        hr = device->SetRenderTarget(0, surface);
-        surface->Release();
-    }
-    return hr;
-}
-
-HRESULT ClearTexture(IGraphicsDevice* device, IGraphicsTexture* texture) {
-    IGraphicsSurface* surface = nullptr;
-    HRESULT hr = texture->GetSurfaceLevel(0, &surface);
-    if (SUCCEEDED(hr)) {
-        hr = device->ColorFill(surface, nullptr, 0x00000000);
-        surface->Release();
-    }
-    return hr;
-}
-
 // The leading count vectors of the caller's array, never more than it holds.
-HRESULT SetVectors(IGraphicsEffect* effect, D3DXHANDLE parameter,
-                   std::span<const D3DVECTOR4> array, std::uint32_t count) {
+HRESULT SetVectors(IGraphicsEffect* effect, D3DXHANDLE parameter, std::span<const D3DVECTOR4> array,
+                   std::uint32_t count) {
     const std::size_t vectors = std::min<std::size_t>(count, array.size());
     return effect->SetValue(parameter, array.data(),
                             static_cast<std::uint32_t>(vectors * kVectorBytes));
@@ -125,8 +94,7 @@ HRESULT DrawInOnePass(IGraphicsEffect* effect, IGraphicsDevice* device, const Me
     }
     if (SUCCEEDED(hr)) {
         hr = device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, range.firstVertex,
-                                          range.vertexTotal, range.firstIndex,
-                                          range.triangleTotal);
+                                          range.vertexTotal, range.firstIndex, range.triangleTotal);
     }
     if (SUCCEEDED(hr)) {
         hr = scope.EndPass();
@@ -301,25 +269,24 @@ HRESULT CJewelManager::DrawColumns() {
             }
             if (SUCCEEDED(hr)) {
                 // One draw per run of consecutive library meshes, each placed by its vector.
-                task->ForEachRun(m_meshCount, [&](std::uint32_t start, std::uint32_t count,
-                                                  std::int32_t slot) {
-                    MeshRange range;
-                    const std::uint32_t n = GetMeshRange(m_meshes.get(), start, count, &range);
-                    task->BuildInstances(start, n, slot);
-                    hr = m_effect->SetValue(
-                        m_hFloat4x32, task->m_instances.get(),
-                        static_cast<std::uint32_t>(task->m_capacity) * kVectorBytes);
-                    if (SUCCEEDED(hr)) {
-                        hr = m_effect->CommitChanges();
-                    }
-                    if (SUCCEEDED(hr)) {
-                        hr = m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0,
-                                                            range.firstVertex, range.vertexTotal,
-                                                            range.firstIndex,
-                                                            range.triangleTotal);
-                    }
-                    return SUCCEEDED(hr) && n == count;
-                });
+                task->ForEachRun(
+                    m_meshCount, [&](std::uint32_t start, std::uint32_t count, std::int32_t slot) {
+                        MeshRange range;
+                        const std::uint32_t n = GetMeshRange(m_meshes.get(), start, count, &range);
+                        task->BuildInstances(start, n, slot);
+                        hr = m_effect->SetValue(
+                            m_hFloat4x32, task->m_instances.get(),
+                            static_cast<std::uint32_t>(task->m_capacity) * kVectorBytes);
+                        if (SUCCEEDED(hr)) {
+                            hr = m_effect->CommitChanges();
+                        }
+                        if (SUCCEEDED(hr)) {
+                            hr = m_device->DrawIndexedPrimitive(
+                                D3DPT_TRIANGLELIST, 0, range.firstVertex, range.vertexTotal,
+                                range.firstIndex, range.triangleTotal);
+                        }
+                        return SUCCEEDED(hr) && n == count;
+                    });
             }
             if (SUCCEEDED(hr)) {
                 hr = scope.EndPass();
@@ -332,15 +299,12 @@ HRESULT CJewelManager::DrawColumns() {
     return hr;
 }
 
-HRESULT CJewelManager::DrawKeyboardJewel(const D3DMATRIX* viewProjection,
-                                         const D3DMATRIX* rotation, const D3DVECTOR3* camera,
-                                         const D3DVECTOR3* light, const D3DVIEWPORT9* viewport,
-                                         std::span<const D3DVECTOR4> arrayA,
-                                         std::span<const D3DVECTOR4> arrayB, std::uint32_t n,
-                                         D3DXHANDLE technique, const BloomKernel& blurWeights,
-                                         IGraphicsTexture* sceneTarget,
-                                         IGraphicsTexture* bloomTarget1,
-                                         IGraphicsTexture* bloomTarget2) {
+HRESULT CJewelManager::DrawKeyboardJewel(
+    const D3DMATRIX* viewProjection, const D3DMATRIX* rotation, const D3DVECTOR3* camera,
+    const D3DVECTOR3* light, const D3DVIEWPORT9* viewport, std::span<const D3DVECTOR4> arrayA,
+    std::span<const D3DVECTOR4> arrayB, std::uint32_t n, D3DXHANDLE technique,
+    const BloomKernel& blurWeights, IGraphicsTexture* sceneTarget, IGraphicsTexture* bloomTarget1,
+    IGraphicsTexture* bloomTarget2) {
     if (!m_device || !m_effect || m_meshCount == 0 || !bloomTarget1 || !bloomTarget2) {
         return D3DERR_INVALIDCALL;
     }
@@ -410,15 +374,12 @@ HRESULT CJewelManager::DrawKeyboardJewel(const D3DMATRIX* viewProjection,
     return hr;
 }
 
-HRESULT CJewelManager::DrawPaletteJewels(IGraphicsTexture* target,
-                                         IGraphicsVertexBuffer* vertexBuffer,
-                                         IGraphicsIndexBuffer* indexBuffer,
-                                         IGraphicsVertexDeclaration* declaration,
-                                         const JewelMesh* meshes, const D3DMATRIX* rotation,
-                                         const D3DMATRIX* viewProjection,
-                                         std::span<const D3DVECTOR4> arrayA,
-                                         std::span<const D3DVECTOR4> arrayB, std::uint32_t start,
-                                         std::uint32_t n) {
+HRESULT CJewelManager::DrawPaletteJewels(
+    IGraphicsTexture* target, IGraphicsVertexBuffer* vertexBuffer,
+    IGraphicsIndexBuffer* indexBuffer, IGraphicsVertexDeclaration* declaration,
+    const JewelMesh* meshes, const D3DMATRIX* rotation, const D3DMATRIX* viewProjection,
+    std::span<const D3DVECTOR4> arrayA, std::span<const D3DVECTOR4> arrayB, std::uint32_t start,
+    std::uint32_t n) {
     if (!vertexBuffer) {
         return E_INVALIDARG;
     }
@@ -480,15 +441,12 @@ HRESULT CJewelManager::OnResetDevice() {
     m_targetHeight = target->GetHeight() & ~7u;
     target->Release();
     const std::uint32_t bloomWidth = m_targetWidth / 8, bloomHeight = m_targetHeight / 8;
-    hr = m_device->CreateTexture(m_targetWidth, m_targetHeight, 1, D3DUSAGE_RENDERTARGET,
-                                 D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &m_sceneTarget);
+    hr = CreateRenderTarget(m_device, m_targetWidth, m_targetHeight, &m_sceneTarget);
     if (SUCCEEDED(hr)) {
-        hr = m_device->CreateTexture(bloomWidth, bloomHeight, 1, D3DUSAGE_RENDERTARGET,
-                                     D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &m_bloomTargetA);
+        hr = CreateRenderTarget(m_device, bloomWidth, bloomHeight, &m_bloomTargetA);
     }
     if (SUCCEEDED(hr)) {
-        hr = m_device->CreateTexture(bloomWidth, bloomHeight, 1, D3DUSAGE_RENDERTARGET,
-                                     D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &m_bloomTargetB);
+        hr = CreateRenderTarget(m_device, bloomWidth, bloomHeight, &m_bloomTargetB);
     }
     if (FAILED(hr)) {
         // A window too small for the glow draws no columns until the next reset.

@@ -41,7 +41,7 @@ public:
     float m_x = 0.0f, m_y0 = 0.0f, m_z = 0.0f;
     float m_top = 0.0f;
     float m_pitchSpeed = 0.0f, m_yawSpeed = 0.0f, m_rollSpeed = 0.0f;  // radians per second
-    float m_riseSpeed = 0.0f;                                        // units per second
+    float m_riseSpeed = 0.0f;                                          // units per second
     float m_spacing = 0.0f;
     float m_life = 0.0f;  // growth time left; the column grows while it is above 0
     float m_time = 0.0f;
@@ -68,7 +68,8 @@ void CJewelTask::ForEachRun(std::uint32_t meshCount, Draw&& draw) const {
     while (remaining > 0) {
         const std::uint32_t start = cur % meshCount;
         const std::uint32_t count = std::min(remaining, meshCount - start);
-        if (!draw(start, count, static_cast<std::int32_t>(cur - static_cast<std::uint32_t>(m_first)))) {
+        if (!draw(start, count,
+                  static_cast<std::int32_t>(cur - static_cast<std::uint32_t>(m_first)))) {
             return;
         }
         cur += count;

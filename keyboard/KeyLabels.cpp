@@ -1,5 +1,6 @@
 #include "keyboard/KeyLabels.h"
 
+#include "graphics/Targets.h"
 #include "platform/TtfFont.h"
 
 using namespace platform;
@@ -20,14 +21,6 @@ struct PlateVertex {
     float x, y, z, rhw;
     D3DCOLOR colour;
 };
-
-template <class T>
-void ReleaseAndNull(T*& object) {
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
 
 }  // namespace
 
@@ -52,9 +45,8 @@ HRESULT BuildLabelTexture(IGraphicsDevice* device, std::span<const KeyLabel> key
         return hr;
     }
     IGraphicsTexture* labels = nullptr;
-    hr = device->CreateTexture(static_cast<std::uint32_t>(rectangle.width * kPixelsPerUnit),
-                               static_cast<std::uint32_t>(rectangle.depth * kPixelsPerUnit), 1,
-                               D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &labels);
+    hr = CreateRenderTarget(device, static_cast<std::uint32_t>(rectangle.width * kPixelsPerUnit),
+                            static_cast<std::uint32_t>(rectangle.depth * kPixelsPerUnit), &labels);
     IGraphicsSurface *surface = nullptr, *savedTarget = nullptr, *savedDepth = nullptr;
     if (SUCCEEDED(hr)) {
         hr = labels->GetSurfaceLevel(0, &surface);
@@ -97,10 +89,10 @@ HRESULT BuildLabelTexture(IGraphicsDevice* device, std::span<const KeyLabel> key
                 };
                 device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 4, plate, sizeof(PlateVertex));
             }
-            const auto left = static_cast<std::int32_t>(
-                ((key.centre.x - rectangle.minX) - 0.5f) * kPixelsPerUnit);
-            const auto top = static_cast<std::int32_t>(
-                ((rectangle.maxZ - key.centre.z) - 0.5f) * kPixelsPerUnit);
+            const auto left = static_cast<std::int32_t>(((key.centre.x - rectangle.minX) - 0.5f) *
+                                                        kPixelsPerUnit);
+            const auto top = static_cast<std::int32_t>(((rectangle.maxZ - key.centre.z) - 0.5f) *
+                                                       kPixelsPerUnit);
             const RECT cell{left, top, left + static_cast<std::int32_t>(kPixelsPerUnit),
                             top + static_cast<std::int32_t>(kPixelsPerUnit)};
             font->DrawText(key.name.c_str(), -1, &cell, DT_CENTER | DT_TOP | DT_NOCLIP, text);

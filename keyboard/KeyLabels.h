@@ -24,5 +24,4 @@ KeyKind KindOfPitchClass(std::uint32_t pitchClass);
 // whole keyboard), drawn with an "Arial" bold font of height 18. The device's render target,
 // depth-stencil surface and depth test are as they were afterwards.
 HRESULT BuildLabelTexture(platform::IGraphicsDevice* device, std::span<const KeyLabel> keys,
-                          const KeyboardRectangle& rectangle,
-                          platform::IGraphicsTexture** texture);
+                          const KeyboardRectangle& rectangle, platform::IGraphicsTexture** texture);

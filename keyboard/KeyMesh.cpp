@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "graphics/Targets.h"
+
 using namespace platform;
 
 namespace {
@@ -9,17 +11,9 @@ namespace {
 // A hexagon of circumradius 1 with its corners along +z and -z, centre first.
 constexpr float kCorner = 0.866025f;
 constexpr float kHexagon[kVerticesPerKey][2] = {
-    {0.0f, 0.0f},     {0.0f, 1.0f},      {kCorner, 0.5f},   {kCorner, -0.5f},
-    {0.0f, -1.0f},    {-kCorner, -0.5f}, {-kCorner, 0.5f},
+    {0.0f, 0.0f},  {0.0f, 1.0f},      {kCorner, 0.5f},  {kCorner, -0.5f},
+    {0.0f, -1.0f}, {-kCorner, -0.5f}, {-kCorner, 0.5f},
 };
-
-template <class T>
-void ReleaseAndNull(T*& object) {
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
 
 }  // namespace
 
@@ -51,8 +45,14 @@ void BuildKeyVertices(std::span<const D3DVECTOR3> centres, const KeyboardRectang
         for (std::uint32_t k = 0; k < kVerticesPerKey; ++k) {
             const float x = centres[i].x + kHexagon[k][0];
             const float z = centres[i].z + kHexagon[k][1];
-            key[k] = {x,    0.0f, z,    static_cast<float>(i),
-                      0.0f, 1.0f, 0.0f, 0.0f,
+            key[k] = {x,
+                      0.0f,
+                      z,
+                      static_cast<float>(i),
+                      0.0f,
+                      1.0f,
+                      0.0f,
+                      0.0f,
                       (x - rectangle.minX) / rectangle.width,
                       (rectangle.maxZ - z) / rectangle.depth};
         }
@@ -75,8 +75,8 @@ HRESULT CreateKeyMesh(IGraphicsDevice* device, std::span<const D3DVECTOR3> centr
         {0, 32, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
         D3DDECL_END,
     };
-    const auto vertexBytes = static_cast<std::uint32_t>(centres.size() * kVerticesPerKey *
-                                                        sizeof(KeyVertex));
+    const auto vertexBytes =
+        static_cast<std::uint32_t>(centres.size() * kVerticesPerKey * sizeof(KeyVertex));
     const auto indexBytes =
         static_cast<std::uint32_t>(centres.size() * kIndicesPerKey * sizeof(std::uint16_t));
     IGraphicsVertexDeclaration* decl = nullptr;

@@ -13,8 +13,8 @@ constexpr double kHalfWidthAngle = 0.52359879016876221;
 constexpr double kJewelHalfAngle = 0.20943951606750488;
 constexpr float kJewelFieldOfView = 0.418879032f;
 
-KeyboardCamera Compose(const D3DVECTOR3& eye, const D3DVECTOR3& at, float fieldOfView,
-                       float aspect, float zFar) {
+KeyboardCamera Compose(const D3DVECTOR3& eye, const D3DVECTOR3& at, float fieldOfView, float aspect,
+                       float zFar) {
     const D3DVECTOR3 up{0.0f, 1.0f, 0.0f};
     D3DMATRIX view, projection;
     D3DXMatrixLookAtLH(&view, &eye, &at, &up);

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "graphics/Graphics.h"
+#include "graphics/Targets.h"
 #include "jewels/JewelManager.h"
 #include "keyboard/KeyLabels.h"
 #include "keyboard/KeyMesh.h"
@@ -18,38 +19,6 @@ namespace {
 constexpr std::uint32_t kKeyVertexStride = sizeof(KeyVertex);
 // The keys' glow is added twice as strongly as the scene's brightness.
 constexpr float kKeyMergeFactor = 2.0f;
-
-template <class T>
-void ReleaseAndNull(T*& object) {
-    if (object) {
-        object->Release();
-        object = nullptr;
-    }
-}
-
-HRESULT CreateTarget(IGraphicsDevice* device, std::uint32_t width, std::uint32_t height,
-                     IGraphicsTexture** texture) {
-    return device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
-                                 D3DPOOL_DEFAULT, texture);
-}
-
-HRESULT SetTargetTexture(IGraphicsDevice* device, IGraphicsTexture* texture) {
-    IGraphicsSurface* surface = nullptr;
-    HRESULT hr = texture->GetSurfaceLevel(0, &surface);
-    if (SUCCEEDED(hr)) {
-        hr = device->SetRenderTarget(0, surface);
-        surface->Release();
-    }
-    return hr;
-}
-
-void ClearTexture(IGraphicsDevice* device, IGraphicsTexture* texture) {
-    IGraphicsSurface* surface = nullptr;
-    if (SUCCEEDED(texture->GetSurfaceLevel(0, &surface))) {
-        device->ColorFill(surface, nullptr, 0x00000000);
-        surface->Release();
-    }
-}
 
 }  // namespace
 
@@ -112,13 +81,13 @@ HRESULT CSynthesizerKeyboard::OnResetDevice() {
         std::uint32_t width, height;
     };
     const Target targets[] = {
-        {&m_sceneTarget, w, h},          {&m_brightTarget, w / 8, h / 8},
-        {&m_blurTarget, w / 8, h / 8},   {&m_jewelTarget, h / 4, h / 4},
-        {&m_jewelMerged, h / 4, h / 4},  {&m_jewelBright, h / 32, h / 32},
+        {&m_sceneTarget, w, h},         {&m_brightTarget, w / 8, h / 8},
+        {&m_blurTarget, w / 8, h / 8},  {&m_jewelTarget, h / 4, h / 4},
+        {&m_jewelMerged, h / 4, h / 4}, {&m_jewelBright, h / 32, h / 32},
         {&m_jewelBlur, h / 32, h / 32},
     };
     for (const Target& t : targets) {
-        hr = CreateTarget(m_device, t.width, t.height, t.texture);
+        hr = CreateRenderTarget(m_device, t.width, t.height, t.texture);
         if (FAILED(hr)) {
             return hr;
         }
@@ -144,9 +113,8 @@ HRESULT CSynthesizerKeyboard::OnResetDevice() {
 }
 
 HRESULT CSynthesizerKeyboard::OnLostDevice() {
-    for (IGraphicsTexture** t :
-         {&m_sceneTarget, &m_brightTarget, &m_blurTarget, &m_labelTexture, &m_jewelTarget,
-          &m_jewelMerged, &m_jewelBright, &m_jewelBlur}) {
+    for (IGraphicsTexture** t : {&m_sceneTarget, &m_brightTarget, &m_blurTarget, &m_labelTexture,
+                                 &m_jewelTarget, &m_jewelMerged, &m_jewelBright, &m_jewelBlur}) {
         ReleaseAndNull(*t);
     }
     return S_OK;

@@ -84,10 +84,10 @@ public:
 
     // The keyboard scene. The two constant arrays are filled by the key scan and allocated on
     // first use; the targets follow the back buffer.
-    CGraphics* m_graphics = nullptr;                // not owned
-    platform::IGraphicsDevice* m_device = nullptr;  // not owned
-    platform::IGraphicsEffect* m_effect = nullptr;  // not owned
-    CJewelManager* m_jewels = nullptr;              // not owned
+    CGraphics* m_graphics = nullptr;                            // not owned
+    platform::IGraphicsDevice* m_device = nullptr;              // not owned
+    platform::IGraphicsEffect* m_effect = nullptr;              // not owned
+    CJewelManager* m_jewels = nullptr;                          // not owned
     platform::IGraphicsVertexBuffer* m_vertexBuffer = nullptr;  // 7 vertices per key
     platform::IGraphicsIndexBuffer* m_indexBuffer = nullptr;    // 18 indices per key
     platform::IGraphicsVertexDeclaration* m_declaration = nullptr;

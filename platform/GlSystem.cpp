@@ -127,7 +127,7 @@ public:
         GLint support = GL_NONE;
         glGetInternalformativ(GL_TEXTURE_2D, GL_RGBA8, GL_FRAMEBUFFER_BLEND, 1, &support);
         return support == GL_FULL_SUPPORT || support == GL_CAVEAT_SUPPORT ? D3D_OK
-                                                                           : D3DERR_NOTAVAILABLE;
+                                                                          : D3DERR_NOTAVAILABLE;
     }
 };
 

@@ -19,14 +19,14 @@ class FrameLoopTest : public ::testing::Test {
 protected:
     void SetUp() override {
         m_system = CreateNullWindowSystem();
-        m_window = m_system->CreateWindow(WindowDesc{}, [this](Window* w, std::uint32_t message,
-                                                              WPARAM wParam, LPARAM lParam) {
-            m_log.push_back(message);
-            if (message == kWake) {
-                active = true;
-            }
-            return DefWindowProc(w, message, wParam, lParam);
-        });
+        m_window = m_system->CreateWindow(
+            WindowDesc{}, [this](Window* w, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
+                m_log.push_back(message);
+                if (message == kWake) {
+                    active = true;
+                }
+                return DefWindowProc(w, message, wParam, lParam);
+            });
         m_log.clear();  // the create event
         deviceLost = false;
         active = true;

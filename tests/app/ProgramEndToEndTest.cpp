@@ -25,8 +25,7 @@ const std::vector<std::string> kQuietEnvironment = {"SDL_AUDIODRIVER=dummy",
                                                     "TOVEL_MESSAGE_BOX=stderr"};
 
 bool WaitForFile(const fs::path& path, ChildProcess& child, double seconds) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline && child.Running()) {
         std::error_code error;
         const auto size = fs::file_size(path, error);
@@ -71,9 +70,9 @@ TEST(ProgramTest, WithoutItsJewelsItSaysWhereItLookedAndEndsBeforeAFrame) {
     env.push_back("TOVEL_SNAPSHOT_FRAME=1");
     const RunResult result = tovel_test::RunProgram(program, {}, env, dir);
     EXPECT_EQ(0, result.status) << result.err;
-    EXPECT_NE(std::string::npos,
-              result.err.find("I Can't Open Directory:" + (dir.Path() / "nowhere").string() +
-                              "/Jewels"))
+    EXPECT_NE(
+        std::string::npos,
+        result.err.find("I Can't Open Directory:" + (dir.Path() / "nowhere").string() + "/Jewels"))
         << result.err;
     EXPECT_FALSE(fs::exists(shot)) << "no frame is presented after the quit request";
 }

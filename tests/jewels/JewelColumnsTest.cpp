@@ -157,10 +157,10 @@ TEST_F(JewelColumnsTest, TheKeyboardJewelIsDrawnIntoItsOwnTargetsAndGivesTheFram
 
     m_device->SetRenderTarget(0, m_backBuffer);
     const std::uint32_t n = 2;  // the third jewel of the library
-    EXPECT_EQ(S_OK, m_manager->DrawKeyboardJewel(
-                        &viewProjection, &rotation, &eye, &light, &viewport, placement, colour, n,
-                        m_effect->GetTechniqueByName("SeveralColorJewel"), kernel, scene, bright,
-                        blur));
+    EXPECT_EQ(S_OK, m_manager->DrawKeyboardJewel(&viewProjection, &rotation, &eye, &light,
+                                                 &viewport, placement, colour, n,
+                                                 m_effect->GetTechniqueByName("SeveralColorJewel"),
+                                                 kernel, scene, bright, blur));
 
     IGraphicsSurface* current = nullptr;
     ASSERT_EQ(S_OK, m_device->GetRenderTarget(0, &current));
@@ -178,9 +178,9 @@ TEST_F(JewelColumnsTest, TheKeyboardJewelIsDrawnIntoItsOwnTargetsAndGivesTheFram
     EXPECT_GT(jewel.blue, jewel.red) << "drawn in the colour of array B";
 
     // A failing step still gives the frame's target back.
-    EXPECT_TRUE(FAILED(m_manager->DrawKeyboardJewel(nullptr, nullptr, nullptr, nullptr, nullptr,
-                                                    placement, colour, 0, nullptr, kernel, scene,
-                                                    bright, blur)));
+    EXPECT_TRUE(
+        FAILED(m_manager->DrawKeyboardJewel(nullptr, nullptr, nullptr, nullptr, nullptr, placement,
+                                            colour, 0, nullptr, kernel, scene, bright, blur)));
     ASSERT_EQ(S_OK, m_device->GetRenderTarget(0, &current));
     EXPECT_EQ(m_backBuffer, current);
     current->Release();

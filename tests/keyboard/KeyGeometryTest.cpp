@@ -52,8 +52,8 @@ TEST(KeyGeometryTest, FortyEightHexagonFansOverA26By7Point2Rectangle) {
 
     const std::vector<std::uint16_t> fan(indices.begin() + 30 * 18, indices.begin() + 31 * 18);
     const std::uint16_t c = 30 * 7;
-    EXPECT_EQ((std::vector<std::uint16_t>{c, c + 1, c + 2, c, c + 2, c + 3, c, c + 3, c + 4,
-                                          c, c + 4, c + 5, c, c + 5, c + 6, c, c + 6, c + 1}),
+    EXPECT_EQ((std::vector<std::uint16_t>{c, c + 1, c + 2, c, c + 2, c + 3, c, c + 3, c + 4, c,
+                                          c + 4, c + 5, c, c + 5, c + 6, c, c + 6, c + 1}),
               fan);
 }
 

@@ -132,8 +132,8 @@ TEST_F(KeyboardSceneTest, EveryKeyShowsItsNameOnItsPlateOrItsHexagon) {
         int text = 0, plate = 0, clear = 0;
         for (std::int32_t y = std::max(top, 0); y < top + 15; ++y) {
             for (std::int32_t x = std::max(left, 0); x < left + 15; ++x) {
-                const D3DCOLOR c = labels.At(static_cast<std::uint32_t>(x),
-                                             static_cast<std::uint32_t>(y));
+                const D3DCOLOR c =
+                    labels.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
                 const int g = (c >> 8) & 0xFF;
                 plate += c == 0xFFEEEEEE;
                 clear += c == 0;

@@ -105,8 +105,8 @@ void ChildProcess::Signal(int signal) {
 }
 
 RunResult ChildProcess::Wait(double timeoutSeconds) {
-    const auto deadline = std::chrono::steady_clock::now() +
-                          std::chrono::duration<double>(timeoutSeconds);
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
     bool killed = false;
     while (Running()) {
         if (!killed && std::chrono::steady_clock::now() > deadline) {
