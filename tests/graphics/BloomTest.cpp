@@ -20,11 +20,20 @@ namespace {
 
 using namespace platform;
 
-constexpr D3DCOLOR kFrameColour = D3DCOLOR_ARGB(0x80, 0x40, 0x20, 0x10);
-
 std::uint32_t References(RefCounted* object) {
     object->AddRef();
     return object->Release();
+}
+
+template <typename PixelAt>
+Image ImageOf(std::uint32_t width, std::uint32_t height, PixelAt pixelAt) {
+    Image image{width, height, std::vector<D3DCOLOR>(width * height)};
+    for (std::uint32_t y = 0; y < height; ++y) {
+        for (std::uint32_t x = 0; x < width; ++x) {
+            image.pixels[y * width + x] = pixelAt(x, y);
+        }
+    }
+    return image;
 }
 
 // Random colours with their channels masked small, so sums of them rarely clamp.
@@ -50,40 +59,30 @@ protected:
 
 TEST_F(BloomTest, BrightPassLightsEveryTexelWithAlphaAndKeepsTheFrame) {
     constexpr std::uint32_t kW = 16, kH = 12;
-    // One colour per pixel of B, as 8x8 blocks of A, so linear minification samples it exactly;
-    // alphas 0, the smallest RGBA8 step (far above the 1/150000 threshold), and any.
-    Image blocks = RandomImage(kW, kH, 11);
-    for (std::size_t i = 0; i < blocks.pixels.size(); ++i) {
-        const std::uint32_t alpha = i % 3 == 0 ? 0 : i % 3 == 1 ? 1 : blocks.pixels[i] >> 24;
-        blocks.pixels[i] = (blocks.pixels[i] & 0x00FFFFFF) | alpha << 24;
-    }
-    Image scene{kW * 8, kH * 8, std::vector<D3DCOLOR>(kW * 8 * kH * 8)};
-    for (std::uint32_t y = 0; y < scene.height; ++y) {
-        for (std::uint32_t x = 0; x < scene.width; ++x) {
-            scene.pixels[y * scene.width + x] = blocks.At(x / 8, y / 8);
-        }
-    }
-    IGraphicsSurface* brightSurface = nullptr;
-    IGraphicsTexture* bright = FilledTarget(kW, kH, kFrameColour, &brightSurface);
+    constexpr D3DCOLOR kFrame = D3DCOLOR_ARGB(0x80, 0x40, 0x20, 0x10);
+    // One colour per target pixel, as 8x8 blocks of the scene, so linear minification samples it
+    // exactly; alphas 0, the smallest RGBA8 step (far above the 1/150000 threshold), and any.
+    const Image random = RandomImage(kW, kH, 11);
+    const Image blocks = ImageOf(kW, kH, [&](std::uint32_t x, std::uint32_t y) {
+        const D3DCOLOR p = random.At(x, y), i = y * kW + x;
+        return (p & 0x00FFFFFF) | (i % 3 == 0 ? 0 : i % 3 == 1 ? 1 : p >> 24) << 24;
+    });
+    IGraphicsSurface* surface = nullptr;
+    IGraphicsTexture* bright = FilledTarget(kW, kH, kFrame, &surface);
+    ApplyBrightPass(*m_graphics, bright, MakeTexture(ImageOf(8 * kW, 8 * kH, [&](auto x, auto y) {
+        return blocks.At(x / 8, y / 8);
+    })));
 
-    ApplyBrightPass(*m_graphics, bright, MakeTexture(scene));
-
-    Image expected{kW, kH, std::vector<D3DCOLOR>(kW * kH)};
-    for (std::uint32_t y = 0; y < kH; ++y) {
-        for (std::uint32_t x = 0; x < kW; ++x) {
-            const D3DCOLOR t = blocks.At(x, y);
-            D3DCOLOR& e = expected.pixels[y * kW + x];
-            if (x == 0 || y == 0 || x == kW - 1 || y == kH - 1) {
-                e = kFrameColour;
-            } else if (t >> 24 == 0) {
-                e = 0;
-            } else {
-                e = Pack(1.5f * Channel(t, 3), 1.5f * Channel(t, 2), 1.5f * Channel(t, 1),
-                         1.5f * Channel(t, 0));
-            }
+    const Image expected = ImageOf(kW, kH, [&](std::uint32_t x, std::uint32_t y) {
+        const D3DCOLOR t = blocks.At(x, y);
+        if (x == 0 || y == 0 || x == kW - 1 || y == kH - 1) {
+            return kFrame;
         }
-    }
-    EXPECT_TRUE(ImagesNear(expected, Read(brightSurface), 1));
+        return t >> 24 == 0 ? 0
+                            : Pack(1.5f * Channel(t, 3), 1.5f * Channel(t, 2), 1.5f * Channel(t, 1),
+                                   1.5f * Channel(t, 0));
+    });
+    EXPECT_TRUE(ImagesNear(expected, Read(surface), 1));
     std::uint32_t scissor = 1;
     m_device->GetRenderState(D3DRS_SCISSORTESTENABLE, &scissor);
     EXPECT_EQ(0u, scissor);
@@ -133,12 +132,9 @@ TEST_F(BloomTest, BlurAddsTheConvolutionWithTheKernelOntoTheTarget) {
         IGraphicsSurface* glowSurface = nullptr;
         IGraphicsTexture* glow = FilledTarget(kW, kH, kHeld, &glowSurface);
         ApplyBlur(*m_graphics, glow, MakeTexture(*source), *kernel);
-        Image expected{kW, kH, std::vector<D3DCOLOR>(kW * kH)};
-        for (std::uint32_t y = 0; y < kH; ++y) {
-            for (std::uint32_t x = 0; x < kW; ++x) {
-                expected.pixels[y * kW + x] = BlurredPixel(*source, *kernel, kW, kH, x, y, kHeld);
-            }
-        }
+        const Image expected = ImageOf(kW, kH, [&](std::uint32_t x, std::uint32_t y) {
+            return BlurredPixel(*source, *kernel, kW, kH, x, y, kHeld);
+        });
         EXPECT_TRUE(ImagesNear(expected, Read(glowSurface), 1)) << name;
     }
 }
@@ -183,63 +179,48 @@ TEST_F(BloomTest, MergeAddsSceneGlowAndBrightnessInAlphaOntoTheCurrentTarget) {
     EXPECT_EQ(1u, depth);
 }
 
-TEST(BloomKernelTest, StarHasThreeLinesOfFiveMirroredTapsNormalisedWithTheCentre) {
-    constexpr int kW = 40, kH = 30;
-    constexpr float kVariance = 10.0f, kNormaliser = 1.0f;
-    BloomKernel table;
-    BuildStarKernel(table, kW, kH, 0.3f, 1.0f, kVariance, kNormaliser);
+void ExpectTable(const BloomKernel& expected, const BloomKernel& table) {
+    for (std::size_t k = 0; k < kBloomKernelTaps; ++k) {
+        const D3DVECTOR4 &e = expected[k], &t = table[k];
+        EXPECT_EQ(std::tuple(e.x, e.y, e.z, 0.0f), std::tuple(t.x, t.y, t.z, t.w)) << k;
+    }
+}
 
-    BloomKernel expected;
+// Both tables are Gaussian weights over a sum that the normaliser scales; the star's centre
+// counts once and each mirrored pair of its three lines of five taps once.
+TEST(BloomKernelTest, StarAndStreakTablesHoldTheirTapsExactly) {
+    constexpr int kW = 40, kH = 30;
+    BloomKernel table, expected;
+    BuildStarKernel(table, kW, kH, 0.3f, 2.0f, 10.0f, 1.5f);
     expected[0] = {0.0f, 0.0f, 1.0f, 0.0f};
     float sum = 0.0f, theta = 0.3f;
     for (int line = 0; line < 3; ++line, theta += 1.0471976f) {
-        const float dx = std::cos(theta) / kW, dy = std::sin(theta) / kH;
+        const float dx = std::cos(theta) * 2.0f / kW, dy = std::sin(theta) * 2.0f / kH;
         for (int i = 1; i <= 5; ++i) {
-            const float w = std::exp(-static_cast<float>(i * i) / (2.0f * kVariance));
+            const float w = std::exp(-static_cast<float>(i * i) / 20.0f);
             expected[10 * line + i] = {i * dx, i * dy, w, 0.0f};
             expected[10 * line + i + 5] = {-(i * dx), -(i * dy), w, 0.0f};
             sum += w;
         }
     }
-    const float n = sum * kNormaliser;
     for (D3DVECTOR4& tap : expected) {
-        tap.z /= n;
+        tap.z /= sum * 1.5f;
     }
-    for (std::size_t k = 0; k < kBloomKernelTaps; ++k) {
-        EXPECT_EQ(expected[k].x, table[k].x) << k;
-        EXPECT_EQ(expected[k].y, table[k].y) << k;
-        EXPECT_EQ(expected[k].z, table[k].z) << k;
-        EXPECT_EQ(0.0f, table[k].w) << k;
-    }
-    // The outermost taps of each side weigh exp(-25 / 20) before the normalisation.
-    for (std::size_t k : {5u, 10u, 15u, 20u, 25u, 30u}) {
-        EXPECT_EQ(std::exp(-1.25f) / n, table[k].z) << k;
-    }
+    ExpectTable(expected, table);
     // The second line is a sixth of a turn on from the first, measured in texels.
     EXPECT_NEAR(0.3 + std::numbers::pi / 3, std::atan2(table[11].y * kH, table[11].x * kW), 1e-6);
-}
 
-TEST(BloomKernelTest, StreakReachesThirtyTexelsDownwardsAndFadesToPracticallyNothing) {
-    constexpr int kSize = 24;
-    constexpr float kVariance = 7.0f, kNormaliser = 0.75f;
-    BloomKernel table;
-    BuildStreakKernel(table, kSize, kVariance, kNormaliser);
-
-    const float step = 1.0f / kSize;
-    float sum = 0.0f;
+    // The streak reaches thirty texels downwards.
+    BuildStreakKernel(table, 24, 7.0f, 0.75f);
+    sum = 0.0f;
     for (int i = 0; i < 31; ++i) {
-        sum += std::exp(-static_cast<float>(i * i) / (2.0f * kVariance));
+        expected[i] = {0.0f, i * (1.0f / 24), std::exp(-static_cast<float>(i * i) / 14.0f), 0.0f};
+        sum += expected[i].z;
     }
-    const float n = sum * kNormaliser;
-    for (int i = 0; i < 31; ++i) {
-        EXPECT_EQ(0.0f, table[i].x) << i;
-        EXPECT_EQ(i * step, table[i].y) << i;
-        EXPECT_EQ(std::exp(-static_cast<float>(i * i) / (2.0f * kVariance)) / n, table[i].z) << i;
-        EXPECT_EQ(0.0f, table[i].w) << i;
+    for (D3DVECTOR4& tap : expected) {
+        tap.z /= sum * 0.75f;
     }
-    EXPECT_EQ(std::exp(-900.0f / 14.0f) / n, table[30].z);
-    EXPECT_GT(table[30].z, 0.0f);
-    EXPECT_LT(table[30].z, 1e-27f);
+    ExpectTable(expected, table);
 }
 
 TEST_F(BloomTest, RestoreBringsTheSavedTargetBackAndDropsItsReference) {
@@ -340,9 +321,8 @@ TEST_F(BloomTest, HandlesFoundAreKeptAndMissingOnesAreLookedUpAgain) {
     // Without FloatConst the merge stops before it binds or draws anything.
     watched->hidden = {"FloatConst"};
     ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, target));
-    for (int i = 0; i < 2; ++i) {
-        MergeRenderTargets(probe, scene, scene, 1.0f);
-    }
+    MergeRenderTargets(probe, scene, scene, 1.0f);
+    MergeRenderTargets(probe, scene, scene, 1.0f);
     EXPECT_EQ(2, watched->lookups["FloatConst"]);
     EXPECT_EQ(1, watched->lookups["MergeRenderTarget"]);
     EXPECT_TRUE(ImagesNear(untouched, Read(target), 0));

@@ -37,35 +37,34 @@ protected:
     }
 
     Image LoadSnapshot() {
-        Image image;
         SDL_Surface* loaded = IMG_Load(m_path.c_str());
         EXPECT_NE(nullptr, loaded) << m_path << ": " << IMG_GetError();
-        if (!loaded) {
-            return image;
-        }
-        SDL_Surface* argb = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
+        SDL_Surface* argb =
+            loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
         SDL_FreeSurface(loaded);
-        image.width = static_cast<std::uint32_t>(argb->w);
-        image.height = static_cast<std::uint32_t>(argb->h);
-        for (int y = 0; y < argb->h; ++y) {
+        Image image;
+        for (int y = 0; argb && y < argb->h; ++y) {
             const auto* row = reinterpret_cast<const D3DCOLOR*>(
                 static_cast<const std::uint8_t*>(argb->pixels) + y * argb->pitch);
             image.pixels.insert(image.pixels.end(), row, row + argb->w);
         }
-        SDL_FreeSurface(argb);
+        if (argb) {
+            image.width = static_cast<std::uint32_t>(argb->w);
+            image.height = static_cast<std::uint32_t>(argb->h);
+            SDL_FreeSurface(argb);
+        }
         return image;
     }
 
     std::string m_path;
 };
 
-// The picture's colour without the alpha that the window does not show.
+// The picture's colour without the alpha that the window does not show, and its red.
 D3DCOLOR Rgb(D3DCOLOR colour) {
     return colour & 0x00FFFFFF;
 }
-
-int Red(D3DCOLOR colour) {
-    return static_cast<int>(colour >> 16 & 0xFF);
+std::uint32_t Red(D3DCOLOR colour) {
+    return colour >> 16 & 0xFF;
 }
 
 TEST_F(SnapshotTest, APresentedFrameShowsTheGlowAroundWhatHasAlphaOnly) {
@@ -110,21 +109,17 @@ TEST_F(SnapshotTest, APresentedFrameShowsTheGlowAroundWhatHasAlphaOnly) {
 
     // The spot keeps its colour with glow added; red is already full.
     const D3DCOLOR spot = picture.At(104, 72);
-    EXPECT_EQ(0xFF, Red(spot));
+    EXPECT_EQ(0xFFu, Red(spot));
     EXPECT_GE(spot >> 8 & 0xFF, 0x80u);
     EXPECT_GE(spot & 0xFF, 0x40u);
     // Glow fades along the star's horizontal line away from the spot's right edge (x 111).
-    const int near = Red(picture.At(115, 72)), middle = Red(picture.At(135, 72));
-    EXPECT_GT(near, middle);
-    EXPECT_GT(middle, 0);
-    EXPECT_EQ(0u, Rgb(picture.At(168, 72)));
-    // A surface without alpha shows its colour and gives no glow.
+    EXPECT_GT(Red(picture.At(115, 72)), Red(picture.At(135, 72)));
+    EXPECT_GT(Red(picture.At(135, 72)), 0u);
+    // A surface without alpha shows its colour and gives no glow; nothing drawn, nothing shown.
     EXPECT_EQ(Rgb(kUnlit), Rgb(picture.At(196, 140)));
-    EXPECT_EQ(0u, Rgb(picture.At(170, 140)));
-    EXPECT_EQ(0u, Rgb(picture.At(196, 166)));
-    // Nothing drawn, nothing shown.
-    EXPECT_EQ(0u, Rgb(picture.At(250, 4)));
-    EXPECT_EQ(0u, Rgb(picture.At(4, 188)));
+    for (const auto& [x, y] : {std::pair(168, 72), {170, 140}, {196, 166}, {250, 4}, {4, 188}}) {
+        EXPECT_EQ(0u, Rgb(picture.At(x, y))) << x << ", " << y;
+    }
 }
 
 }  // namespace

@@ -26,11 +26,17 @@ struct Vec3 {
     Vec3 operator-(Vec3 b) const { return {x - b.x, y - b.y, z - b.z}; }
     friend Vec3 operator*(double s, Vec3 a) { return {s * a.x, s * a.y, s * a.z}; }
     friend double Dot(Vec3 a, Vec3 b) { return a.x * b.x + a.y * b.y + a.z * b.z; }
+    friend Vec3 Cross(Vec3 a, Vec3 b) {
+        return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
+    }
     friend double Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
     friend Vec3 Normalise(Vec3 a) { return (1.0 / Length(a)) * a; }
 };
 Vec3 ToVec3(const float* f) {
     return {f[0], f[1], f[2]};
+}
+Vec3 Row(const D3DMATRIX& m, int k) {
+    return {m.m[k][0], m.m[k][1], m.m[k][2]};
 }
 
 using Vec4 = std::array<double, 4>;
@@ -46,33 +52,13 @@ Vec4 Times(const Vec4& v, const D3DMATRIX& m) {
     return r;
 }
 
-double Det(const double m[3][3]) {
-    return m[0][0] * (m[1][1] * m[2][2] - m[1][2] * m[2][1]) -
-           m[0][1] * (m[1][0] * m[2][2] - m[1][2] * m[2][0]) +
-           m[0][2] * (m[1][0] * m[2][1] - m[1][1] * m[2][0]);
-}
-
 // The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last column 0, 0, 0, 1).
+// X·A = r for the rows a0..a2 of vp's 3 x 3 part solves by Cramer's rule.
 Vec3 Unproject(const D3DMATRIX& vp, Vec3 ndc, double qw, const Vec4& c4 = {}) {
-    const double cw = qw + c4[3];
-    const double r[3] = {ndc.x * cw - qw * vp.m[3][0] - c4[0], ndc.y * cw - qw * vp.m[3][1] - c4[1],
-                         ndc.z * cw - qw * vp.m[3][2] - c4[2]};
-    double a[3][3];
-    for (int c = 0; c < 3; ++c) {
-        for (int k = 0; k < 3; ++k) {
-            a[c][k] = vp.m[k][c];
-        }
-    }
-    double x[3];
-    for (int j = 0; j < 3; ++j) {
-        double aj[3][3];
-        std::memcpy(aj, a, sizeof a);
-        for (int c = 0; c < 3; ++c) {
-            aj[c][j] = r[c];
-        }
-        x[j] = Det(aj) / Det(a);
-    }
-    return {x[0], x[1], x[2]};
+    const Vec3 r = (qw + c4[3]) * ndc - qw * Row(vp, 3) - Vec3{c4[0], c4[1], c4[2]};
+    const Vec3 a0 = Row(vp, 0), a1 = Row(vp, 1), a2 = Row(vp, 2);
+    return (1.0 / Dot(a0, Cross(a1, a2))) *
+           Vec3{Dot(r, Cross(a1, a2)), Dot(r, Cross(a2, a0)), Dot(r, Cross(a0, a1))};
 }
 
 D3DMATRIX OrthoCamera(D3DVECTOR3 eye, D3DVECTOR3 at, D3DVECTOR3 up, float width, float height) {
@@ -87,7 +73,8 @@ constexpr int kGridColumns = 4, kGridRows = 3;
 constexpr double kCell = 64.0;  // pixels; the 256 x 192 target holds a 4 x 3 grid
 
 // Corner c of triangle t in NDC: one triangle per grid cell, each of a slightly different shape.
-Vec3 LayoutCorner(int t, int c, double width, double height) {
+Vec3 LayoutCorner(int t, int c) {
+    constexpr double width = kGridColumns * kCell, height = kGridRows * kCell;
     const double cells[3][2] = {{6.0 + t % 3, 6.0}, {58.0, 12.0 + t % 5}, {14.0, 57.0}};
     const double x = (t % kGridColumns) * kCell + cells[c][0];
     const double y = (t / kGridColumns) * kCell + cells[c][1];
@@ -109,10 +96,6 @@ void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
     struct Screen {
         double x, y;
     };
-    auto screen = [&](const Vec4& c) {
-        return Screen{(c[0] / c[3] + 1.0) * 0.5 * image.width,
-                      (1.0 - c[1] / c[3]) * 0.5 * image.height};
-    };
     auto edge = [](Screen a, Screen b, Screen p) {
         return (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
     };
@@ -120,40 +103,33 @@ void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
     int mismatches = 0;
     std::vector<std::array<Screen, 3>> triangles;
     for (std::size_t t = 0; t + 2 < vertices.size(); t += 3) {
-        const std::array<Screen, 3> s = {screen(vertices[t].clip), screen(vertices[t + 1].clip),
-                                         screen(vertices[t + 2].clip)};
+        std::array<Screen, 3> s;
+        for (int j = 0; j < 3; ++j) {
+            const Vec4& c = vertices[t + j].clip;
+            s[j] = {(c[0] / c[3] + 1.0) * 0.5 * image.width,
+                    (1.0 - c[1] / c[3]) * 0.5 * image.height};
+        }
         triangles.push_back(s);
-        const double area = edge(s[0], s[1], s[2]);
         for (int corner = 0; corner < 3; ++corner) {
-            const Screen aim = {
-                0.6 * s[corner].x + 0.2 * (s[(corner + 1) % 3].x + s[(corner + 2) % 3].x),
-                0.6 * s[corner].y + 0.2 * (s[(corner + 1) % 3].y + s[(corner + 2) % 3].y)};
-            const int px = static_cast<int>(std::floor(aim.x));
-            const int py = static_cast<int>(std::floor(aim.y));
-            const Screen centre = {px + 0.5, py + 0.5};
-            double b[3], perspective = 0.0;
-            for (int j = 0; j < 3; ++j) {
-                b[j] = edge(s[(j + 1) % 3], s[(j + 2) % 3], centre) / area;
-                EXPECT_GT(b[j], 0.05) << "sample of triangle " << t / 3 << " too near an edge";
-                b[j] /= vertices[t + j].clip[3];
-                perspective += b[j];
-            }
+            const Screen &a = s[corner], &b = s[(corner + 1) % 3], &c = s[(corner + 2) % 3];
+            const int px = static_cast<int>(std::floor(0.6 * a.x + 0.2 * (b.x + c.x)));
+            const int py = static_cast<int>(std::floor(0.6 * a.y + 0.2 * (b.y + c.y)));
+            // One clip w per triangle, so the colours mix by the screen weights alone.
             std::array<double, 5> mixed{};
             for (int j = 0; j < 3; ++j) {
-                for (int a = 0; a < 5; ++a) {
-                    mixed[a] += b[j] / perspective * vertices[t + j].attributes[a];
+                const double w = edge(s[(j + 1) % 3], s[(j + 2) % 3], {px + 0.5, py + 0.5}) /
+                                 edge(s[0], s[1], s[2]);
+                EXPECT_GT(w, 0.05) << "sample of triangle " << t / 3 << " too near an edge";
+                for (int k = 0; k < 5; ++k) {
+                    mixed[k] += w * vertices[t + j].attributes[k];
                 }
             }
             const std::array<double, 4> rgba = finish(mixed);
-            const D3DCOLOR drawn = image.At(px, py);
-            const int channelOf[4] = {2, 1, 0, 3};
             for (int ch = 0; ch < 4; ++ch) {
-                if (std::abs(Channel(drawn, channelOf[ch]) - rgba[ch]) > 2.0 / 255.0 + 1e-6 &&
-                    ++mismatches <= 12) {
-                    report << "\n  triangle " << t / 3 << " pixel (" << px << ", " << py
-                           << ") channel "
-                           << "rgba"[ch] << ": drawn " << Channel(drawn, channelOf[ch])
-                           << ", expected " << rgba[ch];
+                const double drawn = Channel(image.At(px, py), ch == 3 ? 3 : 2 - ch);
+                if (std::abs(drawn - rgba[ch]) > 2.0 / 255.0 + 1e-6 && ++mismatches <= 12) {
+                    report << "\n  triangle " << t / 3 << " pixel (" << px << ", " << py << ") "
+                           << "rgba"[ch] << ": drawn " << drawn << ", expected " << rgba[ch];
                 }
             }
         }
@@ -271,25 +247,15 @@ Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
     const Vec3 o = ToVec3(s.offsets[lit.instance].data());
     const Vec3 instance = ToVec3(s.colours[lit.instance].data());
     const Vec3 color = ToVec3(s.color.data());
-    Vec3 backTerm, frontTerm;
-    switch (t) {
-        case Jewel::Palette:
-        case Jewel::SeveralColor:
-            backTerm = back * instance;
-            frontTerm = front * front * instance;
-            break;
-        case Jewel::KeyboardClear:
-            backTerm = back * Vec3{std::abs(o.x), 0.5 * std::abs(o.z), std::abs(o.y)};
-            frontTerm = front * front * color;
-            break;
-        case Jewel::KeyboardColor:
-            backTerm = back * color;
-            frontTerm = front * front * front * color;
-            break;
-        case Jewel::Clear:
-            backTerm = back * (0.5 * lit.h + Vec3{0.5, 0.5, 0.5} + 0.5 * instance);
-            frontTerm = front * front * instance;
-            break;
+    Vec3 backTerm = back * instance, frontTerm = front * front * instance;
+    if (t == Jewel::KeyboardClear) {
+        backTerm = back * Vec3{std::abs(o.x), 0.5 * std::abs(o.z), std::abs(o.y)};
+        frontTerm = front * front * color;
+    } else if (t == Jewel::KeyboardColor) {
+        backTerm = back * color;
+        frontTerm = front * front * front * color;
+    } else if (t == Jewel::Clear) {
+        backTerm = back * (0.5 * lit.h + Vec3{0.5, 0.5, 0.5} + 0.5 * instance);
     }
     const Vec3 c = lit.k * (backTerm + frontTerm + Vec3{white, white, white});
     auto clamped = [](double v) { return std::clamp(v, 0.0, 1.0); };
@@ -301,7 +267,8 @@ Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
 }
 
 // Lighting a vertex is built for: a = dot(H, N) before the normal's w counts in its length, q
-// that w, so d = a / sqrt(1 + q²).
+// that w, so d = a / sqrt(1 + q²). After the first five come pairs either side of each
+// threshold: behind at 0.9848, white at 0.99 (0.9848 in the palette) facing and at the rim.
 struct Aim {
     double a, q;
 };
@@ -311,48 +278,32 @@ constexpr Aim kAims[] = {
     {0.03, 0.0},     // white at the rim, where 0.9962 - d² passes both thresholds
     {0.9995, 0.3},   // white only if the normal's w were left out of its length
     {-0.999, 0.2},   // lit from behind only if the same were done
-    // Either side of each threshold: behind at 0.9848, white at 0.99 (0.9848 in the palette)
-    // facing and at the rim.
-    {-0.987, 0.0},
-    {-0.983, 0.0},
-    {0.992, 0.0},
-    {0.988, 0.0},
-    {0.07, 0.0},
-    {0.087, 0.0},
-    {0.6, 0.3},
-    {-0.5, 0.0},
-    {0.3, 0.15},
-    {0.85, 0.1},
+    {-0.987, 0.0},  {-0.983, 0.0}, {0.992, 0.0}, {0.988, 0.0}, {0.07, 0.0},
+    {0.087, 0.0},   {0.6, 0.3},    {-0.5, 0.0},  {0.3, 0.15},  {0.85, 0.1},
 };
 
 // One triangle per grid cell, instances taken in turn; each vertex placed to land on its
 // layout corner and given a normal that meets its aim. The rotation's last column must be
 // (0, 0, 0, s), so that Q.w = s everywhere and the 3 x 3 part inverts by transposing.
-std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances, int triangles,
-                                     double width, double height) {
+std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances) {
     const D3DMATRIX& r = s.rotation;
     const double qw = r.m[3][3];
-    const Vec3 translation = {r.m[3][0], r.m[3][1], r.m[3][2]};
-    auto unrotate = [&](Vec3 v) {  // v · R3ᵀ
-        return Vec3{v.x * r.m[0][0] + v.y * r.m[0][1] + v.z * r.m[0][2],
-                    v.x * r.m[1][0] + v.y * r.m[1][1] + v.z * r.m[1][2],
-                    v.x * r.m[2][0] + v.y * r.m[2][1] + v.z * r.m[2][2]};
+    const Vec3 translation = Row(r, 3);
+    auto unrotate = [&](Vec3 v) {
+        return Vec3{Dot(v, Row(r, 0)), Dot(v, Row(r, 1)), Dot(v, Row(r, 2))};
     };
     std::vector<JewelVertex> mesh;
-    for (int tri = 0; tri < triangles; ++tri) {
+    for (int tri = 0; tri < kGridColumns * kGridRows; ++tri) {
         const int instance = tri % instances;
         const auto& offset = s.offsets[instance];
         const float w = static_cast<float>(instance + (SubtractsIntConst(t) ? s.intConst : 0)) +
                         (tri % 2 ? 0.6f : 0.0f);
         for (int corner = 0; corner < 3; ++corner) {
-            const Vec3 ndc = LayoutCorner(tri, corner, width, height);
-            Vec3 q;
-            if (t == Jewel::Palette) {
-                q = Unproject(s.viewProjection, ndc, qw,
-                              {offset[0], offset[1], offset[2], offset[3]});
-            } else {
-                q = Unproject(s.viewProjection, ndc, qw) - ToVec3(offset.data());
-            }
+            const Vec3 ndc = LayoutCorner(tri, corner);
+            const Vec3 q = t == Jewel::Palette
+                               ? Unproject(s.viewProjection, ndc, qw,
+                                           {offset[0], offset[1], offset[2], offset[3]})
+                               : Unproject(s.viewProjection, ndc, qw) - ToVec3(offset.data());
             const Vec3 p = unrotate(q - translation);
             JewelVertex v = {
                 {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), w}, {}};
@@ -364,10 +315,9 @@ std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances
             const Vec3 u = aim.a * h + std::sqrt(1.0 - aim.a * aim.a) * tangent;
             // The normal whose image under the rotation is (u, q).
             const Vec3 n = unrotate(u - (aim.q / qw) * translation);
-            v.normal[0] = static_cast<float>(n.x);
-            v.normal[1] = static_cast<float>(n.y);
-            v.normal[2] = static_cast<float>(n.z);
-            v.normal[3] = static_cast<float>(aim.q / qw);
+            const float normal[4] = {static_cast<float>(n.x), static_cast<float>(n.y),
+                                     static_cast<float>(n.z), static_cast<float>(aim.q / qw)};
+            std::memcpy(v.normal, normal, sizeof normal);
             mesh.push_back(v);
         }
     }
@@ -399,12 +349,15 @@ protected:
 
     // Draws the vertices as an indexed list (every other triangle wound the other way) through
     // the technique onto a target cleared to 0 with Z at 1, and reads the target back.
-    Image Draw(const char* technique, const void* vertices, std::uint32_t stride,
-               std::uint32_t count, const D3DVERTEXELEMENT9* elements) {
+    template <typename Vertex>
+    Image Draw(const char* technique, const std::vector<Vertex>& vertices,
+               const D3DVERTEXELEMENT9* elements) {
+        const auto count = static_cast<std::uint32_t>(vertices.size());
         IGraphicsVertexBuffer* vb = nullptr;
         IGraphicsIndexBuffer* ib = nullptr;
         IGraphicsVertexDeclaration* declaration = nullptr;
-        EXPECT_EQ(S_OK, m_device->CreateVertexBuffer(count * stride, 0, D3DPOOL_MANAGED, &vb));
+        EXPECT_EQ(S_OK,
+                  m_device->CreateVertexBuffer(count * sizeof(Vertex), 0, D3DPOOL_MANAGED, &vb));
         EXPECT_EQ(S_OK,
                   m_device->CreateIndexBuffer(count * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib));
         EXPECT_EQ(S_OK, m_device->CreateVertexDeclaration(elements, &declaration));
@@ -415,19 +368,17 @@ protected:
         }
         void* data = nullptr;
         EXPECT_EQ(S_OK, vb->Lock(0, 0, &data));
-        std::memcpy(data, vertices, count * stride);
+        std::memcpy(data, vertices.data(), count * sizeof(Vertex));
         vb->Unlock();
         EXPECT_EQ(S_OK, ib->Lock(0, 0, &data));
         std::memcpy(data, indices.data(), count * 2);
         ib->Unlock();
 
-        if (!m_target) {
-            m_target = MakeTarget(kClientWidth, kClientHeight);
-        }
-        m_device->SetRenderTarget(0, m_target);
+        IGraphicsSurface* target = MakeTarget(kClientWidth, kClientHeight);
+        m_device->SetRenderTarget(0, target);
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         m_device->SetVertexDeclaration(declaration);
-        m_device->SetStreamSource(0, vb, 0, stride);
+        m_device->SetStreamSource(0, vb, 0, sizeof(Vertex));
         m_device->SetIndices(ib);
         EXPECT_EQ(S_OK, m_effect->SetTechnique(m_effect->GetTechniqueByName(technique)));
         std::uint32_t passes = 0;
@@ -438,15 +389,14 @@ protected:
                   m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, count, 0, count / 3));
         m_effect->EndPass();
         m_effect->End();
-        return Read(m_target);
+        return Read(target);
     }
 
     // Sets the scene, draws the jewels and compares; the vertices must show every lighting
     // term, well away from the thresholds, and all but `clamped` of them well below 1.
     void CheckJewels(Jewel t, const JewelScene& s, int instances, int clamped = 0) {
         SCOPED_TRACE(NameOf(t));
-        const std::vector<JewelVertex> mesh =
-            BuildJewels(t, s, instances, kGridColumns * kGridRows, kClientWidth, kClientHeight);
+        const std::vector<JewelVertex> mesh = BuildJewels(t, s, instances);
         EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("ViewProjection"), &s.viewProjection));
         EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("Rotation"), &s.rotation));
         Set("Float4x32", s.offsets.data(), sizeof s.offsets);
@@ -458,8 +408,7 @@ protected:
         if (s.camera) {
             Set("CameraPosition", s.camera->data(), 12);
         }
-        const Image image = Draw(NameOf(t), mesh.data(), sizeof(JewelVertex),
-                                 static_cast<std::uint32_t>(mesh.size()), kJewelElements);
+        const Image image = Draw(NameOf(t), mesh, kJewelElements);
 
         std::vector<Expected> expected;
         int backs = 0, whites = 0, overflows = 0;
@@ -483,8 +432,6 @@ protected:
             return std::array<double, 4>{a[0], a[1], a[2], a[3]};
         });
     }
-
-    IGraphicsSurface* m_target = nullptr;
 };
 
 TEST_F(TechniqueTest, PaletteJewelUsesItsOwnLightAndEyeAndOffsetsInClipSpace) {
@@ -503,9 +450,9 @@ TEST_F(TechniqueTest, PaletteJewelUsesItsOwnLightAndEyeAndOffsetsInClipSpace) {
     CheckJewels(Jewel::Palette, s, 3);
 }
 
-// Offsets with unequal, partly negative components, so that lighting from the full offset, or
-// a back colour from the wrong components or signs, shows.
-JewelScene WorldScene() {
+TEST_F(TechniqueTest, WorldJewelsLightAndPlaceThemselvesByTheirInstanceOffsets) {
+    // Offsets with unequal, partly negative components, so that lighting from the full offset,
+    // or a back colour from the wrong components or signs, shows.
     JewelScene s;
     s.viewProjection =
         OrthoCamera({-1.0f, 3.0f, -7.0f}, {0.2f, 0.3f, 0.5f}, {0.1f, 1.0f, 0.0f}, 6.5f, 4.5f);
@@ -515,30 +462,17 @@ JewelScene WorldScene() {
     s.light = {-2.0f, 4.0f, -3.0f};
     s.lightPower = 1.2f;
     s.color = {0.3f, 0.25f, 0.2f, 1.0f};
+    // The camera keeps its default until set.
+    CheckJewels(Jewel::KeyboardClear, s, 3);
+
+    // IntConst comes off the instance of Clear and SeveralColor jewels only. In those, one white
+    // vertex lies so near the light that it clamps, before interpolation.
     s.camera = std::array<float, 3>{1.0f, 3.0f, -8.0f};
-    return s;
-}
-
-TEST_F(TechniqueTest, KeyboardJewelsLightAtTheOffsetsHeightAndDrawAtTheFullOffset) {
-    const JewelScene s = WorldScene();
-    CheckJewels(Jewel::KeyboardClear, s, 3);
-    CheckJewels(Jewel::KeyboardColor, s, 3);
-}
-
-TEST_F(TechniqueTest, ClearAndSeveralColorJewelsTakeIntConstOffTheInstance) {
-    JewelScene s = WorldScene();
     s.intConst = 3;
-    // One white vertex lies so near the light that it clamps, before interpolation.
-    CheckJewels(Jewel::Clear, s, 3, 1);
-    CheckJewels(Jewel::SeveralColor, s, 3, 1);
-}
-
-TEST_F(TechniqueTest, CameraPositionKeepsItsDefaultUntilSet) {
-    JewelScene s = WorldScene();
-    s.camera.reset();
-    CheckJewels(Jewel::KeyboardClear, s, 3);
-    s.camera = std::array<float, 3>{3.0f, -1.0f, -6.0f};
-    CheckJewels(Jewel::KeyboardClear, s, 3);
+    for (Jewel t :
+         {Jewel::KeyboardClear, Jewel::KeyboardColor, Jewel::Clear, Jewel::SeveralColor}) {
+        CheckJewels(t, s, 3, SubtractsIntConst(t) ? 1 : 0);
+    }
 }
 
 struct KeyVertex {
@@ -584,7 +518,7 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     for (int tri = 0; tri < kGridColumns * kGridRows; ++tri) {
         const double target = tri % 3 ? 4.002 : 3.998;
         for (int corner = 0; corner < 3; ++corner) {
-            const Vec3 ndc = LayoutCorner(tri, corner, kClientWidth, kClientHeight);
+            const Vec3 ndc = LayoutCorner(tri, corner);
             auto at = [&](double z) { return Unproject(vp, {ndc.x, ndc.y, z}, 1.0); };
             double nearZ = 0.05, farZ = 0.95;
             EXPECT_GT(glowSum(at(nearZ)), target);
@@ -606,8 +540,7 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("ViewProjection"), &vp));
     Set("Float4x8", glows, sizeof glows);
     Set("Float4x48", keys, sizeof keys);
-    const Image image = Draw("Keyboard", mesh.data(), sizeof(KeyVertex),
-                             static_cast<std::uint32_t>(mesh.size()), kKeyElements);
+    const Image image = Draw("Keyboard", mesh, kKeyElements);
 
     std::vector<Expected> expected;
     int lit = 0;
@@ -626,9 +559,7 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
         const double f = std::clamp((a[4] - 0.25) / 0.5, 0.0, 1.0);
         std::array<double, 4> out{};
         for (int c = 0; c < 3; ++c) {
-            const int channel = 2 - c;
-            const double t =
-                (1.0 - f) * Channel(texels[0], channel) + f * Channel(texels[1], channel);
+            const double t = (1.0 - f) * Channel(texels[0], 2 - c) + f * Channel(texels[1], 2 - c);
             out[c] = t + a[c] - t * a[c];
         }
         out[3] = a[3];

@@ -100,14 +100,19 @@ protected:
         ASSERT_EQ(S_OK, m_indices->Unlock());
     }
 
-    // Draws both squares through "Flat" into the back buffer and reads it.
-    Image DrawSquares(const D3DMATRIX& viewProjection) {
-        const float colours[8][4] = {{1, 0, 0, 1}, {0, 0, 1, 0.5f}};
+    // Clears the back buffer and sets the squares' buffers and the matrix.
+    void BindSquares(const D3DMATRIX& viewProjection) {
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         m_device->SetVertexDeclaration(m_declaration);
         m_device->SetStreamSource(0, m_vertices, 0, sizeof(Vertex));
         m_device->SetIndices(m_indices);
         EXPECT_EQ(S_OK, m_effect->SetMatrix(m_viewProjection, &viewProjection));
+    }
+
+    // Draws both squares through "Flat" into the back buffer and reads it.
+    Image DrawSquares(const D3DMATRIX& viewProjection) {
+        const float colours[8][4] = {{1, 0, 0, 1}, {0, 0, 1, 0.5f}};
+        BindSquares(viewProjection);
         EXPECT_EQ(S_OK, m_effect->SetRawValue(m_colours, colours, 0, sizeof colours));
         EXPECT_EQ(S_OK, m_effect->SetTechnique(m_effect->GetTechniqueByName("Flat")));
         std::uint32_t passes = 0;
@@ -117,6 +122,10 @@ protected:
         EXPECT_EQ(S_OK, m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 4));
         EXPECT_EQ(S_OK, m_effect->EndPass());
         EXPECT_EQ(S_OK, m_effect->End());
+        return ReadBack();
+    }
+
+    Image ReadBack() {
         IGraphicsSurface* back = nullptr;
         EXPECT_EQ(S_OK, m_device->GetBackBuffer(&back));
         Image image = Read(back);
@@ -133,16 +142,17 @@ protected:
 
 Image Quadrants(std::uint32_t width, std::uint32_t height, D3DCOLOR topLeft, D3DCOLOR bottomRight) {
     Image image{width, height, std::vector<D3DCOLOR>(width * height, 0)};
-    for (std::uint32_t y = 0; y < height; ++y) {
-        for (std::uint32_t x = 0; x < width; ++x) {
-            if (x < width / 2 && y < height / 2) {
-                image.pixels[y * width + x] = topLeft;
-            } else if (x >= width / 2 && y >= height / 2) {
-                image.pixels[y * width + x] = bottomRight;
-            }
-        }
+    for (std::uint32_t i = 0; i < width * height; ++i) {
+        const bool left = i % width < width / 2, top = i / width < height / 2;
+        image.pixels[i] = left && top ? topLeft : !left && !top ? bottomRight : 0;
     }
     return image;
+}
+
+D3DMATRIX Identity() {
+    D3DMATRIX m;
+    D3DXMatrixIdentity(&m);
+    return m;
 }
 
 TEST_F(GlEffectTest, FindsTechniquesByNameAndParametersBySemantic) {
@@ -168,15 +178,12 @@ TEST_F(GlEffectTest, FindsTechniquesByNameAndParametersBySemantic) {
 // square top left and the colour-1 square bottom right, added (ONE, ONE) onto black.
 TEST_F(GlEffectTest, IndexedListThroughVertexStageUsesMatrixAsWritten) {
     BuildSquares();
-    D3DMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    EXPECT_TRUE(
-        ImagesNear(Quadrants(kWidth, kHeight, 0xFFFF0000u, 0x800000FFu), DrawSquares(identity), 1));
+    EXPECT_TRUE(ImagesNear(Quadrants(kWidth, kHeight, 0xFFFF0000u, 0x800000FFu),
+                           DrawSquares(Identity()), 1));
 
     // Translation sits in the fourth row for row vectors: moving by (+1, -1) takes the first
     // square to the bottom right and the second off the target.
-    D3DMATRIX shift;
-    D3DXMatrixIdentity(&shift);
+    D3DMATRIX shift = Identity();
     shift.m[3][0] = 1.0f;
     shift.m[3][1] = -1.0f;
     EXPECT_TRUE(ImagesNear(Quadrants(kWidth, kHeight, 0, 0xFFFF0000u), DrawSquares(shift), 1));
@@ -184,39 +191,30 @@ TEST_F(GlEffectTest, IndexedListThroughVertexStageUsesMatrixAsWritten) {
 
 TEST_F(GlEffectTest, CommittedValuesReachTheNextDraw) {
     BuildSquares();
-    IGraphicsSurface* back = nullptr;
-    ASSERT_EQ(S_OK, m_device->GetBackBuffer(&back));
-    D3DMATRIX identity;
-    D3DXMatrixIdentity(&identity);
-    m_device->SetVertexDeclaration(m_declaration);
-    m_device->SetStreamSource(0, m_vertices, 0, sizeof(Vertex));
-    m_device->SetIndices(m_indices);
-    m_effect->SetMatrix(m_viewProjection, &identity);
+    BindSquares(Identity());
     const D3DVECTOR4 green = {0, 1, 0, 1}, white = {1, 1, 1, 1};
     m_effect->SetVector(m_colours, &green);
     m_effect->SetTechnique(m_effect->GetTechniqueByName("Flat"));
     m_effect->Begin(nullptr, 0);
     m_effect->BeginPass(0);
-    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
     m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
-    EXPECT_EQ(0xFF00FF00u, Read(back).At(0, 0));
+    EXPECT_EQ(0xFF00FF00u, ReadBack().At(0, 0));
     // Not committed: the pass still draws with green, so blending adds green onto green.
     m_effect->SetVector(m_colours, &white);
     m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
-    EXPECT_EQ(0xFF00FF00u, Read(back).At(0, 0));
+    EXPECT_EQ(0xFF00FF00u, ReadBack().At(0, 0));
     ASSERT_EQ(S_OK, m_effect->CommitChanges());
     m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
-    EXPECT_EQ(0xFFFFFFFFu, Read(back).At(0, 0));
+    EXPECT_EQ(0xFFFFFFFFu, ReadBack().At(0, 0));
     // An integer parameter shifts the colour index: entry 1 of the array is still zero.
     const D3DXHANDLE offset = m_effect->GetParameterBySemantic(nullptr, "IntConst");
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
     m_effect->SetInt(offset, 1);
     m_effect->CommitChanges();
     m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
-    EXPECT_EQ(0u, Read(back).At(0, 0));
+    EXPECT_EQ(0u, ReadBack().At(0, 0));
     m_effect->EndPass();
     m_effect->End();
-    back->Release();
 }
 
 // States the pass sets are saved by Begin(0) and restored by End; states it does not list keep
@@ -230,22 +228,27 @@ TEST_F(GlEffectTest, PassStatesAreRestoredAndOthersKept) {
         m_device->GetRenderState(s, &value);
         return value;
     };
+    struct Expected {
+        D3DRENDERSTATETYPE state;
+        std::uint32_t during, after;
+    };
+    const Expected expected[] = {{D3DRS_CULLMODE, D3DCULL_NONE, D3DCULL_CW},
+                                 {D3DRS_ZWRITEENABLE, 0, 1},
+                                 {D3DRS_ALPHABLENDENABLE, 1, 0},
+                                 {D3DRS_SRCBLEND, D3DBLEND_ONE, D3DBLEND_ONE},
+                                 {D3DRS_DESTBLEND, D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},
+                                 {D3DRS_ZFUNC, D3DCMP_ALWAYS, D3DCMP_ALWAYS}};
     m_effect->SetTechnique(m_effect->GetTechniqueByName("Flat"));
     ASSERT_EQ(S_OK, m_effect->Begin(nullptr, 0));
     ASSERT_EQ(S_OK, m_effect->BeginPass(0));
-    EXPECT_EQ(static_cast<std::uint32_t>(D3DCULL_NONE), state(D3DRS_CULLMODE));
-    EXPECT_EQ(0u, state(D3DRS_ZWRITEENABLE));
-    EXPECT_EQ(1u, state(D3DRS_ALPHABLENDENABLE));
-    EXPECT_EQ(static_cast<std::uint32_t>(D3DBLEND_ONE), state(D3DRS_DESTBLEND));
-    EXPECT_EQ(static_cast<std::uint32_t>(D3DCMP_ALWAYS), state(D3DRS_ZFUNC));
+    for (const Expected& e : expected) {
+        EXPECT_EQ(e.during, state(e.state)) << "in the pass, state " << e.state;
+    }
     m_effect->EndPass();
     ASSERT_EQ(S_OK, m_effect->End());
-    EXPECT_EQ(static_cast<std::uint32_t>(D3DCULL_CW), state(D3DRS_CULLMODE));
-    EXPECT_EQ(1u, state(D3DRS_ZWRITEENABLE));
-    EXPECT_EQ(0u, state(D3DRS_ALPHABLENDENABLE));
-    EXPECT_EQ(static_cast<std::uint32_t>(D3DBLEND_ONE), state(D3DRS_SRCBLEND));
-    EXPECT_EQ(static_cast<std::uint32_t>(D3DBLEND_INVSRCALPHA), state(D3DRS_DESTBLEND));
-    EXPECT_EQ(static_cast<std::uint32_t>(D3DCMP_ALWAYS), state(D3DRS_ZFUNC));
+    for (const Expected& e : expected) {
+        EXPECT_EQ(e.after, state(e.state)) << "after the pass, state " << e.state;
+    }
 
     // Sampler states of a pixel-stage technique follow the same rule.
     m_effect->SetTechnique(m_effect->GetTechniqueByName("Half"));
@@ -287,10 +290,7 @@ TEST_F(GlEffectTest, PixelStageTechniqueOverScreenQuad) {
         p = Pack(Channel(p, 3) * 0.5f, Channel(p, 2) * 0.5f, Channel(p, 1) * 0.5f,
                  Channel(p, 0) * 0.5f);
     }
-    IGraphicsSurface* back = nullptr;
-    m_device->GetBackBuffer(&back);
-    EXPECT_TRUE(ImagesNear(expected, Read(back), 1));
-    back->Release();
+    EXPECT_TRUE(ImagesNear(expected, ReadBack(), 1));
 }
 
 TEST_F(GlEffectTest, LossLevelsAndResetKeepManagedBuffers) {
@@ -332,10 +332,8 @@ TEST_F(GlEffectTest, LossLevelsAndResetKeepManagedBuffers) {
 
     // The managed buffers kept their contents: the same draw gives the same picture, now at the
     // new size, and the bytes read back unchanged.
-    D3DMATRIX identity;
-    D3DXMatrixIdentity(&identity);
     EXPECT_TRUE(ImagesNear(Quadrants(2 * kWidth, 2 * kHeight, 0xFFFF0000u, 0x800000FFu),
-                           DrawSquares(identity), 1));
+                           DrawSquares(Identity()), 1));
     void* data = nullptr;
     ASSERT_EQ(S_OK, m_indices->Lock(2, 4, &data));
     std::uint16_t pair[2];

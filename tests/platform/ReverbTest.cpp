@@ -7,7 +7,6 @@
 #include <cstring>
 #include <memory>
 #include <random>
-#include <string>
 #include <utility>
 #include <vector>
 
@@ -102,7 +101,7 @@ double BurstEnergy(const ReverbParameters& p, double hz) {
     return Energy(Render(*MakeReverb(p), x));
 }
 
-TEST(ReverbSetup, FormatsAndDefaults) {
+TEST(ReverbSetup, FormatsDefaultsAndParameterRanges) {
     EXPECT_EQ(CreateReverb(nullptr), E_INVALIDARG);
     AudioEffect* raw = nullptr;
     ASSERT_EQ(CreateReverb(&raw), S_OK);
@@ -115,10 +114,8 @@ TEST(ReverbSetup, FormatsAndDefaults) {
     ASSERT_EQ(reverb->GetParameters(&p, sizeof p), S_OK);
     EXPECT_EQ(std::memcmp(&p, &kBus, sizeof p), 0) << "defaults differ from the bus settings";
     EXPECT_EQ(reverb->GetParameters(&p, sizeof p - 1), E_INVALIDARG);
-}
 
-TEST(ReverbParameters, InvalidRecordsAreRejectedAndChangeNothing) {
-    EffectPtr reverb = MakeReverb(kBus);
+    // Invalid records are rejected and change nothing; the other edge of every range is valid.
     EXPECT_EQ(reverb->SetParameters(&kBus, sizeof kBus - 1), E_INVALIDARG);
     EXPECT_EQ(reverb->SetParameters(&kBus, sizeof kBus + 1), E_INVALIDARG);
     EXPECT_EQ(reverb->SetParameters(nullptr, sizeof kBus), E_INVALIDARG);
@@ -139,45 +136,35 @@ TEST(ReverbParameters, InvalidRecordsAreRejectedAndChangeNothing) {
         {"RoomSize", [](ReverbParameters& p) { p.RoomSize = 100.1f; }},
     };
     for (const auto& [field, spoil] : bad) {
-        ReverbParameters p = kBus;
-        spoil(p);
-        EXPECT_EQ(reverb->SetParameters(&p, sizeof p), E_INVALIDARG) << field;
-        reverb->GetParameters(&p, sizeof p);
-        EXPECT_EQ(std::memcmp(&p, &kBus, sizeof p), 0) << field << " changed the record";
+        ReverbParameters bad = kBus;
+        spoil(bad);
+        EXPECT_EQ(reverb->SetParameters(&bad, sizeof bad), E_INVALIDARG) << field;
+        reverb->GetParameters(&bad, sizeof bad);
+        EXPECT_EQ(std::memcmp(&bad, &kBus, sizeof bad), 0) << field << " changed the record";
     }
-    // The other edge of every range is valid.
     // clang-format off
     const ReverbParameters edge = {0.0f, 300, 85, 0, 30, 0, 30, 0, 15, 0, 12, 9, 0, 14,
                                    20000.0f, -100.0f, -100.0f, 20.0f, -100.0f, 0.1f, 0.0f, 1.0f};
     // clang-format on
-    ReverbParameters p{};
     ASSERT_EQ(reverb->SetParameters(&edge, sizeof edge), S_OK);
     reverb->GetParameters(&p, sizeof p);
     EXPECT_EQ(std::memcmp(&p, &edge, sizeof p), 0);
 }
 
-struct DecayCase {
-    std::uint32_t rate;
-    float decaySeconds, roomSizeFeet, density;
-};
-
-class ReverbDecay : public testing::TestWithParam<DecayCase> {};
-
-TEST_P(ReverbDecay, T30MatchesDecayTime) {
-    const DecayCase c = GetParam();
-    ReverbParameters p = kBus;
-    p.DecayTime = c.decaySeconds, p.RoomSize = c.roomSizeFeet, p.Density = c.density;
-    const double t30 = T30Seconds(ImpulseResponse(p, 3.0 * c.decaySeconds, c.rate), c.rate);
-    EXPECT_NEAR(t30, c.decaySeconds, 0.05 * c.decaySeconds)
-        << "expected T30 " << c.decaySeconds << " s at " << c.rate << " Hz, " << c.roomSizeFeet
-        << " ft, density " << c.density << "; measured " << t30 << " s";
+TEST(ReverbDecay, T30MatchesDecayTime) {
+    struct Case {
+        std::uint32_t rate;
+        float decaySeconds, roomSizeFeet, density;
+    };
+    for (const Case& c : {Case{kRate, 1.0f, 100.0f, 100.0f}, Case{kRate, 2.0f, 100.0f, 100.0f},
+                          Case{48000, 0.5f, 40.0f, 50.0f}, Case{22050, 4.0f, 100.0f, 100.0f}}) {
+        ReverbParameters p = kBus;
+        p.DecayTime = c.decaySeconds, p.RoomSize = c.roomSizeFeet, p.Density = c.density;
+        const double t30 = T30Seconds(ImpulseResponse(p, 3.0 * c.decaySeconds, c.rate), c.rate);
+        EXPECT_NEAR(t30, c.decaySeconds, 0.05 * c.decaySeconds)
+            << c.rate << " Hz, " << c.roomSizeFeet << " ft, density " << c.density;
+    }
 }
-
-INSTANTIATE_TEST_SUITE_P(Settings, ReverbDecay,
-                         testing::Values(DecayCase{kRate, 1.0f, 100.0f, 100.0f},
-                                         DecayCase{kRate, 2.0f, 100.0f, 100.0f},
-                                         DecayCase{48000, 0.5f, 40.0f, 50.0f},
-                                         DecayCase{22050, 4.0f, 100.0f, 100.0f}));
 
 TEST(ReverbMix, WetOnlyStartsAtThePreDelayAndDryOnlyIsTransparent) {
     const std::vector<float> ir = ImpulseResponse(kBus, 0.1);
@@ -202,45 +189,6 @@ TEST(ReverbLevel, BroadbandLevelHoldsForAnyDecay) {
         const double gainDb = Db(Energy(ImpulseResponse(p, 3.0 * decay)));
         EXPECT_NEAR(gainDb, -10.5, 1.5) << "decay " << decay << " s";
     }
-}
-
-// Ten voices of 16-bit waves peaking at 0.1, struck together in phase at gain 2.0, so the input
-// itself reaches 2.0 at the strike, then decaying.
-TEST(ReverbLevel, TenNotesAtGainTwoStayBelowFullScale) {
-    constexpr int kTable = 512;
-    std::vector<float> input(kRate * 4, 0.0f);
-    std::mt19937 rng(2024);
-    std::uniform_real_distribution<double> phase(0.0, 2 * kPi);
-    for (double hz :
-         {261.63, 293.66, 329.63, 349.23, 392.0, 440.0, 493.88, 523.25, 587.33, 659.25}) {
-        std::vector<double> table(kTable);
-        for (int h = 1; h <= 12; ++h) {
-            const double ph = phase(rng);
-            for (int i = 0; i < kTable; ++i) {
-                table[i] += std::sin(2 * kPi * h * i / kTable + ph) / h;
-            }
-        }
-        const auto peak = std::max_element(table.begin(), table.end(), [](double a, double b) {
-            return std::fabs(a) < std::fabs(b);
-        });
-        const double scale = 0.1 * 32767.0 / *peak;  // signed, so the peak becomes +0.1
-        std::rotate(table.begin(), peak, table.end());
-        for (std::size_t n = 0; n < input.size(); ++n) {
-            const double t = static_cast<double>(n) / kRate;
-            const double sample =
-                std::round(scale * table[static_cast<int>(std::fmod(t * hz, 1.0) * kTable)]);
-            input[n] += static_cast<float>(2.0 * std::exp(-t / 1.5) * sample / 32768.0);
-        }
-    }
-    ASSERT_NEAR(input[0], 2.0f, 0.01f);
-
-    float peak = 0.0f;
-    for (float v : Render(*MakeReverb(kBus), input)) {
-        ASSERT_TRUE(std::isfinite(v));
-        peak = std::max(peak, std::fabs(v));
-    }
-    RecordProperty("OutputPeak", std::to_string(peak));
-    EXPECT_LT(peak, 1.0f) << "expected the bus below full scale, peak " << peak;
 }
 
 // Smallest room, no density, full diffusion, the late part alone at +20 dB and a decay far beyond

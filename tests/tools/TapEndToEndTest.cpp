@@ -2,12 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "tests/support/AudioMeasure.h"
@@ -23,10 +22,8 @@ constexpr std::size_t kA4Buffer = 89 * kA4Period;  // each of the first two buff
 constexpr std::size_t kA4Tap = 223 * kA4Period;    // 89 + 89 + 45 periods
 constexpr double kWavePeak = 3276.0 / 32768.0;     // loudest sample before the voice gain
 
-using tovel_test::Floats;
 using tovel_test::Peak;
 using tovel_test::Period;
-using tovel_test::ReadFile;
 using tovel_test::TempDir;
 using Result = tovel_test::RunResult;
 
@@ -44,27 +41,17 @@ std::uint32_t Le(const std::string& b, std::size_t at, int size) {
     return v;
 }
 
-// The samples of a mono 44100 Hz float WAV file; empty, with a failure, if it is not one.
+// The samples of the mono 44100 Hz float WAV file tovel-tap writes; empty, with a failure, if
+// the file is not one.
 std::vector<float> ReadWav(const fs::path& path) {
-    const std::string b = ReadFile(path);
-    if (b.size() < 12 || b.compare(0, 4, "RIFF") != 0 || b.compare(8, 4, "WAVE") != 0) {
-        ADD_FAILURE() << path << " is not a WAV file (" << b.size() << " bytes)";
+    const std::string b = tovel_test::ReadFile(path);
+    if (b.size() < 58 || b.compare(0, 4, "RIFF") != 0 || Le(b, 20, 2) != 3 || Le(b, 22, 2) != 1 ||
+        Le(b, 24, 4) != 44100 || b.compare(50, 4, "data") != 0 || 58 + Le(b, 54, 4) != b.size()) {
+        ADD_FAILURE() << path << " is not a mono 44100 Hz float WAV file (" << b.size()
+                      << " bytes)";
         return {};
     }
-    bool formatOk = false;
-    for (std::size_t at = 12; at + 8 <= b.size();) {
-        const std::string id = b.substr(at, 4);
-        const std::uint32_t size = Le(b, at + 4, 4);
-        if (id == "fmt " && size >= 16) {
-            formatOk = Le(b, at + 8, 2) == 3 && Le(b, at + 10, 2) == 1 &&
-                       Le(b, at + 12, 4) == 44100 && Le(b, at + 22, 2) == 32;
-        } else if (id == "data" && formatOk && at + 8 + size <= b.size()) {
-            return Floats(b, at + 8, size / 4);
-        }
-        at += 8 + size + (size & 1);
-    }
-    ADD_FAILURE() << path << " has no mono 44100 Hz float data";
-    return {};
+    return tovel_test::Floats(b, 58, (b.size() - 58) / 4);
 }
 
 double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end) {
@@ -75,29 +62,17 @@ double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end) {
     return std::sqrt(sum / static_cast<double>(end - begin));
 }
 
-// The first sample louder than floor (by default, the first that is not exactly zero).
-std::size_t FirstSound(const std::vector<float>& x, float floor = 0.0f) {
-    std::size_t i = 0;
-    while (i < x.size() && std::fabs(x[i]) <= floor) {
-        ++i;
-    }
-    return i;
-}
-
-// One past the last sample louder than floor.
-std::size_t SoundEnd(const std::vector<float>& x, float floor = 0.0f) {
-    std::size_t end = x.size();
-    while (end > 0 && std::fabs(x[end - 1]) <= floor) {
-        --end;
-    }
-    return end;
+// The first sample louder than floor and one past the last (by default, samples not exactly 0).
+std::pair<std::size_t, std::size_t> Sound(const std::vector<float>& x, float floor = 0.0f) {
+    auto loud = [&](float v) { return std::fabs(v) > floor; };
+    return {std::find_if(x.begin(), x.end(), loud) - x.begin(),
+            x.rend() - std::find_if(x.rbegin(), x.rend(), loud)};
 }
 
 void ExpectA4Pitch(const std::vector<float>& x, std::size_t begin, const char* what) {
     const double period = Period(x, begin, begin + kA4Buffer, 1000);
     ASSERT_GT(period, 0.0) << what << ": no pitch found";
-    const double expected = kRate / kA4Period;
-    EXPECT_NEAR(kRate / period, expected, 0.005 * expected) << what << ": period " << period;
+    EXPECT_NEAR(kRate / period, kRate / kA4Period, 0.005 * kRate / kA4Period) << what;
 }
 
 TEST(TapEndToEnd, DryTapHasTheVoiceEnvelope) {
@@ -111,7 +86,7 @@ TEST(TapEndToEnd, DryTapHasTheVoiceEnvelope) {
     const std::vector<float> x = ReadWav(wav);
     ASSERT_GT(x.size(), kA4Tap);
 
-    EXPECT_EQ(SoundEnd(x), kA4Tap) << "the tap should last 223 periods, then fall silent";
+    EXPECT_EQ(Sound(x).second, kA4Tap) << "the tap should last 223 periods, then fall silent";
     std::size_t longestGap = 0;
     for (std::size_t i = 0, run = 0; i < kA4Tap; ++i) {
         run = x[i] == 0.0f ? run + 1 : 0;
@@ -136,12 +111,11 @@ TEST(TapEndToEnd, ReverbTailIsBoundedAndDecays) {
     ASSERT_GE(x.size(), tailStart + 6 * window);
 
     for (std::size_t i = 0; i < x.size(); ++i) {
-        ASSERT_TRUE(std::isfinite(x[i]) && std::fabs(x[i]) <= 1.0f)
-            << "sample " << i << ": " << x[i];
+        ASSERT_TRUE(std::isfinite(x[i]) && std::fabs(x[i]) <= 1.0f) << i << ": " << x[i];
     }
-    EXPECT_GE(FirstSound(x), 220u) << "the reverb's 5 ms pre-delay should come first";
+    EXPECT_GE(Sound(x).first, 220u) << "the reverb's 5 ms pre-delay should come first";
     EXPECT_GT(Peak(x, 0, kA4Tap), 0.01);
-    // A tail that rings on after the note, then dies away.
+    // A tail that rings on after the note, then dies away by more than 40 dB.
     std::vector<double> levels;
     for (std::size_t at = tailStart; at + window <= x.size(); at += window) {
         levels.push_back(Rms(x, at, at + window));
@@ -150,7 +124,7 @@ TEST(TapEndToEnd, ReverbTailIsBoundedAndDecays) {
     for (std::size_t i = 1; i < levels.size(); ++i) {
         EXPECT_LT(levels[i], levels[i - 1]) << "window " << i << " of the tail grew";
     }
-    EXPECT_LT(levels.back(), levels.front() / 100) << "the tail fell by less than 40 dB";
+    EXPECT_LT(levels.back(), levels.front() / 100);
 }
 
 TEST(TapEndToEnd, HarmonicsHoldAndDefaults) {
@@ -161,8 +135,8 @@ TEST(TapEndToEnd, HarmonicsHoldAndDefaults) {
                             "--out", held});
     ASSERT_EQ(r.status, 0) << r.err;
     std::vector<float> x = ReadWav(held);
-    EXPECT_GE(SoundEnd(x), 44100u);
-    EXPECT_LE(SoundEnd(x), 44100u + kA4Tap + 441u);
+    EXPECT_GE(Sound(x).second, 44100u);
+    EXPECT_LE(Sound(x).second, 44100u + kA4Tap + 441u);
     ExpectA4Pitch(x, 0, "held note");
 
     // A pure fundamental through --harmonics: a sine at the wave's full level.
@@ -171,7 +145,7 @@ TEST(TapEndToEnd, HarmonicsHoldAndDefaults) {
                {"--harmonics", "1,0,0,0,0,0,0,0,0,0,0,0", "--notes", "A4", "--dry", "--out", sine});
     ASSERT_EQ(r.status, 0) << r.err;
     x = ReadWav(sine);
-    EXPECT_EQ(SoundEnd(x), kA4Tap);
+    EXPECT_EQ(Sound(x).second, kA4Tap);
     ExpectA4Pitch(x, 0, "sine");
     EXPECT_NEAR(Peak(x, 0, kA4Buffer), 2.0 * kWavePeak, 1e-4);
 
@@ -180,9 +154,8 @@ TEST(TapEndToEnd, HarmonicsHoldAndDefaults) {
     const fs::path all = dir.Path() / "all.wav";
     r = RunTap(dir, {"--dry", "--out", all});
     ASSERT_EQ(r.status, 0) << r.err;
-    for (const char* line : {"All even number Hi wave: C4 E4 G4 C5", "Sawtooth wave: C4 E4 G4 C5",
-                             "Square wave: C4 E4 G4 C5"}) {
-        EXPECT_NE(r.out.find(line), std::string::npos) << r.out;
+    for (const char* timbre : {"All even number Hi wave", "Sawtooth wave", "Square wave"}) {
+        EXPECT_NE(r.out.find(std::string(timbre) + ": C4 E4 G4 C5"), std::string::npos) << r.out;
     }
     x = ReadWav(all);
     std::vector<long> periods;
@@ -202,12 +175,9 @@ TEST(TapEndToEnd, HarmonicsHoldAndDefaults) {
 TEST(TapEndToEnd, CommandLineErrorsAndHelp) {
     TempDir dir;
     const std::string wav = dir.Path() / "bad.wav";
+    // A bad value, an unknown argument, and options that exclude each other.
     const std::vector<std::vector<std::string>> bad = {
         {"--timbre", "Sine wave"},
-        {"--notes", "B1"},
-        {"--notes", "H4"},
-        {"--harmonics", "1,2"},
-        {"--hold", "0"},
         {"--bogus"},
         {"--timbre", "Square wave", "--harmonics", "1,1,1,1,1,1,1,1,1,1,1,1"},
     };
@@ -221,11 +191,7 @@ TEST(TapEndToEnd, CommandLineErrorsAndHelp) {
         EXPECT_EQ(r.out, "") << what;
         EXPECT_FALSE(fs::exists(wav)) << what;
     }
-    Result r = RunTap(dir, {"--out"});
-    EXPECT_EQ(r.status, 2);
-    EXPECT_NE(r.err.find("--out needs a value"), std::string::npos) << r.err;
-
-    r = RunTap(dir, {"--help", "--out", wav});
+    Result r = RunTap(dir, {"--help", "--out", wav});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("usage: tovel-tap", 0), 0u) << r.out;
     EXPECT_EQ(r.err, "");
@@ -251,15 +217,13 @@ TEST(TapEndToEnd, PlaysOnTheDevice) {
     // The device starts before --dry takes the reverb out, and the reverb's guard against
     // denormals leaves traces far below hearing: the tone is what lies above -120 dB. Its first
     // sample is zero, so it began one sample before it is heard.
-    const float audible = 1e-6f;
-    const std::size_t start = FirstSound(x, audible) - 1;
-    ASSERT_LT(start + kA4Tap, x.size() + 1) << "the device recorded " << x.size() << " frames";
-    EXPECT_EQ(SoundEnd(x, audible) - start, kA4Tap)
-        << channels << " channel(s), tone from " << start;
+    const auto [heard, end] = Sound(x, 1e-6f);
+    const std::size_t start = heard - 1;
+    ASSERT_LE(start + kA4Tap, x.size()) << "the device recorded " << x.size() << " frames";
+    EXPECT_EQ(end - start, kA4Tap) << channels << " channel(s), tone from " << start;
     ExpectA4Pitch(x, start, "device");
-    const double first = Peak(x, start, start + kA4Buffer);
-    const double second = Peak(x, start + kA4Buffer, start + 2 * kA4Buffer);
-    EXPECT_NEAR(first, 2.0 * second, 1e-4);
+    EXPECT_NEAR(Peak(x, start, start + kA4Buffer),
+                2.0 * Peak(x, start + kA4Buffer, start + 2 * kA4Buffer), 1e-4);
 }
 
 }  // namespace
