@@ -58,9 +58,9 @@ void Hold(T*& slot, T* object) {
 constexpr GLuint kAttributeCount = 5;
 
 #if defined(__SANITIZE_ADDRESS__)
-// The leak checker runs at exit, after SDL has unloaded the GL driver; the driver's own
-// allocations would then show frames of no module, which no suppression can name. Keeping every
-// library loaded so far in memory until the end lets the checker name them.
+// The leak checker runs at exit, after SDL has unloaded the GL driver; the driver's allocations
+// would then show frames of no module and be reported. Keeping every library loaded so far in
+// memory until the end keeps what they hold reachable, so only our own leaks are reported.
 void KeepLoadedLibraries() {
     dl_iterate_phdr(
         [](dl_phdr_info* info, std::size_t, void*) {
