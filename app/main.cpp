@@ -5,7 +5,12 @@
 #include "platform/Window.h"
 
 int main() {
-    std::unique_ptr<platform::WindowSystem> system = platform::CreateWindowSystem();
     platform::SetMessageBoxPresenter(platform::CreateDefaultMessageBoxPresenter());
+    // The instrument is a window to look at and play: without a display there is nothing to do.
+    std::unique_ptr<platform::WindowSystem> system = platform::CreateSdlWindowSystem();
+    if (!system) {
+        platform::MessageBox("A graphical display is needed, and none could be opened.");
+        return 1;
+    }
     return RunApplication(*system);
 }

@@ -634,6 +634,16 @@ std::unique_ptr<WindowSystem> CreateSdlWindowSystem() {
         OutputDebugString(std::string("SDL video: ") + SDL_GetError() + "\n");
         return nullptr;
     }
+    // Without a display SDL falls back to drivers whose windows nobody sees; they count as a
+    // display only when asked for by name.
+    const char* driver = SDL_GetCurrentVideoDriver();
+    const char* requested = SDL_getenv("SDL_VIDEODRIVER");
+    if (driver && (SDL_strcmp(driver, "offscreen") == 0 || SDL_strcmp(driver, "dummy") == 0) &&
+        !(requested && SDL_strcasecmp(requested, driver) == 0)) {
+        OutputDebugString(std::string("SDL video: only the ") + driver + " driver is available\n");
+        SDL_QuitSubSystem(SDL_INIT_VIDEO);
+        return nullptr;
+    }
     return std::make_unique<SdlWindowSystem>();
 }
 

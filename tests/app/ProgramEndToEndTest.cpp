@@ -56,6 +56,16 @@ TEST(ProgramTest, RunsItsFrameLoopAndEndsCleanlyWhenClosed) {
         << "the first show resets the device: " << result.err;
 }
 
+TEST(ProgramTest, WithoutADisplayItSaysSoInsteadOfRunningUnseen) {
+    TempDir dir;
+    std::vector<std::string> env = kQuietEnvironment;
+    env.push_back("DISPLAY=");
+    env.push_back("WAYLAND_DISPLAY=");
+    const RunResult result = tovel_test::RunProgram(TOVEL_PATH, {}, env, dir);
+    EXPECT_EQ(1, result.status) << result.err;
+    EXPECT_NE(std::string::npos, result.err.find("A graphical display is needed")) << result.err;
+}
+
 TEST(ProgramTest, WithoutItsJewelsItSaysWhereItLookedAndEndsBeforeAFrame) {
     TempDir dir;
     // A copy of the program with no Jewels folder beside it or above it, and an installation
@@ -124,8 +134,8 @@ TEST(ProgramTest, PlaysTheComputerKeysAndShowsTheirColumns) {
     };
     // Keys pressed before the first device reset may reach a window that does not listen yet.
     const fs::path err = dir.Path() / "stderr.txt";
-    for (int i = 0; i < 600 && tovel_test::ReadFile(err).find("Call OnResetDevice()") ==
-                                   std::string::npos;
+    for (int i = 0;
+         i < 600 && tovel_test::ReadFile(err).find("Call OnResetDevice()") == std::string::npos;
          ++i) {
         Pause(0.1);
     }

@@ -9,10 +9,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <string_view>
 #include <thread>
 
 extern char** environ;
@@ -43,9 +45,17 @@ ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::strin
     : m_out(dir.Path() / "stdout.txt"), m_err(dir.Path() / "stderr.txt") {
     std::vector<std::string> argStore = {program.string()};
     argStore.insert(argStore.end(), args.begin(), args.end());
+    // The test's own settings replace the inherited ones of the same name.
+    auto overridden = [&env](const char* entry) {
+        const std::string_view inherited(entry);
+        return std::any_of(env.begin(), env.end(), [&](const std::string& own) {
+            const std::size_t name = own.find('=');
+            return inherited.substr(0, name + 1) == std::string_view(own).substr(0, name + 1);
+        });
+    };
     std::vector<std::string> envStore;
     for (char** e = environ; *e; ++e) {
-        if (std::strncmp(*e, "SDL_", 4) != 0) {
+        if (std::strncmp(*e, "SDL_", 4) != 0 && !overridden(*e)) {
             envStore.emplace_back(*e);
         }
     }

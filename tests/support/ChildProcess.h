@@ -1,6 +1,7 @@
 #pragma once
 // End-to-end tests run the real programs: started with the test's environment less SDL's
-// settings (plus the test's own), their output collected in files of a private folder.
+// settings, plus the test's own (which replace inherited ones of the same name), their output
+// collected in files of a private folder.
 
 #include <sys/types.h>
 
