@@ -3,6 +3,8 @@
 #include <cmath>
 #include <cstdint>
 
+#include "graphics/Targets.h"
+
 using namespace platform;
 
 namespace {
@@ -33,21 +35,6 @@ D3DXHANDLE Parameter(IGraphicsEffect* effect, D3DXHANDLE& handle, const char* se
         handle = effect->GetParameterBySemantic(nullptr, semantic);
     }
     return handle;
-}
-
-// Makes level 0 of the texture render target 0; the device keeps its own reference to it.
-void SetTargetTexture(IGraphicsDevice* device, IGraphicsTexture* texture,
-                      std::uint32_t* width = nullptr, std::uint32_t* height = nullptr) {
-    IGraphicsSurface* surface = nullptr;
-    if (!texture || FAILED(texture->GetSurfaceLevel(0, &surface))) {
-        return;
-    }
-    if (width && height) {
-        *width = surface->GetWidth();
-        *height = surface->GetHeight();
-    }
-    device->SetRenderTarget(0, surface);
-    surface->Release();
 }
 
 // The technique's single pass over the whole target. Stops at the first failing step, so a pass
@@ -119,8 +106,9 @@ void ApplyBrightPass(CGraphics& graphics, IGraphicsTexture* dest, IGraphicsTextu
     const D3DXHANDLE technique =
         Technique(graphics.m_effect, graphics.m_hBrightPassFilter, "BrightPassFilter");
 
-    std::uint32_t width = 0, height = 0;
-    SetTargetTexture(device, dest, &width, &height);
+    const std::uint32_t width = dest ? dest->GetWidth() : 0;
+    const std::uint32_t height = dest ? dest->GetHeight() : 0;
+    SetTargetTexture(device, dest);
     device->SetTexture(0, source);
 
     // The outermost pixels keep what they held (the user's zeros), so the blur reads black at the
