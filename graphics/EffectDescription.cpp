@@ -96,12 +96,21 @@ EffectDesc DescribeEffect(std::string_view source) {
     vertex("ClearJewel", AdditiveJewelStates());
     vertex("SeveralColorJewel", AdditiveJewelStates());
     pixel("BrightPassFilter", clampedMinification);
-    pixel("GaussBlurF4x32", Join(clampedMinification, AdditiveBlend()));
+    // The blur reads a source of its own size, where the level of detail is exactly 0 and the
+    // driver's rounding would pick either filter per 2x2 block; both filters alike make the taps
+    // between texels blend, as the minification filter asks, and spare the driver that choice.
+    pixel("GaussBlurF4x32", Join(Join(clampedMinification, AdditiveBlend()),
+                                 {Sampler(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR)}));
     pixel("GaussBlurF4x16", {Sampler(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR),
                              Sampler(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR)});
+    // The scene and its glow are only ever magnified or read texel for texel, where linear
+    // filtering returns the texel; the same filter for minification spares the driver the
+    // per-block choice between the two, which is most of the merge's cost in software.
     pixel("MergeRenderTarget",
           Join({Sampler(0, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR),
-                Sampler(1, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR), Render(D3DRS_ALPHATESTENABLE, 0)},
+                Sampler(0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR),
+                Sampler(1, D3DSAMP_MAGFILTER, D3DTEXF_LINEAR),
+                Sampler(1, D3DSAMP_MINFILTER, D3DTEXF_LINEAR), Render(D3DRS_ALPHATESTENABLE, 0)},
                AdditiveBlend()));
     return desc;
 }
