@@ -397,7 +397,10 @@ HRESULT GlDevice::Present() {
     const auto h = static_cast<GLint>(m_backBuffer->GetHeight());
     glNamedFramebufferTexture(m_framebuffer, GL_COLOR_ATTACHMENT0, m_backBuffer->Name(), 0);
     glDisable(GL_SCISSOR_TEST);
-    // The window's row 0 is at the bottom; the back buffer's is the top of the picture.
+    // Binding the window's framebuffer makes the driver take up the window's new size after a
+    // resize; a blit into it unbound went to the buffers of the old size and the window stayed
+    // black. The window's row 0 is at the bottom; the back buffer's is the top of the picture.
+    glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitNamedFramebuffer(m_framebuffer, 0, 0, 0, w, h, 0, height, width, 0, GL_COLOR_BUFFER_BIT,
                            GL_LINEAR);
     if (!m_snapshotPath.empty() && m_presents == m_snapshotFrame) {

@@ -119,6 +119,60 @@ std::size_t Onset(const std::vector<double>& envelope, std::size_t from, double 
     return from;
 }
 
+// The window's brightness in a band of rows [from, to) of its height, with its size.
+struct Brightness {
+    int width = 0, height = 0;
+    double band = 0;
+};
+Brightness MeasurePicture(const fs::path& png, double from, double to) {
+    Brightness b;
+    SDL_Surface* loaded = IMG_Load(png.c_str());
+    SDL_Surface* picture =
+        loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
+    SDL_FreeSurface(loaded);
+    if (!picture) {
+        return b;
+    }
+    b.width = picture->w;
+    b.height = picture->h;
+    for (int y = static_cast<int>(from * b.height); y < static_cast<int>(to * b.height); ++y) {
+        const auto* row = reinterpret_cast<const std::uint32_t*>(
+            static_cast<const std::uint8_t*>(picture->pixels) + y * picture->pitch);
+        for (int x = 0; x < picture->w; ++x) {
+            b.band += ((row[x] >> 16) & 0xFF) + ((row[x] >> 8) & 0xFF) + (row[x] & 0xFF);
+        }
+    }
+    SDL_FreeSurface(picture);
+    return b;
+}
+
+TEST(ProgramTest, AResizedWindowShowsTheKeyboardAtItsNewSize) {
+    TempDir dir;
+    const fs::path shot = dir.Path() / "resized.png", err = dir.Path() / "stderr.txt";
+    std::vector<std::string> env = kQuietEnvironment;
+    env.push_back("TOVEL_SNAPSHOT=" + shot.string());
+    env.push_back("TOVEL_SNAPSHOT_FRAME=300");
+    ChildProcess tovel(TOVEL_PATH, {}, env, dir);
+    ASSERT_TRUE(tovel.Started());
+    const std::string window = Xdotool(dir, {"search", "--sync", "--name", "t o v e l"});
+    ASSERT_FALSE(window.empty());
+    for (int i = 0;
+         i < 600 && tovel_test::ReadFile(err).find("Call OnResetDevice()") == std::string::npos;
+         ++i) {
+        Pause(0.1);
+    }
+    Xdotool(dir, {"windowsize", window, "900", "600"});
+    ASSERT_TRUE(WaitForFile(shot, tovel, 60.0)) << tovel.Wait(1.0).err;
+    tovel.Signal(SIGTERM);
+    const RunResult result = tovel.Wait();
+    ASSERT_EQ(0, result.status) << result.err;
+    ASSERT_NE(std::string::npos, result.err.find("BBW 900 BBH 600")) << result.err;
+
+    const Brightness keys = MeasurePicture(shot, 0.5, 0.75);
+    EXPECT_EQ(std::pair(900, 600), std::pair(keys.width, keys.height));
+    EXPECT_GT(keys.band, 900 * 600 * 0.25 * 30.0) << "the keyboard band is dark";
+}
+
 TEST(ProgramTest, PlaysTheComputerKeysAndShowsTheirColumns) {
     TempDir dir;
     const fs::path raw = dir.Path() / "out.raw", shot = dir.Path() / "held.png";
