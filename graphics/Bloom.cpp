@@ -1,5 +1,6 @@
 #include "graphics/Bloom.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 
@@ -53,6 +54,56 @@ HRESULT RunScreenPass(CGraphics& graphics) {
     const HRESULT end = graphics.m_effect->End();
     return FAILED(hr) ? hr : end;
 }
+
+// Limits drawing to the target's pixels under a region and puts the scissor state back as it
+// was when it goes.
+class ScissorScope {
+public:
+    explicit ScissorScope(IGraphicsDevice* device) : m_device(device) {}
+    ScissorScope(const ScissorScope&) = delete;
+    ScissorScope& operator=(const ScissorScope&) = delete;
+    ~ScissorScope() {
+        if (m_limited) {
+            m_device->SetScissorRect(&m_rect);
+            m_device->SetRenderState(D3DRS_SCISSORTESTENABLE, m_enabled);
+        }
+    }
+
+    // False when the region covers no pixel, so there is nothing to draw.
+    bool Limit(const TextureRegion& region) {
+        IGraphicsSurface* target = nullptr;
+        if (FAILED(m_device->GetRenderTarget(0, &target))) {
+            return true;
+        }
+        const std::uint32_t width = target->GetWidth(), height = target->GetHeight();
+        target->Release();
+        RECT rect = TargetRect(region, width, height);
+        m_device->GetScissorRect(&m_rect);
+        m_device->GetRenderState(D3DRS_SCISSORTESTENABLE, &m_enabled);
+        if (m_enabled) {
+            rect = {std::max(rect.left, m_rect.left), std::max(rect.top, m_rect.top),
+                    std::min(rect.right, m_rect.right), std::min(rect.bottom, m_rect.bottom)};
+        }
+        if (rect.right <= rect.left || rect.bottom <= rect.top) {
+            return false;
+        }
+        if (!m_enabled && rect.left == 0 && rect.top == 0 &&
+            rect.right == static_cast<std::int32_t>(width) &&
+            rect.bottom == static_cast<std::int32_t>(height)) {
+            return true;
+        }
+        m_limited = true;
+        m_device->SetScissorRect(&rect);
+        m_device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
+        return true;
+    }
+
+private:
+    IGraphicsDevice* m_device;
+    bool m_limited = false;
+    RECT m_rect{};
+    std::uint32_t m_enabled = 0;
+};
 
 void Normalise(BloomKernel& table, float sum, float normaliser) {
     const float n = sum * normaliser;
@@ -140,9 +191,13 @@ void ApplyBlur(CGraphics& graphics, IGraphicsTexture* dest, IGraphicsTexture* so
 }
 
 void MergeRenderTargets(CGraphics& graphics, IGraphicsTexture* scene, IGraphicsTexture* glow,
-                        float factor) {
+                        float factor, const TextureRegion* region) {
     IGraphicsDevice* device = graphics.m_device;
     IGraphicsEffect* effect = graphics.m_effect;
+    ScissorScope scissor(device);
+    if (region && !scissor.Limit(*region)) {
+        return;
+    }
     if (FAILED(effect->SetTechnique(
             Technique(effect, graphics.m_hMergeRenderTarget, "MergeRenderTarget"))) ||
         FAILED(effect->SetFloat(Parameter(effect, graphics.m_hFloatConst, "FloatConst"), factor)) ||

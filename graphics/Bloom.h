@@ -18,6 +18,7 @@
 #include <cstddef>
 
 #include "graphics/Graphics.h"
+#include "graphics/ScreenRegion.h"
 #include "platform/GraphicsDevice.h"
 #include "platform/GraphicsTypes.h"
 
@@ -43,9 +44,11 @@ void ApplyBrightPass(CGraphics& graphics, platform::IGraphicsTexture* dest,
 void ApplyBlur(CGraphics& graphics, platform::IGraphicsTexture* dest,
                platform::IGraphicsTexture* source, const BloomKernel& kernel);
 // Adds scene and glow onto the current render target; alpha also gains factor times the scene's
-// colour sum.
+// colour sum. Given the region outside which both are zero, only the pixels it covers are drawn,
+// which changes no pixel and spares the rest of the frame; an empty region draws nothing.
 void MergeRenderTargets(CGraphics& graphics, platform::IGraphicsTexture* scene,
-                        platform::IGraphicsTexture* glow, float factor);
+                        platform::IGraphicsTexture* glow, float factor,
+                        const TextureRegion* region = nullptr);
 
 // A six-pointed star for a source of width x height texels: three lines at 60 degrees from
 // `angle`, five taps each side of the centre, `length` texels apart, Gaussian in the tap index.

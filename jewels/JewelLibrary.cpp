@@ -1,6 +1,8 @@
 #include "jewels/JewelLibrary.h"
 
+#include <algorithm>
 #include <cassert>
+#include <cmath>
 #include <cstring>
 #include <filesystem>
 #include <string>
@@ -102,7 +104,8 @@ void Replace(T*& field, Held<T>& made) {
     field = made.Detach();
 }
 
-HRESULT FillVertices(CJewelManager& manager, IGraphicsVertexBuffer* buffer, float* sizeSum) {
+HRESULT FillVertices(CJewelManager& manager, IGraphicsVertexBuffer* buffer, float* sizeSum,
+                     float* radius) {
     void* data = nullptr;
     if (HRESULT hr = buffer->Lock(0, 0, &data); FAILED(hr)) {
         return hr;
@@ -114,6 +117,7 @@ HRESULT FillVertices(CJewelManager& manager, IGraphicsVertexBuffer* buffer, floa
         *sizeSum += mesh->size;
         for (std::uint32_t v = 0; v < mesh->vertexCount; ++v) {
             const float* in = &mesh->vertices[std::size_t{v} * JewelMesh::kFloatsPerVertex];
+            *radius = std::max(*radius, std::sqrt(in[0] * in[0] + in[1] * in[1] + in[2] * in[2]));
             // The fourth position component picks the mesh's entry of the effect's per-mesh
             // array, so several meshes drawn by one call are each placed separately; the last
             // float is unused and kept zero so the buffer's content is always the same.
@@ -224,7 +228,7 @@ HRESULT BuildJewelBuffers(CJewelManager& manager) {
     Held<IGraphicsVertexDeclaration> declaration;
     Held<IGraphicsVertexBuffer> vertexBuffer;
     Held<IGraphicsIndexBuffer> indexBuffer;
-    float sizeSum = 0.0f;
+    float sizeSum = 0.0f, radius = 0.0f;
     HRESULT hr = device->CreateVertexDeclaration(kElements, declaration.Out());
     if (SUCCEEDED(hr)) {
         hr = device->CreateVertexBuffer(vertices * kJewelGpuVertexBytes, 0, D3DPOOL_MANAGED,
@@ -235,7 +239,7 @@ HRESULT BuildJewelBuffers(CJewelManager& manager) {
                                        D3DPOOL_MANAGED, indexBuffer.Out());
     }
     if (SUCCEEDED(hr)) {
-        hr = FillVertices(manager, vertexBuffer.Get(), &sizeSum);
+        hr = FillVertices(manager, vertexBuffer.Get(), &sizeSum, &radius);
     }
     if (SUCCEEDED(hr)) {
         hr = FillIndices(manager, indexBuffer.Get());
@@ -248,5 +252,6 @@ HRESULT BuildJewelBuffers(CJewelManager& manager) {
     Replace(manager.m_vertexBuffer, vertexBuffer);
     Replace(manager.m_indexBuffer, indexBuffer);
     manager.m_averageSize = sizeSum / static_cast<float>(meshes);
+    manager.m_meshRadius = radius;
     return S_OK;
 }

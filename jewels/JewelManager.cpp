@@ -239,8 +239,30 @@ HRESULT CJewelManager::UpdateAndRender(float dt) {
     ClearTexture(m_device, m_bloomTargetB);
     ApplyBlur(*m_graphics, m_bloomTargetB, m_bloomTargetA, m_blurWeights);
     RestoreRenderTarget(*m_graphics);
-    MergeRenderTargets(*m_graphics, m_sceneTarget, m_bloomTargetB, kMergeFactor);
+    const TextureRegion region = ColumnsRegion();
+    MergeRenderTargets(*m_graphics, m_sceneTarget, m_bloomTargetB, kMergeFactor, &region);
     return S_OK;
+}
+
+void CJewelManager::SetColumnCamera(const D3DMATRIX* viewProjection) {
+    m_hasColumnCamera = viewProjection != nullptr;
+    if (viewProjection) {
+        m_columnViewProjection = *viewProjection;
+    }
+}
+
+TextureRegion CJewelManager::ColumnsRegion() const {
+    if (!m_hasColumnCamera) {
+        return TextureRegion::Whole();
+    }
+    TextureRegion drawn{};
+    for (const CJewelTask* task = m_activeTasks; task; task = task->m_next) {
+        D3DVECTOR3 low, high;
+        task->Bounds(m_meshRadius, &low, &high);
+        drawn = Union(drawn, ProjectBox(m_columnViewProjection, low, high));
+    }
+    return GlowChainRegion(drawn, m_targetWidth, m_targetHeight, m_targetWidth / 8,
+                           m_targetHeight / 8, m_blurWeights);
 }
 
 HRESULT CJewelManager::DrawColumns() {

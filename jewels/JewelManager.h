@@ -51,6 +51,11 @@ public:
     // camera (ViewProjection, CameraPosition) is the caller's.
     HRESULT UpdateAndRender(float dt);
 
+    // The columns' view-projection, which the caller sets in the effect before each
+    // UpdateAndRender: with it the glow is merged only where the columns can be; without it
+    // (null) over the whole frame.
+    void SetColumnCamera(const platform::D3DMATRIX* viewProjection);
+
     // One jewel of the library (position n) drawn with its glow into the caller's targets;
     // arrays A and B hold its placement and colour. Any of the first five may be null.
     HRESULT DrawKeyboardJewel(const platform::D3DMATRIX* viewProjection,
@@ -94,6 +99,7 @@ public:
     std::uint32_t m_totalTriangles = 0;
     std::uint32_t m_meshCount = 0;  // 0..kMaxJewelMeshes
     float m_averageSize = 0.0f;     // mean of the meshes' size
+    float m_meshRadius = 0.0f;      // the farthest any vertex lies from its mesh's origin
     std::unique_ptr<JewelMesh> m_meshes;
 
     CJewelTask* m_activeTasks = nullptr;  // first of the active list, in spawn order
@@ -124,8 +130,12 @@ public:
 
 private:
     HRESULT DrawColumns();
+    // Where the active columns and their glow fall on the scene target.
+    TextureRegion ColumnsRegion() const;
     void ReturnToPool(CJewelTask* task);
 
+    bool m_hasColumnCamera = false;
+    platform::D3DMATRIX m_columnViewProjection{};
     // Owns the pool's tasks wherever they are, in the pool or in the active list.
     std::array<std::unique_ptr<CJewelTask>, kTaskCount> m_tasks;
 };

@@ -92,6 +92,18 @@ bool CJewelTask::Update(float dt) {
     return m_alive > 0;
 }
 
+void CJewelTask::Bounds(float meshRadius, D3DVECTOR3* low, D3DVECTOR3* high) const {
+    // The jewels stand from the top one down, a spacing apart; each swings round the column's
+    // axis by at most its height above the start in x, and by one unit in z.
+    const float top = m_top;
+    const float bottom = m_top - m_spacing * static_cast<float>(std::max(m_alive - 1, 0));
+    const float swing =
+        kSwingPerHeight * std::max(std::fabs(top - m_y0), std::fabs(bottom - m_y0));
+    const float r = meshRadius * std::fabs(m_scale.m[0][0]);
+    *low = {m_x - swing - r, bottom - r, m_z - 1.0f - r};
+    *high = {m_x + swing + r, top + r, m_z + 1.0f + r};
+}
+
 void CJewelTask::Reset() {
     m_prev = m_next = nullptr;
     m_x = m_y0 = m_z = m_top = 0.0f;

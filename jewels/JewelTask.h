@@ -30,6 +30,9 @@ public:
     // The placement of the run of library meshes [start, start + count) whose first mesh sits
     // `slot` places below the top jewel; every other position gets (0, 0, 0, 0).
     void BuildInstances(std::uint32_t start, std::uint32_t count, std::int32_t slot);
+    // The box its jewels can occupy in the world while they hold this state, for meshes that
+    // reach at most `meshRadius` from their origin before the column's scale.
+    void Bounds(float meshRadius, platform::D3DVECTOR3* low, platform::D3DVECTOR3* high) const;
     // Calls draw(start, count, slot) for each run of consecutive library meshes that together
     // hold the column's jewels from the top down: one run up to the end of the library, then
     // runs from mesh 0 again.

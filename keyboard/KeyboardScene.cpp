@@ -1,6 +1,7 @@
 // The keyboard scene of CSynthesizerKeyboard: the key mesh, the device-dependent targets, the
 // label texture, the cameras and the per-frame drawing of the keys and the jewel columns.
 
+#include <span>
 #include <vector>
 
 #include "graphics/Graphics.h"
@@ -38,12 +39,8 @@ HRESULT CSynthesizerKeyboard::BuildKeyMesh() {
     m_hViewProjection = m_effect->GetParameterBySemantic(nullptr, "ViewProjection");
     m_hCameraPosition = m_effect->GetParameterBySemantic(nullptr, "CameraPosition");
 
-    std::vector<D3DVECTOR3> centres(m_keyCount);
-    for (std::uint32_t i = 0; i < m_keyCount; ++i) {
-        centres[i] = m_keys[i].m_position;
-    }
     KeyboardRectangle rectangle;
-    const HRESULT hr = CreateKeyMesh(m_device, centres, &m_vertexBuffer, &m_indexBuffer,
+    const HRESULT hr = CreateKeyMesh(m_device, KeyCentres(), &m_vertexBuffer, &m_indexBuffer,
                                      &m_declaration, &rectangle);
     if (FAILED(hr)) {
         return hr;
@@ -59,6 +56,28 @@ HRESULT CSynthesizerKeyboard::BuildKeyMesh() {
         m_dragQuad[i] = {0.5f, 0.5f, 0.5f, 1.0f, 0x00000000, kCorners[i][0], kCorners[i][1]};
     }
     return S_OK;
+}
+
+std::vector<D3DVECTOR3> CSynthesizerKeyboard::KeyCentres() const {
+    std::vector<D3DVECTOR3> centres(m_keyCount);
+    for (std::uint32_t i = 0; i < m_keyCount; ++i) {
+        centres[i] = m_keys[i].m_position;
+    }
+    return centres;
+}
+
+TextureRegion CSynthesizerKeyboard::ProjectKeys() const {
+    const std::vector<D3DVECTOR3> centres = KeyCentres();
+    const KeyboardRectangle rectangle{m_minX, m_maxX, m_minZ, m_maxZ, m_width, m_depth};
+    std::vector<KeyVertex> vertices(centres.size() * kVerticesPerKey);
+    std::vector<std::uint16_t> indices(centres.size() * kIndicesPerKey);
+    BuildKeyVertices(centres, rectangle, vertices.data(), indices.data());
+    std::vector<D3DVECTOR3> corners;
+    corners.reserve(vertices.size());
+    for (const KeyVertex& v : vertices) {
+        corners.push_back({v.x, v.y, v.z});
+    }
+    return ProjectPoints(m_viewProjection, corners);
 }
 
 HRESULT CSynthesizerKeyboard::OnResetDevice() {
@@ -104,6 +123,10 @@ HRESULT CSynthesizerKeyboard::OnResetDevice() {
     const KeyboardCamera keyboard = BuildKeyboardCamera(w, h, m_width, m_depth);
     m_viewProjection = keyboard.viewProjection;
     m_cameraPosition = keyboard.eye;
+    m_keysRegion = ProjectKeys();
+    if (m_jewels) {
+        m_jewels->SetColumnCamera(&m_viewProjection);
+    }
     const KeyboardCamera jewel = BuildDraggedJewelCamera();
     m_jewelViewProjection = jewel.viewProjection;
     m_jewelEye = jewel.eye;
@@ -177,7 +200,8 @@ HRESULT CSynthesizerKeyboard::RenderScene(float /*total*/, float dt) {
     }
     // The streak runs only from keys that hold a voice.
     ClearTexture(m_device, m_blurTarget);
-    if (SUCCEEDED(hr) && m_litKeys[0].w != 0.0f) {
+    const bool streaking = SUCCEEDED(hr) && m_litKeys[0].w != 0.0f;
+    if (streaking) {
         ClearTexture(m_device, m_brightTarget);
         ApplyBrightPass(*m_graphics, m_brightTarget, m_sceneTarget);
         ApplyBlur(*m_graphics, m_blurTarget, m_brightTarget, m_blurKernel);
@@ -186,7 +210,12 @@ HRESULT CSynthesizerKeyboard::RenderScene(float /*total*/, float dt) {
     if (FAILED(hr)) {
         return hr;
     }
-    MergeRenderTargets(*m_graphics, m_sceneTarget, m_blurTarget, kKeyMergeFactor);
+    const TextureRegion region =
+        GlowChainRegion(m_keysRegion, m_targetWidth, m_targetHeight, m_targetWidth / 8,
+                        m_targetHeight / 8,
+                        streaking ? std::span<const D3DVECTOR4>(m_blurKernel)
+                                  : std::span<const D3DVECTOR4>());
+    MergeRenderTargets(*m_graphics, m_sceneTarget, m_blurTarget, kKeyMergeFactor, &region);
 
     if (m_jewels && m_jewels->HasActiveColumns()) {
         m_jewels->UpdateAndRender(dt);

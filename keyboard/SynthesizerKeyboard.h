@@ -10,6 +10,7 @@
 #include <memory>
 
 #include <string>
+#include <vector>
 
 #include "graphics/Bloom.h"
 #include "keyboard/KeyboardKey.h"
@@ -69,6 +70,9 @@ public:
     HRESULT OnResetDevice();
     HRESULT OnLostDevice();
     HRESULT BuildLabelTexture();
+    std::vector<platform::D3DVECTOR3> KeyCentres() const;
+    // Where the keys' vertices fall on the scene target through the keyboard camera.
+    TextureRegion ProjectKeys() const;
     // The keys with their glow, then the jewel columns, added onto the current render target.
     HRESULT RenderScene(float total, float dt);
 
@@ -115,6 +119,7 @@ public:
     platform::D3DXHANDLE m_hCameraPosition = nullptr;
     platform::D3DMATRIX m_viewProjection{};
     platform::D3DVECTOR3 m_cameraPosition{};
+    TextureRegion m_keysRegion;  // where the keys fall on the scene target
     platform::D3DMATRIX m_jewelViewProjection{};
     platform::D3DVECTOR3 m_jewelEye{};
     platform::D3DVECTOR3 m_jewelLight{-0.5f, -1.5f, -3.0f};

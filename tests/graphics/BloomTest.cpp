@@ -176,6 +176,39 @@ TEST_F(BloomTest, MergeAddsSceneGlowAndBrightnessInAlphaOntoTheCurrentTarget) {
     EXPECT_EQ(1u, depth);
 }
 
+// A region limits the merge to the pixels under it, with a pixel to spare; none draws nothing.
+TEST_F(BloomTest, AMergeWithARegionDrawsOnlyThePixelsItCovers) {
+    constexpr std::uint32_t kW = 32, kH = 8;
+    IGraphicsTexture* scene = MakeTexture(DimImage(kW, kH, 23, 0x3F3F3F3F));
+    IGraphicsTexture* glow = MakeTexture(DimImage(kW, kH, 24, 0x3F3F3F3F));
+    IGraphicsSurface *whole = nullptr, *limited = nullptr;
+    FilledTarget(kW, kH, 0, &whole);
+    FilledTarget(kW, kH, 0, &limited);
+    ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, whole));
+    MergeRenderTargets(*m_graphics, scene, glow, 1.0f);
+    const Image expected = Read(whole);
+
+    ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, limited));
+    const RECT held = {1, 2, 3, 4};
+    m_device->SetScissorRect(&held);
+    const TextureRegion none{0.5f, 0.5f, 0.5f, 0.5f}, left{0.0f, 0.0f, 0.25f, 1.0f};
+    MergeRenderTargets(*m_graphics, scene, glow, 1.0f, &none);
+    MergeRenderTargets(*m_graphics, scene, glow, 1.0f, &left);
+    const Image image = Read(limited);
+    for (std::uint32_t y = 0; y < kH; ++y) {
+        for (std::uint32_t x = 0; x < kW; ++x) {
+            // Pixel centres up to 7.5 are covered, and the rounding adds a pixel on each side.
+            EXPECT_EQ(x < 10 ? expected.At(x, y) : 0u, image.At(x, y)) << x << ", " << y;
+        }
+    }
+    RECT scissor{};
+    std::uint32_t enabled = 1;
+    m_device->GetScissorRect(&scissor);
+    m_device->GetRenderState(D3DRS_SCISSORTESTENABLE, &enabled);
+    EXPECT_EQ(std::tuple(1, 2, 3, 4, 0u),
+              std::tuple(scissor.left, scissor.top, scissor.right, scissor.bottom, enabled));
+}
+
 void ExpectTable(const BloomKernel& expected, const BloomKernel& table) {
     for (std::size_t k = 0; k < kBloomKernelTaps; ++k) {
         const D3DVECTOR4 &e = expected[k], &t = table[k];

@@ -1,5 +1,6 @@
 // The keyboard scene drawn on the program's own device: targets that follow the back buffer,
-// legible key names, and a held key that glows and raises a column of jewels.
+// legible key names, a held key that glows and raises a column of jewels, and glows merged only
+// where they can be without changing the picture.
 
 #include <gtest/gtest.h>
 
@@ -164,6 +165,31 @@ TEST_F(KeyboardSceneTest, AHeldKeyGlowsAndRaisesAColumnAboveTheKeyboard) {
     EXPECT_EQ(1.0f, m_keyboard->m_litKeys[0].w);
     EXPECT_GT(held.above, 1000.0) << "the column has risen above the keyboard band";
     EXPECT_GT(held.total - held.above, idle.total * 1.02) << "the held key glows";
+}
+
+// Keys at the ends of every row, held until their columns have left the top of the view, with
+// their streaks and the columns' stars reaching the frame's edges.
+TEST_F(KeyboardSceneTest, MergingOnlyWhereTheGlowsCanBeChangesNoPixel) {
+    for (std::uint32_t key : {1u, 5u, 15u, 19u, 21u, 28u, 30u, 36u, 42u, 44u, 47u}) {
+        m_state[KeyVirtualKey(key)] = 0x80;
+    }
+    CJewelManager* jewels = CJewelManager::Instance();
+    const TextureRegion keys = m_keyboard->m_keysRegion;
+    for (int frame = 0; frame < 120; ++frame) {
+        Frame(0.1f);
+        if (frame % 30 != 29) {
+            continue;
+        }
+        // A still frame drawn both ways: nothing moves while no time passes.
+        const Image limited = Frame(0.0f);
+        m_keyboard->m_keysRegion = TextureRegion::Whole();
+        jewels->SetColumnCamera(nullptr);
+        const Image whole = Frame(0.0f);
+        m_keyboard->m_keysRegion = keys;
+        jewels->SetColumnCamera(&m_keyboard->m_viewProjection);
+        ASSERT_TRUE(tovel_test::ImagesNear(whole, limited, 0)) << "frame " << frame;
+    }
+    EXPECT_TRUE(jewels->HasActiveColumns());
 }
 
 }  // namespace
