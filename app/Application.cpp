@@ -87,6 +87,7 @@ int RunApplication(WindowSystem& system) {
         RenderFrame(device, total, dt);
     };
     hooks.resetDevice = [] { OnResetDevice(); };
+    hooks.sleep = [&system](std::uint32_t milliseconds) { system.WaitForKeyInput(milliseconds); };
     const int exitCode = RunFrameLoop(system, hooks);
 
     ShutdownApplication();

@@ -48,6 +48,8 @@ bool HitRestoreButton(float x, float y);
 // What the frame loop needs besides the queue; tests give it their own clock and frames.
 struct FrameLoopHooks {
     std::function<std::uint32_t()> clock = platform::timeGetTime;
+    // The pause after each frame; the program's ends early when a key goes down or up, so a
+    // struck note starts on the next frame instead of after the pause.
     std::function<void(std::uint32_t)> sleep = platform::Sleep;
     std::function<void(float total, float dt)> frame;
     std::function<void()> resetDevice;

@@ -161,10 +161,9 @@ void MeasureKeyToSound(benchmark::State& state, bool drawing) {
     SetAudioBackend(AudioBackend::Device);
     NullWindowSystem system;
 
-    // The key state is the one thing both threads touch, so the source reads it atomically.
-    std::atomic<bool> keyDown{false};
     std::atomic<std::int32_t> ready{0};  // 1: set up, -1: failed
     std::uint32_t key = 0;
+    std::uint8_t virtualKey = 0;
     std::uint64_t frames = 0;
     Clock::time_point firstFrame, lastFrame;
 
@@ -204,13 +203,11 @@ void MeasureKeyToSound(benchmark::State& state, bool drawing) {
             ready = -1;
             return;
         }
-        const std::uint8_t virtualKey = keyboard->m_keys[key].m_virtualKey;
-        keyboard->SetKeyStateSource([&keyDown, virtualKey](std::uint8_t* keys) {
-            keys[virtualKey] = keyDown.load(std::memory_order_acquire) ? 0x80 : 0;
-            return true;
-        });
-        // The program's own frame loop: scan, draw if asked, then the loop's 10 ms pause.
+        virtualKey = keyboard->m_keys[key].m_virtualKey;
+        // The program's own frame loop: scan, draw if asked, then the loop's 10 ms pause, which
+        // a key going down or up ends early.
         FrameLoopHooks hooks;
+        hooks.sleep = [&system](std::uint32_t ms) { system.WaitForKeyInput(ms); };
         hooks.frame = [&](float total, float dt) {
             keyboard->UpdateKeys(dt);
             if (drawing) {
@@ -246,7 +243,7 @@ void MeasureKeyToSound(benchmark::State& state, bool drawing) {
         std::this_thread::sleep_for(std::chrono::microseconds(phase(random)));
         const std::uint64_t onsets = tap->Onsets();
         const Clock::time_point pressed = Clock::now();
-        keyDown.store(true, std::memory_order_release);
+        system.SetKeyDown(virtualKey, true);
         if (!WaitFor([&] { return tap->Onsets() != onsets; }, kOnsetTimeout)) {
             error = "the pressed key was never heard";
             break;
@@ -255,7 +252,7 @@ void MeasureKeyToSound(benchmark::State& state, bool drawing) {
         state.SetIterationTime(std::chrono::duration<double>(latency).count());
         latencies.push_back(Milliseconds(latency));
 
-        keyDown.store(false, std::memory_order_release);
+        system.SetKeyDown(virtualKey, false);
         // Silence after the free: the next onset can only be the next press.
         if (!WaitFor([&] { return SoundingVoices(*synth) == 0 && tap->Silent(); }, kFreeTimeout)) {
             error = "the released note never ended";

@@ -61,6 +61,15 @@ bool MessageQueue::HasMessage() {
                        [now](const Timer& timer) { return IsDue(timer, now); });
 }
 
+bool MessageQueue::HasKeyChange() {
+    std::lock_guard lock(m_mutex);
+    // A key-down's bit 30 says the key was already down: an auto-repeat.
+    return std::any_of(m_events.begin(), m_events.end(), [](const MSG& msg) {
+        return msg.message == WM_KEYUP ||
+               (msg.message == WM_KEYDOWN && (msg.lParam & (LPARAM{1} << 30)) == 0);
+    });
+}
+
 std::optional<std::uint32_t> MessageQueue::TimeToNextTimer() {
     std::lock_guard lock(m_mutex);
     const std::uint32_t now = m_clock();

@@ -29,6 +29,8 @@ public:
     // Posted events first, then the quit request, then the first timer that is due.
     bool Take(MSG* msg);
     bool HasMessage();
+    // A key that went down or up is queued (a held key's repeats do not count).
+    bool HasKeyChange();
     // Milliseconds until the next timer is due (0 if one is); none without timers.
     std::optional<std::uint32_t> TimeToNextTimer();
     // Blocks until something is posted or `timeoutMs` passes (no timeout: until a post).

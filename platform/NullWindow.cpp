@@ -10,6 +10,7 @@
 #include "platform/NullWindow.h"
 
 #include <algorithm>
+#include <chrono>
 #include <utility>
 
 namespace platform {
@@ -211,7 +212,36 @@ bool NullWindowSystem::GetDisplayMode(const Window* /*window*/, DisplayMode* mod
     return true;
 }
 
+bool NullWindowSystem::PeekMessage(MSG* msg) {
+    if (m_queue.Take(msg)) {
+        return true;
+    }
+    std::lock_guard lock(m_keyMutex);
+    m_keyChanged = false;
+    return false;
+}
+
+void NullWindowSystem::WaitForKeyInput(std::uint32_t milliseconds) {
+    std::unique_lock lock(m_keyMutex);
+    m_keyChange.wait_for(lock, std::chrono::milliseconds(milliseconds),
+                         [this] { return m_keyChanged; });
+}
+
+void NullWindowSystem::SetKeyDown(std::uint8_t virtualKey, bool down) {
+    {
+        std::lock_guard lock(m_keyMutex);
+        const std::uint8_t state = down ? 0x80 : 0;
+        if (m_keys[virtualKey] == state) {
+            return;
+        }
+        m_keys[virtualKey] = state;
+        m_keyChanged = true;
+    }
+    m_keyChange.notify_all();
+}
+
 bool NullWindowSystem::GetKeyboardState(std::uint8_t* keys) const {
+    std::lock_guard lock(m_keyMutex);
     std::copy(m_keys.begin(), m_keys.end(), keys);
     return true;
 }

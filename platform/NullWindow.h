@@ -3,7 +3,9 @@
 // NullWindow.cpp for what it provides.
 
 #include <array>
+#include <condition_variable>
 #include <memory>
+#include <mutex>
 #include <vector>
 
 #include "platform/KeyMap.h"
@@ -20,8 +22,10 @@ public:
 
     std::unique_ptr<Window> CreateWindow(const WindowDesc& desc, WindowProc procedure) override;
 
-    bool PeekMessage(MSG* msg) override { return m_queue.Take(msg); }
+    bool PeekMessage(MSG* msg) override;
     void WaitMessage() override;
+    // Ends early when SetKeyDown changes a key, from any thread.
+    void WaitForKeyInput(std::uint32_t milliseconds) override;
     bool PostMessage(Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) override;
     void PostQuitMessage(int exitCode) override { m_queue.PostQuit(exitCode); }
     bool SetTimer(Window* window, WPARAM id, std::uint32_t milliseconds) override {
@@ -43,8 +47,9 @@ public:
     bool GetKeyboardState(std::uint8_t* keys) const override;
     std::string GetKeyName(std::uint8_t virtualKey) const override;
 
-    // What a real system would learn from the user and the hardware.
-    void SetKeyDown(std::uint8_t virtualKey, bool down) { m_keys[virtualKey] = down ? 0x80 : 0; }
+    // What a real system would learn from the user and the hardware. Keys may be pressed from
+    // another thread than the loop's.
+    void SetKeyDown(std::uint8_t virtualKey, bool down);
     void SetCursorPosition(POINT screen) { m_cursorPosition = screen; }
     void SetDisplayMode(const DisplayMode& mode) { m_mode = mode; }
 
@@ -52,7 +57,10 @@ private:
     friend class NullWindow;
 
     MessageQueue m_queue;
-    std::array<std::uint8_t, kVirtualKeyCount> m_keys{};
+    mutable std::mutex m_keyMutex;
+    std::condition_variable m_keyChange;
+    std::array<std::uint8_t, kVirtualKeyCount> m_keys{};  // guarded by m_keyMutex
+    bool m_keyChanged = false;  // since PeekMessage last found nothing; guarded by m_keyMutex
     POINT m_cursorPosition{};
     DisplayMode m_mode{1280, 1024, 60, 22};
     Window* m_capture = nullptr;

@@ -188,6 +188,21 @@ public:
         }
     }
 
+    void WaitForKeyInput(std::uint32_t milliseconds) override {
+        const Uint64 deadline = SDL_GetTicks64() + milliseconds;
+        for (;;) {
+            Pump();
+            const Uint64 now = SDL_GetTicks64();
+            if (m_queue.HasKeyChange() || now >= deadline) {
+                return;
+            }
+            SDL_Event event;
+            if (SDL_WaitEventTimeout(&event, static_cast<int>(deadline - now))) {
+                Translate(event);
+            }
+        }
+    }
+
     bool PostMessage(Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) override {
         if (window && window->IsDestroyed()) {
             return false;

@@ -195,6 +195,10 @@ public:
     LRESULT DispatchMessage(const MSG& msg);
     // Returns once PeekMessage has something to take.
     virtual void WaitMessage() = 0;
+    // The frame loop's pause: returns after `milliseconds`, or as soon as a key has gone down or
+    // up since PeekMessage last found nothing, so that a struck key need not wait out the pause.
+    // A held key's auto-repeat does not end it.
+    virtual void WaitForKeyInput(std::uint32_t milliseconds) = 0;
     // Safe from any thread, as long as the window outlives the call.
     virtual bool PostMessage(Window* window, std::uint32_t message, WPARAM wParam,
                              LPARAM lParam) = 0;

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <chrono>
+#include <thread>
 
 #include "platform/NullWindow.h"
 #include "tests/platform/WindowEventLog.h"
@@ -120,6 +122,27 @@ TEST_F(NullWindowTest, CursorsFromImagesAndTheClassCursorOnSetCursor) {
     std::unique_ptr<Window> other = system.CreateWindow(desc, nullptr);
     DefWindowProc(other.get(), WM_SETCURSOR, 0, 0);
     EXPECT_EQ(system.GetCursor(), grab);
+}
+
+// Lower bounds and generous upper ones only: the point is which changes end the pause.
+TEST_F(NullWindowTest, TheFramePauseEndsWhenAKeyChangesFromAnotherThread) {
+    using Clock = std::chrono::steady_clock;
+    system.SetKeyDown(0x5A, true);
+    MSG msg;
+    ASSERT_FALSE(system.PeekMessage(&msg));  // the loop has seen the state as it is
+    system.SetKeyDown(0x5A, true);           // no change
+    Clock::time_point start = Clock::now();
+    system.WaitForKeyInput(100);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(95));
+
+    std::thread release([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        system.SetKeyDown(0x5A, false);
+    });
+    start = Clock::now();
+    system.WaitForKeyInput(30000);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+    release.join();
 }
 
 TEST_F(NullWindowTest, KeyStateAndLegendNames) {

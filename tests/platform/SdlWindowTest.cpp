@@ -172,6 +172,33 @@ TEST_F(SdlWindowTest, KeyEventsKeyStateAndKeyNames) {
     EXPECT_FALSE(system->GetKeyName(VK_OEM_5).empty());
 }
 
+// Lower bounds and generous upper ones only: the point is which events end the pause.
+TEST_F(SdlWindowTest, TheFramePauseEndsForAKeyGoingDownButNotForItsRepeats) {
+    window->ShowWindow(SW_SHOW);
+    test::DrainQueue(*system);
+    using Clock = std::chrono::steady_clock;
+    SDL_Event event{};
+    event.type = SDL_KEYDOWN;
+    event.key.windowID = SDL_GetWindowID(window->GetSdlWindow());
+    event.key.keysym.scancode = SDL_SCANCODE_Z;
+    event.key.repeat = 1;
+    ASSERT_EQ(SDL_PushEvent(&event), 1);
+    Clock::time_point start = Clock::now();
+    system->WaitForKeyInput(150);
+    EXPECT_GE(Clock::now() - start, std::chrono::milliseconds(140));
+    test::DrainQueue(*system);
+
+    event.key.repeat = 0;
+    std::thread press([&] {
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        SDL_PushEvent(&event);
+    });
+    start = Clock::now();
+    system->WaitForKeyInput(30000);
+    EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
+    press.join();
+}
+
 TEST_F(SdlWindowTest, FullScreenTakesTheDisplaySizeAndPlacementGivesTheWindowBack) {
     window->ShowWindow(SW_SHOW);
     test::DrainQueue(*system);
