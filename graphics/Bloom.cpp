@@ -152,7 +152,8 @@ void DrawScreenQuad(CGraphics& graphics, float uLeft, float vTop, float uRight, 
     device->SetRenderState(D3DRS_ZENABLE, 1);
 }
 
-void ApplyBrightPass(CGraphics& graphics, IGraphicsTexture* dest, IGraphicsTexture* source) {
+void ApplyBrightPass(CGraphics& graphics, IGraphicsTexture* dest, IGraphicsTexture* source,
+                     const TextureRegion* region) {
     IGraphicsDevice* device = graphics.m_device;
     const D3DXHANDLE technique =
         Technique(graphics.m_effect, graphics.m_hBrightPassFilter, "BrightPassFilter");
@@ -168,14 +169,18 @@ void ApplyBrightPass(CGraphics& graphics, IGraphicsTexture* dest, IGraphicsTextu
                         static_cast<std::int32_t>(height) - 1};
     device->SetScissorRect(&inner);
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, 1);
-    if (SUCCEEDED(graphics.m_effect->SetTechnique(technique))) {
-        RunScreenPass(graphics);
+    {
+        ScissorScope scissor(device);
+        if ((!region || scissor.Limit(*region)) &&
+            SUCCEEDED(graphics.m_effect->SetTechnique(technique))) {
+            RunScreenPass(graphics);
+        }
     }
     device->SetRenderState(D3DRS_SCISSORTESTENABLE, 0);
 }
 
 void ApplyBlur(CGraphics& graphics, IGraphicsTexture* dest, IGraphicsTexture* source,
-               const BloomKernel& kernel) {
+               const BloomKernel& kernel, const TextureRegion* region) {
     IGraphicsDevice* device = graphics.m_device;
     IGraphicsEffect* effect = graphics.m_effect;
     const D3DXHANDLE technique = Technique(effect, graphics.m_hGaussBlurF4x32, "GaussBlurF4x32");
@@ -185,7 +190,9 @@ void ApplyBlur(CGraphics& graphics, IGraphicsTexture* dest, IGraphicsTexture* so
     // Without its kernel the pass would weigh whatever another component left in Float4x32.
     const bool uploaded = SUCCEEDED(effect->SetRawValue(taps, kernel.data(), 0, kKernelBytes));
     device->SetTexture(0, source);
-    if (uploaded && SUCCEEDED(effect->SetTechnique(technique))) {
+    ScissorScope scissor(device);
+    if (uploaded && (!region || scissor.Limit(*region)) &&
+        SUCCEEDED(effect->SetTechnique(technique))) {
         RunScreenPass(graphics);
     }
 }

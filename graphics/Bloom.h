@@ -37,12 +37,15 @@ void RestoreRenderTarget(CGraphics& graphics);
 void DrawScreenQuad(CGraphics& graphics, float uLeft, float vTop, float uRight, float vBottom);
 
 // Into dest's interior, 1.5 times every texel of source that has any alpha, and 0 elsewhere; the
-// outermost pixels of dest keep what they held.
+// outermost pixels of dest keep what they held. Given the region outside which the result is 0,
+// only the pixels it covers are drawn: dest must already hold zeros elsewhere.
 void ApplyBrightPass(CGraphics& graphics, platform::IGraphicsTexture* dest,
-                     platform::IGraphicsTexture* source);
-// Adds source convolved with the kernel onto dest.
+                     platform::IGraphicsTexture* source, const TextureRegion* region = nullptr);
+// Adds source convolved with the kernel onto dest; given the region outside which the
+// convolution is 0, only the pixels it covers.
 void ApplyBlur(CGraphics& graphics, platform::IGraphicsTexture* dest,
-               platform::IGraphicsTexture* source, const BloomKernel& kernel);
+               platform::IGraphicsTexture* source, const BloomKernel& kernel,
+               const TextureRegion* region = nullptr);
 // Adds scene and glow onto the current render target; alpha also gains factor times the scene's
 // colour sum. Given the region outside which both are zero, only the pixels it covers are drawn,
 // which changes no pixel and spares the rest of the frame; an empty region draws nothing.

@@ -79,11 +79,11 @@ TextureRegion BlurReach(const TextureRegion& source, std::span<const D3DVECTOR4>
                 texelU, texelV);
 }
 
-TextureRegion GlowChainRegion(const TextureRegion& drawn, std::uint32_t sceneWidth,
-                              std::uint32_t sceneHeight, std::uint32_t glowWidth,
-                              std::uint32_t glowHeight, std::span<const D3DVECTOR4> kernel) {
+GlowRegions GlowChainRegions(const TextureRegion& drawn, std::uint32_t sceneWidth,
+                             std::uint32_t sceneHeight, std::uint32_t glowWidth,
+                             std::uint32_t glowHeight, std::span<const D3DVECTOR4> kernel) {
     if (drawn.Empty() || sceneWidth == 0 || sceneHeight == 0) {
-        return drawn;
+        return {{}, {}, drawn};
     }
     // Texel centres the rasteriser may light lie within a texel of the drawn outline, and the
     // merge's filter reads one texel beyond those.
@@ -91,15 +91,15 @@ TextureRegion GlowChainRegion(const TextureRegion& drawn, std::uint32_t sceneWid
     const float sceneV = 1.0f / static_cast<float>(sceneHeight);
     const TextureRegion scene = Grow(drawn, 2.0f * sceneU, 2.0f * sceneV);
     if (kernel.empty() || glowWidth == 0 || glowHeight == 0) {
-        return scene;
+        return {{}, {}, scene};
     }
     // A bright-pass texel filters the scene texels next to its centre, so it lights only where
     // its texel reaches the lit scene; the merge's filter reads one glow texel further.
     const float glowU = 1.0f / static_cast<float>(glowWidth);
     const float glowV = 1.0f / static_cast<float>(glowHeight);
     const TextureRegion bright = Grow(scene, glowU, glowV);
-    const TextureRegion glow = BlurReach(bright, kernel, glowU, glowV);
-    return Union(scene, Grow(glow, glowU, glowV));
+    const TextureRegion blur = BlurReach(bright, kernel, glowU, glowV);
+    return {bright, blur, Union(scene, Grow(blur, glowU, glowV))};
 }
 
 RECT TargetRect(const TextureRegion& region, std::uint32_t width, std::uint32_t height) {

@@ -37,13 +37,17 @@ TextureRegion ProjectBox(const platform::D3DMATRIX& viewProjection, const platfo
 TextureRegion BlurReach(const TextureRegion& source, std::span<const platform::D3DVECTOR4> taps,
                         float texelU, float texelV);
 
-// Where a glow chain's merge can add anything, given where its scene can be drawn: the scene
-// itself (sceneWidth x sceneHeight texels) and, with a kernel, the glow (glowWidth x glowHeight
-// texels) that the bright pass and the blur make of it.
-TextureRegion GlowChainRegion(const TextureRegion& drawn, std::uint32_t sceneWidth,
-                              std::uint32_t sceneHeight, std::uint32_t glowWidth,
-                              std::uint32_t glowHeight,
-                              std::span<const platform::D3DVECTOR4> kernel);
+// Where each step of a glow chain can write anything, given where its scene can be drawn
+// (sceneWidth x sceneHeight texels): the bright pass and the blur into their glowWidth x
+// glowHeight targets, with a kernel, and the merge of scene and glow (the scene alone without
+// one).
+struct GlowRegions {
+    TextureRegion bright, blur, merge;
+};
+GlowRegions GlowChainRegions(const TextureRegion& drawn, std::uint32_t sceneWidth,
+                             std::uint32_t sceneHeight, std::uint32_t glowWidth,
+                             std::uint32_t glowHeight,
+                             std::span<const platform::D3DVECTOR4> kernel);
 
 // The pixels of a width x height target whose centres the region covers, widened by one pixel for
 // the rasteriser's rounding and clamped to the target; empty when the region is.

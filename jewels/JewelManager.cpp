@@ -234,13 +234,13 @@ HRESULT CJewelManager::UpdateAndRender(float dt) {
         RestoreRenderTarget(*m_graphics);
         return hr;
     }
+    const GlowRegions regions = ColumnsRegions();
     ClearTexture(m_device, m_bloomTargetA);
-    ApplyBrightPass(*m_graphics, m_bloomTargetA, m_sceneTarget);
+    ApplyBrightPass(*m_graphics, m_bloomTargetA, m_sceneTarget, &regions.bright);
     ClearTexture(m_device, m_bloomTargetB);
-    ApplyBlur(*m_graphics, m_bloomTargetB, m_bloomTargetA, m_blurWeights);
+    ApplyBlur(*m_graphics, m_bloomTargetB, m_bloomTargetA, m_blurWeights, &regions.blur);
     RestoreRenderTarget(*m_graphics);
-    const TextureRegion region = ColumnsRegion();
-    MergeRenderTargets(*m_graphics, m_sceneTarget, m_bloomTargetB, kMergeFactor, &region);
+    MergeRenderTargets(*m_graphics, m_sceneTarget, m_bloomTargetB, kMergeFactor, &regions.merge);
     return S_OK;
 }
 
@@ -251,9 +251,9 @@ void CJewelManager::SetColumnCamera(const D3DMATRIX* viewProjection) {
     }
 }
 
-TextureRegion CJewelManager::ColumnsRegion() const {
+GlowRegions CJewelManager::ColumnsRegions() const {
     if (!m_hasColumnCamera) {
-        return TextureRegion::Whole();
+        return {TextureRegion::Whole(), TextureRegion::Whole(), TextureRegion::Whole()};
     }
     TextureRegion drawn{};
     for (const CJewelTask* task = m_activeTasks; task; task = task->m_next) {
@@ -261,8 +261,8 @@ TextureRegion CJewelManager::ColumnsRegion() const {
         task->Bounds(m_meshRadius, &low, &high);
         drawn = Union(drawn, ProjectBox(m_columnViewProjection, low, high));
     }
-    return GlowChainRegion(drawn, m_targetWidth, m_targetHeight, m_targetWidth / 8,
-                           m_targetHeight / 8, m_blurWeights);
+    return GlowChainRegions(drawn, m_targetWidth, m_targetHeight, m_targetWidth / 8,
+                            m_targetHeight / 8, m_blurWeights);
 }
 
 HRESULT CJewelManager::DrawColumns() {

@@ -130,8 +130,8 @@ public:
 
 private:
     HRESULT DrawColumns();
-    // Where the active columns and their glow fall on the scene target.
-    TextureRegion ColumnsRegion() const;
+    // Where the active columns and their glow fall on the scene and glow targets.
+    GlowRegions ColumnsRegions() const;
     void ReturnToPool(CJewelTask* task);
 
     bool m_hasColumnCamera = false;

@@ -201,21 +201,22 @@ HRESULT CSynthesizerKeyboard::RenderScene(float /*total*/, float dt) {
     // The streak runs only from keys that hold a voice.
     ClearTexture(m_device, m_blurTarget);
     const bool streaking = SUCCEEDED(hr) && m_litKeys[0].w != 0.0f;
+    const GlowRegions regions =
+        GlowChainRegions(m_keysRegion, m_targetWidth, m_targetHeight, m_targetWidth / 8,
+                         m_targetHeight / 8,
+                         streaking ? std::span<const D3DVECTOR4>(m_blurKernel)
+                                   : std::span<const D3DVECTOR4>());
     if (streaking) {
         ClearTexture(m_device, m_brightTarget);
-        ApplyBrightPass(*m_graphics, m_brightTarget, m_sceneTarget);
-        ApplyBlur(*m_graphics, m_blurTarget, m_brightTarget, m_blurKernel);
+        ApplyBrightPass(*m_graphics, m_brightTarget, m_sceneTarget, &regions.bright);
+        ApplyBlur(*m_graphics, m_blurTarget, m_brightTarget, m_blurKernel, &regions.blur);
     }
     RestoreRenderTarget(*m_graphics);
     if (FAILED(hr)) {
         return hr;
     }
-    const TextureRegion region =
-        GlowChainRegion(m_keysRegion, m_targetWidth, m_targetHeight, m_targetWidth / 8,
-                        m_targetHeight / 8,
-                        streaking ? std::span<const D3DVECTOR4>(m_blurKernel)
-                                  : std::span<const D3DVECTOR4>());
-    MergeRenderTargets(*m_graphics, m_sceneTarget, m_blurTarget, kKeyMergeFactor, &region);
+    MergeRenderTargets(*m_graphics, m_sceneTarget, m_blurTarget, kKeyMergeFactor,
+                       &regions.merge);
 
     if (m_jewels && m_jewels->HasActiveColumns()) {
         m_jewels->UpdateAndRender(dt);
