@@ -168,28 +168,38 @@ TEST_F(KeyboardSceneTest, AHeldKeyGlowsAndRaisesAColumnAboveTheKeyboard) {
 }
 
 // Keys at the ends of every row, held until their columns have left the top of the view, with
-// their streaks and the columns' stars reaching the frame's edges.
+// their streaks and the columns' stars reaching the frame's edges; on a back buffer whose size is
+// a multiple of 8 and on one that the scene is stretched onto.
 TEST_F(KeyboardSceneTest, MergingOnlyWhereTheGlowsCanBeChangesNoPixel) {
-    for (std::uint32_t key : {1u, 5u, 15u, 19u, 21u, 28u, 30u, 36u, 42u, 44u, 47u}) {
-        m_state[KeyVirtualKey(key)] = 0x80;
-    }
     CJewelManager* jewels = CJewelManager::Instance();
-    const TextureRegion keys = m_keyboard->m_keysRegion;
-    for (int frame = 0; frame < 120; ++frame) {
-        Frame(0.1f);
-        if (frame % 30 != 29) {
-            continue;
+    for (auto [w, h] : {std::pair{256u, 192u}, std::pair{262u, 197u}}) {
+        m_keyboard->OnLostDevice();
+        jewels->OnLostDevice();
+        ASSERT_EQ(S_OK, m_device->Reset(w, h));
+        ASSERT_EQ(S_OK, jewels->OnResetDevice());
+        ASSERT_EQ(S_OK, m_keyboard->OnResetDevice());
+        for (std::uint32_t key : {1u, 5u, 15u, 19u, 21u, 28u, 30u, 36u, 42u, 44u, 47u}) {
+            m_state[KeyVirtualKey(key)] = 0x80;
         }
-        // A still frame drawn both ways: nothing moves while no time passes.
-        const Image limited = Frame(0.0f);
-        m_keyboard->m_keysRegion = TextureRegion::Whole();
-        jewels->SetColumnCamera(nullptr);
-        const Image whole = Frame(0.0f);
-        m_keyboard->m_keysRegion = keys;
-        jewels->SetColumnCamera(&m_keyboard->m_viewProjection);
-        ASSERT_TRUE(tovel_test::ImagesNear(whole, limited, 0)) << "frame " << frame;
+        const TextureRegion keys = m_keyboard->m_keysRegion;
+        for (int frame = 0; frame < 120; ++frame) {
+            Frame(0.1f);
+            if (frame % 30 != 29) {
+                continue;
+            }
+            // A still frame drawn both ways: nothing moves while no time passes.
+            const Image limited = Frame(0.0f);
+            m_keyboard->m_keysRegion = TextureRegion::Whole();
+            jewels->SetColumnCamera(nullptr);
+            const Image whole = Frame(0.0f);
+            m_keyboard->m_keysRegion = keys;
+            jewels->SetColumnCamera(&m_keyboard->m_viewProjection);
+            ASSERT_TRUE(tovel_test::ImagesNear(whole, limited, 0)) << w << "x" << h << " " << frame;
+        }
+        EXPECT_TRUE(jewels->HasActiveColumns());
+        std::fill(std::begin(m_state), std::end(m_state), 0);
+        Frame(0.1f);
     }
-    EXPECT_TRUE(jewels->HasActiveColumns());
 }
 
 }  // namespace
