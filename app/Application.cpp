@@ -60,6 +60,8 @@ int RunApplication(WindowSystem& system) {
     desc.style = WS_OVERLAPPEDWINDOW;
     desc.cursor = arrow;
     desc.openGl = true;
+    desc.minWidth = static_cast<int>(kMinimumBackBufferWidth);
+    desc.minHeight = static_cast<int>(kMinimumBackBufferHeight);
     if (LoadResourceImage(resources::kIconResource, &icon, &desc.iconWidth, &desc.iconHeight)) {
         desc.iconRgba = icon.data();
     }

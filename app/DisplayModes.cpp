@@ -1,5 +1,6 @@
 #include "app/DisplayModes.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 
@@ -34,8 +35,8 @@ HRESULT OnResizeWindow(std::uint32_t width, std::uint32_t height) {
     DebugLine("> D3DDISPLAYMODE Format %d Width %d Height %d\n", static_cast<int>(mode.Format),
               static_cast<int>(mode.Width), static_cast<int>(mode.Height));
     presentParameters.BackBufferFormat = mode.Format;
-    presentParameters.BackBufferWidth = width;
-    presentParameters.BackBufferHeight = height;
+    presentParameters.BackBufferWidth = std::max(width, kMinimumBackBufferWidth);
+    presentParameters.BackBufferHeight = std::max(height, kMinimumBackBufferHeight);
     const HRESULT hr = OnResetDevice();
     return FAILED(hr) ? hr : S_OK;
 }

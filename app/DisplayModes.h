@@ -7,7 +7,13 @@
 
 #include "platform/HResult.h"
 
-// A size event of kind restored: resets the device to the new client size.
+// The smallest back buffer: every glow target of the components is at least a texel there. The
+// window asks the system not to be sized smaller; a window that is anyway shows a back buffer of
+// this size scaled down, where a smaller one would fail the components' reset and end the program.
+inline constexpr std::uint32_t kMinimumBackBufferWidth = 256;
+inline constexpr std::uint32_t kMinimumBackBufferHeight = 192;
+
+// A size event of kind restored: resets the device to the new client size, or to the minimum.
 HRESULT OnResizeWindow(std::uint32_t width, std::uint32_t height);
 // A size event of kind minimised: drawing stops until the next restore.
 HRESULT OnMinimizeWindow();

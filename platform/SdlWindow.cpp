@@ -549,6 +549,9 @@ std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const WindowDesc& desc,
         OutputDebugString(std::string("SDL_CreateWindow: ") + SDL_GetError() + "\n");
         return nullptr;
     }
+    if (desc.minWidth > 0 || desc.minHeight > 0) {
+        SDL_SetWindowMinimumSize(sdlWindow, std::max(desc.minWidth, 1), std::max(desc.minHeight, 1));
+    }
     if (desc.iconRgba && desc.iconWidth > 0 && desc.iconHeight > 0) {
         // SDL copies the pixels into the window's icon.
         if (SDL_Surface* icon = SDL_CreateRGBSurfaceWithFormatFrom(

@@ -118,6 +118,9 @@ struct WindowDesc {
     // The window's icon as 32-bit RGBA pixels, rows top first; none when null.
     const std::uint8_t* iconRgba = nullptr;
     int iconWidth = 0, iconHeight = 0;
+    // The smallest client area the user may size the window to, where the system holds to it
+    // (an X server without a window manager does not); 0: no limit.
+    int minWidth = 0, minHeight = 0;
 };
 
 class Window {
