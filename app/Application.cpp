@@ -7,7 +7,7 @@
 #include "app/WindowProcedure.h"
 #include "graphics/ResourceTexture.h"
 #include "jewels/JewelManager.h"
-#include "platform/MessageBox.h"
+#include "platform/window/MessageBox.h"
 #include "resources/Resources.h"
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"

@@ -7,8 +7,8 @@
 
 #include "graphics/Graphics.h"
 #include "keyboard/SynthesizerKeyboard.h"
-#include "platform/SystemServices.h"
-#include "platform/Window.h"
+#include "platform/system/SystemServices.h"
+#include "platform/window/Window.h"
 
 // A vertex of the restore button: pre-transformed, diffuse, one texture coordinate (28 bytes).
 struct RestoreButtonVertex {

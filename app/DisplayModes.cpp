@@ -6,7 +6,7 @@
 
 #include "app/Application.h"
 #include "jewels/JewelManager.h"
-#include "platform/MessageBox.h"
+#include "platform/window/MessageBox.h"
 
 using namespace platform;
 

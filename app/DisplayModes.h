@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "platform/HResult.h"
+#include "platform/base/HResult.h"
 
 // The smallest back buffer: every glow target of the components is at least a texel there. The
 // window asks the system not to be sized smaller; a window that is anyway shows a back buffer of

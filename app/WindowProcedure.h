@@ -1,7 +1,7 @@
 #pragma once
 // The main window's procedure.
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 platform::LRESULT MainWindowProc(platform::Window* window, std::uint32_t message,
                                  platform::WPARAM wParam, platform::LPARAM lParam);

@@ -1,8 +1,8 @@
 // tovel: make, play and keep timbres.
 
 #include "app/Application.h"
-#include "platform/MessageBox.h"
-#include "platform/Window.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/Window.h"
 
 int main() {
     platform::SetMessageBoxPresenter(platform::CreateDefaultMessageBoxPresenter());

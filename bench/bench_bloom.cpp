@@ -8,8 +8,8 @@
 
 #include "graphics/Bloom.h"
 #include "graphics/Graphics.h"
-#include "platform/NullWindow.h"
-#include "platform/Window.h"
+#include "platform/window/NullWindow.h"
+#include "platform/window/Window.h"
 
 namespace {
 

@@ -6,7 +6,6 @@
 // Full frame: the keyboard scene at 1280x720 with ten keys held, once their columns have risen to
 // the top of the view, GPU work included; goal: at most 16 ms a frame.
 
-#include <SDL.h>
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -23,10 +22,10 @@
 #include "app/Application.h"
 #include "app/DisplayModes.h"
 #include "jewels/JewelManager.h"
-#include "platform/AudioEffect.h"
-#include "platform/MessageBox.h"
-#include "platform/NullWindow.h"
-#include "platform/Reverb.h"
+#include "platform/audio/AudioEffect.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/NullWindow.h"
+#include "platform/audio/Reverb.h"
 
 namespace {
 
@@ -226,7 +225,7 @@ void MeasureKeyToSound(benchmark::State& state, bool drawing) {
     WaitFor([&] { return ready.load() != 0; }, std::chrono::seconds(60));
     CSynthesizer* synth = ready.load() == 1 ? CSynthesizer::Instance() : nullptr;
     OnsetTap* tap = synth ? InstallOnsetTap(*synth) : nullptr;
-    const char* driver = SDL_GetCurrentAudioDriver();
+    const std::string driver = CurrentAudioDriver();
     std::string error;
     if (!synth || !synth->m_engine || !tap) {
         error = "no audio device path (engine, reverb bus, a live key or the device missing)";
@@ -276,7 +275,7 @@ void MeasureKeyToSound(benchmark::State& state, bool drawing) {
             frames > 1 ? Milliseconds(lastFrame - firstFrame) / static_cast<double>(frames - 1)
                        : 0.0;
         state.counters["callback_ms"] = callbackMs;
-        state.SetLabel(std::string("audio driver: ") + (driver ? driver : "none"));
+        state.SetLabel(std::string("audio driver: ") + (driver.empty() ? std::string("none") : driver));
     }
 }
 
@@ -379,8 +378,8 @@ void BM_FullFrame(benchmark::State& state) {
         device->GetRenderTargetData(backBuffer, pixels.data());
     }
     state.counters["readback_ms"] = Milliseconds(Clock::now() - start) / kReadbackRepeats;
-    const char* driver = SDL_GetCurrentAudioDriver();
-    state.SetLabel(std::string("audio driver: ") + (driver ? driver : "none"));
+    const std::string driver = CurrentAudioDriver();
+    state.SetLabel(std::string("audio driver: ") + (driver.empty() ? std::string("none") : driver));
 
     backBuffer->Release();
     ShutdownApplication();

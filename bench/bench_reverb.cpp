@@ -5,7 +5,7 @@
 #include <random>
 #include <vector>
 
-#include "platform/Reverb.h"
+#include "platform/audio/Reverb.h"
 
 namespace platform {
 namespace {

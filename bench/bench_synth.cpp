@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "platform/AudioEngine.h"
+#include "platform/audio/AudioEngine.h"
 #include "synth/SineTable.h"
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"

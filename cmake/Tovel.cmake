@@ -4,13 +4,29 @@ function(tovel_warnings target)
     target_compile_options(${target} PRIVATE -Wall -Wextra -Werror)
 endfunction()
 
+# Every target includes by paths from the project's root ("graphics/Bloom.h"), and names that
+# folder itself: no library hands an include folder on, so what a library's users can reach is
+# only what they include by path, never SDL's, GL's or GTK's folders (the platform libraries
+# link those privately).
+function(tovel_target name)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    tovel_warnings(${name})
+    add_dependencies(${name} tovel_include_rules)
+endfunction()
+
+# Only platform/ (and the platform's own tests) may include SDL, OpenGL, GTK and the libraries
+# behind them: the build stops with the offending lines otherwise.
+add_custom_target(tovel_include_rules
+    COMMAND ${CMAKE_COMMAND} -DROOT=${PROJECT_SOURCE_DIR} -P ${PROJECT_SOURCE_DIR}/cmake/IncludeRules.cmake
+    COMMENT "Checking that only platform/ includes SDL, GL and GTK"
+    VERBATIM)
+
 # A subsystem library: one static library per source folder.
 function(tovel_library name)
     cmake_parse_arguments(ARG "" "" "SOURCES;LINKS" ${ARGN})
     add_library(${name} STATIC ${ARG_SOURCES})
-    target_include_directories(${name} PUBLIC ${PROJECT_SOURCE_DIR})
     target_link_libraries(${name} PUBLIC ${ARG_LINKS})
-    tovel_warnings(${name})
+    tovel_target(${name})
 endfunction()
 
 find_package(GTest REQUIRED)
@@ -30,8 +46,7 @@ function(tovel_test name)
     endif()
     add_executable(${name} ${ARG_SOURCES})
     target_link_libraries(${name} PRIVATE ${ARG_LINKS} GTest::gtest GTest::gtest_main)
-    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
-    tovel_warnings(${name})
+    tovel_target(${name})
     set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
     if(ARG_GUI)
         # Discovery and every run of a GUI test go through xvfb-run.

@@ -6,7 +6,7 @@
 #include <new>
 #include <system_error>
 
-#include "platform/AtomicFile.h"
+#include "platform/system/AtomicFile.h"
 #include "container/BigEndian.h"
 
 namespace {

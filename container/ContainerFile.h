@@ -5,7 +5,7 @@
 #include <filesystem>
 
 #include "container/Vendra.h"
-#include "platform/HResult.h"
+#include "platform/base/HResult.h"
 
 // Appends the file's layers to root and records path in root.m_path. The file is untrusted: any
 // segment or section that claims bytes its container does not hold fails the read with

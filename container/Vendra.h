@@ -9,7 +9,7 @@
 #include <span>
 
 #include "container/VendraNodes.h"
-#include "platform/HResult.h"
+#include "platform/base/HResult.h"
 
 class CVendra {
 public:

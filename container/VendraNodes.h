@@ -7,7 +7,7 @@
 #include <memory>
 #include <span>
 
-#include "platform/HResult.h"
+#include "platform/base/HResult.h"
 
 class CVendraElement;
 class CVendraElementEx;

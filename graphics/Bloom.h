@@ -19,8 +19,8 @@
 
 #include "graphics/Graphics.h"
 #include "graphics/ScreenRegion.h"
-#include "platform/GraphicsDevice.h"
-#include "platform/GraphicsTypes.h"
+#include "platform/graphics/GraphicsDevice.h"
+#include "platform/graphics/GraphicsTypes.h"
 
 // 31 taps of (x offset, y offset, weight, 0), offsets in texture coordinates; uploaded raw into
 // the first 31 entries of Float4x32.

@@ -5,6 +5,6 @@
 
 #include <string_view>
 
-#include "platform/GraphicsEffect.h"
+#include "platform/graphics/GraphicsEffect.h"
 
 platform::EffectDesc DescribeEffect(std::string_view source);

@@ -5,9 +5,9 @@
 
 #include "graphics/EffectDescription.h"
 #include "graphics/Targets.h"
-#include "platform/MessageBox.h"
-#include "platform/SystemServices.h"
-#include "platform/Window.h"
+#include "platform/window/MessageBox.h"
+#include "platform/system/SystemServices.h"
+#include "platform/window/Window.h"
 #include "resources/Resources.h"
 
 using namespace platform;

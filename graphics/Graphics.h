@@ -5,9 +5,9 @@
 
 #include <string_view>
 
-#include "platform/GraphicsDevice.h"
-#include "platform/GraphicsEffect.h"
-#include "platform/GraphicsSystem.h"
+#include "platform/graphics/GraphicsDevice.h"
+#include "platform/graphics/GraphicsEffect.h"
+#include "platform/graphics/GraphicsSystem.h"
 
 namespace platform {
 class Window;

@@ -1,6 +1,6 @@
 #include "graphics/ResourceTexture.h"
 
-#include "platform/TextureLoader.h"
+#include "platform/graphics/TextureLoader.h"
 #include "resources/Resources.h"
 
 HRESULT D3DXCreateTextureFromResource(platform::IGraphicsDevice* device, int id,

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "platform/GraphicsDevice.h"
+#include "platform/graphics/GraphicsDevice.h"
 
 // A managed texture of the PNG resource `id`; E_FAIL when the program carries no such image.
 HRESULT D3DXCreateTextureFromResource(platform::IGraphicsDevice* device, int id,

@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/GraphicsTypes.h"
+#include "platform/graphics/GraphicsTypes.h"
 
 struct TextureRegion {
     float left = 0.0f, top = 0.0f, right = 0.0f, bottom = 0.0f;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "platform/GraphicsDevice.h"
+#include "platform/graphics/GraphicsDevice.h"
 
 // Releases a held reference and forgets it.
 template <class T>

@@ -1,6 +1,6 @@
 #include "jewels/JewelFolder.h"
 
-#include "platform/SystemServices.h"
+#include "platform/system/SystemServices.h"
 
 namespace {
 constexpr std::size_t kMaxNameLength = 31;

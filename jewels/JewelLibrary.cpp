@@ -12,10 +12,10 @@
 #include "jewels/JewelFolder.h"
 #include "jewels/JewelManager.h"
 #include "jewels/JewelMesh.h"
-#include "platform/InstallDirectory.h"
-#include "platform/MessageBox.h"
-#include "platform/SystemServices.h"
-#include "platform/Window.h"
+#include "platform/system/InstallDirectory.h"
+#include "platform/window/MessageBox.h"
+#include "platform/system/SystemServices.h"
+#include "platform/window/Window.h"
 
 using namespace platform;
 

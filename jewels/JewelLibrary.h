@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string_view>
 
-#include "platform/HResult.h"
+#include "platform/base/HResult.h"
 
 class CJewelManager;
 

@@ -7,7 +7,7 @@
 #include "graphics/Graphics.h"
 #include "graphics/Targets.h"
 #include "jewels/JewelLibrary.h"
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 using namespace platform;
 

@@ -9,8 +9,8 @@
 #include "graphics/Bloom.h"
 #include "jewels/JewelMesh.h"
 #include "jewels/JewelTask.h"
-#include "platform/GraphicsDevice.h"
-#include "platform/GraphicsEffect.h"
+#include "platform/graphics/GraphicsDevice.h"
+#include "platform/graphics/GraphicsEffect.h"
 
 class CGraphics;
 

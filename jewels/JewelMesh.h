@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <memory>
 
-#include "platform/HResult.h"
+#include "platform/base/HResult.h"
 
 struct JewelMesh {
     static constexpr std::uint32_t kFloatsPerVertex = 6;  // position x, y, z, normal x, y, z

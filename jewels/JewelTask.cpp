@@ -3,7 +3,7 @@
 #include <cmath>
 
 #include "controls/HsvColour.h"
-#include "platform/D3DMath.h"
+#include "platform/graphics/D3DMath.h"
 
 using namespace platform;
 

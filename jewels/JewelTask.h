@@ -7,7 +7,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/GraphicsTypes.h"
+#include "platform/graphics/GraphicsTypes.h"
 
 class CJewelTask {
 public:

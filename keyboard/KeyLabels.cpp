@@ -1,7 +1,7 @@
 #include "keyboard/KeyLabels.h"
 
 #include "graphics/Targets.h"
-#include "platform/TtfFont.h"
+#include "platform/graphics/GraphicsFont.h"
 
 using namespace platform;
 

@@ -7,7 +7,7 @@
 #include <string>
 
 #include "keyboard/KeyMesh.h"
-#include "platform/GraphicsDevice.h"
+#include "platform/graphics/GraphicsDevice.h"
 
 enum class KeyKind { Dead, Sharp, Natural };
 

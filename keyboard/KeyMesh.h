@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <span>
 
-#include "platform/GraphicsDevice.h"
+#include "platform/graphics/GraphicsDevice.h"
 
 // Position (w: key index), normal (0, 1, 0), texture coordinate; 40 bytes.
 struct KeyVertex {

@@ -1,6 +1,6 @@
 #include "keyboard/KeyTable.h"
 
-#include "platform/KeyMap.h"
+#include "platform/window/KeyMap.h"
 
 using namespace platform;
 

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "platform/GraphicsTypes.h"
+#include "platform/graphics/GraphicsTypes.h"
 #include "synth/Note.h"
 
 inline constexpr std::uint32_t kKeyCount = 48;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "platform/D3DMath.h"
+#include "platform/graphics/D3DMath.h"
 
 using namespace platform;
 

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/GraphicsTypes.h"
+#include "platform/graphics/GraphicsTypes.h"
 
 struct KeyboardCamera {
     platform::D3DMATRIX viewProjection{};

@@ -4,7 +4,7 @@
 
 #include <cstdint>
 
-#include "platform/GraphicsTypes.h"
+#include "platform/graphics/GraphicsTypes.h"
 #include "synth/HSVColor.h"
 #include "synth/NoteWave.h"
 

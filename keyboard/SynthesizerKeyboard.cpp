@@ -5,9 +5,9 @@
 #include "controls/HsvColour.h"
 #include "jewels/JewelManager.h"
 #include "keyboard/KeyTable.h"
-#include "platform/KeyMap.h"
-#include "platform/MessageBox.h"
-#include "platform/Window.h"
+#include "platform/window/KeyMap.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/Window.h"
 
 using namespace platform;
 

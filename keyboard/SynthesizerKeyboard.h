@@ -14,10 +14,10 @@
 
 #include "graphics/Bloom.h"
 #include "keyboard/KeyboardKey.h"
-#include "platform/GraphicsDevice.h"
-#include "platform/GraphicsEffect.h"
-#include "platform/GraphicsTypes.h"
-#include "platform/HResult.h"
+#include "platform/graphics/GraphicsDevice.h"
+#include "platform/graphics/GraphicsEffect.h"
+#include "platform/graphics/GraphicsTypes.h"
+#include "platform/base/HResult.h"
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"
 

@@ -11,8 +11,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "platform/AudioTypes.h"
-#include "platform/AudioVoices.h"
+#include "platform/audio/AudioTypes.h"
+#include "platform/audio/AudioVoices.h"
 #include "synth/NoteWave.h"
 
 class CPlayTask : public platform::VoiceCallback {

@@ -9,9 +9,9 @@
 #include <cstdint>
 #include <memory>
 
-#include "platform/AudioEngine.h"
-#include "platform/HResult.h"
-#include "platform/Reverb.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/base/HResult.h"
+#include "platform/audio/Reverb.h"
 #include "synth/Note.h"
 #include "synth/PlayTask.h"
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/Application.h"
-#include "platform/NullWindow.h"
+#include "platform/window/NullWindow.h"
 
 namespace {
 

@@ -3,8 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <SDL.h>
-#include <SDL_image.h>
 #include <signal.h>
 
 #include <chrono>
@@ -13,6 +11,7 @@
 
 #include "tests/support/AudioMeasure.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/platform/GlTestSupport.h"
 
 namespace {
 
@@ -128,23 +127,15 @@ struct Brightness {
 };
 Brightness MeasurePicture(const fs::path& png, double from, double to) {
     Brightness b;
-    SDL_Surface* loaded = IMG_Load(png.c_str());
-    SDL_Surface* picture =
-        loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
-    SDL_FreeSurface(loaded);
-    if (!picture) {
-        return b;
-    }
-    b.width = picture->w;
-    b.height = picture->h;
+    const tovel_test::Image picture = tovel_test::LoadPng(png);
+    b.width = static_cast<int>(picture.width);
+    b.height = static_cast<int>(picture.height);
     for (int y = static_cast<int>(from * b.height); y < static_cast<int>(to * b.height); ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(
-            static_cast<const std::uint8_t*>(picture->pixels) + y * picture->pitch);
-        for (int x = 0; x < picture->w; ++x) {
-            b.band += ((row[x] >> 16) & 0xFF) + ((row[x] >> 8) & 0xFF) + (row[x] & 0xFF);
+        for (int x = 0; x < b.width; ++x) {
+            const std::uint32_t pixel = picture.At(x, y);
+            b.band += ((pixel >> 16) & 0xFF) + ((pixel >> 8) & 0xFF) + (pixel & 0xFF);
         }
     }
-    SDL_FreeSurface(picture);
     return b;
 }
 
@@ -233,30 +224,24 @@ TEST(ProgramTest, PlaysTheComputerKeysAndShowsTheirColumns) {
     // While O was held: its column rises above the keyboard, right of the middle where the key
     // lies, in the timbre's red made pale by the key's place high on the keyboard; the keys
     // themselves fill the keyboard band.
-    SDL_Surface* loaded = IMG_Load(shot.c_str());
-    ASSERT_NE(nullptr, loaded) << IMG_GetError();
-    SDL_Surface* picture = SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0);
-    SDL_FreeSurface(loaded);
-    ASSERT_NE(nullptr, picture);
+    const tovel_test::Image picture = tovel_test::LoadPng(shot);
+    ASSERT_NE(0u, picture.width) << shot << " could not be read";
     double red = 0, green = 0, blue = 0, weightedX = 0, band = 0;
-    for (int y = 0; y < picture->h; ++y) {
-        const auto* row = reinterpret_cast<const std::uint32_t*>(
-            static_cast<const std::uint8_t*>(picture->pixels) + y * picture->pitch);
-        for (int px = 0; px < picture->w; ++px) {
-            const std::uint32_t c = row[px];
+    const int width = static_cast<int>(picture.width), height = static_cast<int>(picture.height);
+    for (int y = 0; y < height; ++y) {
+        for (int px = 0; px < width; ++px) {
+            const std::uint32_t c = picture.At(px, y);
             const double r = (c >> 16) & 0xFF, g = (c >> 8) & 0xFF, b = c & 0xFF;
-            if (y < picture->h / 2) {
+            if (y < height / 2) {
                 red += r;
                 green += g;
                 blue += b;
                 weightedX += px * (r + g + b);
-            } else if (y < picture->h * 3 / 4) {
+            } else if (y < height * 3 / 4) {
                 band += r + g + b;
             }
         }
     }
-    const int width = picture->w;
-    SDL_FreeSurface(picture);
     ASSERT_GT(red, 5000.0) << "no column above the keyboard";
     EXPECT_GT(red, 1.05 * green);
     EXPECT_GT(red, 1.05 * blue);

@@ -7,9 +7,9 @@
 #include <vector>
 
 #include "graphics/Graphics.h"
-#include "platform/MessageBox.h"
-#include "platform/NullWindow.h"
-#include "platform/SystemServices.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/NullWindow.h"
+#include "platform/system/SystemServices.h"
 #include "tests/graphics/GraphicsFixture.h"
 
 namespace tovel_test {

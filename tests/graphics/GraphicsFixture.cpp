@@ -1,6 +1,6 @@
 #include "tests/graphics/GraphicsFixture.h"
 
-#include "platform/NullWindow.h"
+#include "platform/window/NullWindow.h"
 
 namespace tovel_test {
 

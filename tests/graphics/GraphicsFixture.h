@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "graphics/Graphics.h"
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 #include "tests/platform/GlTestSupport.h"
 
 namespace tovel_test {

@@ -1,8 +1,6 @@
 // A frame drawn through the whole glow chain and presented, checked on the PNG that the device
 // writes of the presented picture (TOVEL_SNAPSHOT).
 
-#include <SDL.h>
-#include <SDL_image.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -37,22 +35,8 @@ protected:
     }
 
     Image LoadSnapshot() {
-        SDL_Surface* loaded = IMG_Load(m_path.c_str());
-        EXPECT_NE(nullptr, loaded) << m_path << ": " << IMG_GetError();
-        SDL_Surface* argb =
-            loaded ? SDL_ConvertSurfaceFormat(loaded, SDL_PIXELFORMAT_ARGB8888, 0) : nullptr;
-        SDL_FreeSurface(loaded);
-        Image image;
-        for (int y = 0; argb && y < argb->h; ++y) {
-            const auto* row = reinterpret_cast<const D3DCOLOR*>(
-                static_cast<const std::uint8_t*>(argb->pixels) + y * argb->pitch);
-            image.pixels.insert(image.pixels.end(), row, row + argb->w);
-        }
-        if (argb) {
-            image.width = static_cast<std::uint32_t>(argb->w);
-            image.height = static_cast<std::uint32_t>(argb->h);
-            SDL_FreeSurface(argb);
-        }
+        Image image = LoadPng(m_path);
+        EXPECT_NE(0u, image.width) << m_path << " could not be read";
         return image;
     }
 

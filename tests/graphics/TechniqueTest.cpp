@@ -12,7 +12,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/D3DMath.h"
+#include "platform/graphics/D3DMath.h"
 #include "tests/graphics/GraphicsFixture.h"
 
 namespace tovel_test {

@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "jewels/JewelManager.h"
-#include "platform/D3DMath.h"
+#include "platform/graphics/D3DMath.h"
 #include "tests/graphics/GraphicsFixture.h"
 
 namespace {

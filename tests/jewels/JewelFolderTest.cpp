@@ -6,7 +6,7 @@
 #include <filesystem>
 #include <string>
 
-#include "platform/SystemServices.h"
+#include "platform/system/SystemServices.h"
 
 namespace {
 

@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "jewels/JewelManager.h"
-#include "platform/InstallDirectory.h"
-#include "platform/MessageBox.h"
-#include "platform/NullWindow.h"
-#include "platform/SystemServices.h"
+#include "platform/system/InstallDirectory.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/NullWindow.h"
+#include "platform/system/SystemServices.h"
 #include "tests/jewels/TestGems.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include "jewels/JewelManager.h"
 #include "keyboard/KeyTable.h"
 #include "keyboard/SynthesizerKeyboard.h"
-#include "platform/AudioEngine.h"
+#include "platform/audio/AudioEngine.h"
 #include "tests/graphics/GraphicsFixture.h"
 
 namespace {

@@ -7,7 +7,7 @@
 #include "jewels/JewelManager.h"
 #include "keyboard/KeyTable.h"
 #include "keyboard/SynthesizerKeyboard.h"
-#include "platform/KeyMap.h"
+#include "platform/window/KeyMap.h"
 
 namespace {
 

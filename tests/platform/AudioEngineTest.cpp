@@ -1,6 +1,6 @@
-#include "platform/AudioEngine.h"
+#include "platform/audio/AudioEngine.h"
 
-#include "platform/AudioEffect.h"
+#include "platform/audio/AudioEffect.h"
 
 #include <gtest/gtest.h>
 

@@ -5,7 +5,7 @@
 #include <cmath>
 #include <numbers>
 
-#include "platform/D3DMath.h"
+#include "platform/graphics/D3DMath.h"
 
 namespace {
 

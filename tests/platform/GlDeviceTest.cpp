@@ -7,7 +7,7 @@
 #include <string>
 #include <utility>
 
-#include "platform/GlDevice.h"
+#include "platform/graphics/GraphicsSystem.h"
 #include "tests/platform/GlTestSupport.h"
 
 namespace tovel_test {

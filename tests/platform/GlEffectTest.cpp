@@ -3,7 +3,7 @@
 
 #include <cstring>
 
-#include "platform/D3DMath.h"
+#include "platform/graphics/D3DMath.h"
 #include "tests/platform/GlTestSupport.h"
 
 namespace tovel_test {

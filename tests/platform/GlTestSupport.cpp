@@ -4,16 +4,37 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <random>
 #include <sstream>
 
 #include <SDL.h>
 
-#include "platform/GlDevice.h"
+#include "platform/graphics/GraphicsSystem.h"
+#include "platform/graphics/TextureLoader.h"
 
 namespace tovel_test {
 
 using namespace platform;
+
+Image LoadPng(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    const std::vector<char> bytes{std::istreambuf_iterator<char>(file), {}};
+    std::vector<std::uint8_t> rgba;
+    int width = 0, height = 0;
+    Image image;
+    if (!DecodeImageRgba(bytes.data(), bytes.size(), &rgba, &width, &height)) {
+        return image;
+    }
+    image.width = static_cast<std::uint32_t>(width);
+    image.height = static_cast<std::uint32_t>(height);
+    for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
+        image.pixels.push_back(static_cast<D3DCOLOR>(rgba[i + 3]) << 24 | rgba[i] << 16 |
+                               rgba[i + 1] << 8 | rgba[i + 2]);
+    }
+    return image;
+}
 
 ::testing::AssertionResult ImagesNear(const Image& expected, const Image& actual, int tolerance) {
     if (expected.width != actual.width || expected.height != actual.height) {

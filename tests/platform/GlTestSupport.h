@@ -5,9 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <string>
 #include <vector>
 
-#include "platform/GraphicsDevice.h"
+#include "platform/graphics/GraphicsDevice.h"
 
 namespace tovel_test {
 
@@ -22,6 +23,9 @@ struct Image {
     std::vector<D3DCOLOR> pixels;
     D3DCOLOR At(std::uint32_t x, std::uint32_t y) const { return pixels[y * width + x]; }
 };
+
+// A PNG file's pixels as D3DCOLORs; an empty image when it cannot be read.
+Image LoadPng(const std::string& path);
 
 // Every channel of every pixel within `tolerance` steps of 1/255; lists the first mismatches.
 ::testing::AssertionResult ImagesNear(const Image& expected, const Image& actual, int tolerance);

@@ -9,8 +9,8 @@
 #include <iterator>
 #include <string>
 
-#include "platform/TextureLoader.h"
-#include "platform/TtfFont.h"
+#include "platform/graphics/TextureLoader.h"
+#include "platform/graphics/GraphicsFont.h"
 #include "tests/platform/GlTestSupport.h"
 
 namespace tovel_test {

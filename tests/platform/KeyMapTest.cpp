@@ -7,7 +7,7 @@
 
 #include <set>
 
-#include "platform/KeyMap.h"
+#include "platform/window/KeyMap.h"
 
 namespace platform {
 namespace {

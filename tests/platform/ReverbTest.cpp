@@ -1,4 +1,4 @@
-#include "platform/Reverb.h"
+#include "platform/audio/Reverb.h"
 
 #include <gtest/gtest.h>
 

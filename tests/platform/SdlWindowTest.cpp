@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <thread>
 
-#include "platform/KeyMap.h"
-#include "platform/Window.h"
+#include "platform/window/KeyMap.h"
+#include "platform/window/Window.h"
 #include "tests/platform/WindowEventLog.h"
 
 namespace platform {

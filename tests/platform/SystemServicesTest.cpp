@@ -7,8 +7,8 @@
 #include <fstream>
 #include <random>
 
-#include "platform/MessageBox.h"
-#include "platform/SystemServices.h"
+#include "platform/window/MessageBox.h"
+#include "platform/system/SystemServices.h"
 
 namespace platform {
 namespace {

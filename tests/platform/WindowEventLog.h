@@ -5,7 +5,7 @@
 #include <ostream>
 #include <vector>
 
-#include "platform/Window.h"
+#include "platform/window/Window.h"
 
 namespace platform::test {
 

@@ -6,7 +6,7 @@
 #include <chrono>
 #include <thread>
 
-#include "platform/NullWindow.h"
+#include "platform/window/NullWindow.h"
 #include "tests/platform/WindowEventLog.h"
 
 namespace platform {

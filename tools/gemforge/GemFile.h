@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "platform/HResult.h"
+#include "platform/base/HResult.h"
 #include "tools/gemforge/GemMesh.h"
 
 // Layer 0 holds the vertex count (element 0x80) and index count (0x81) as 32-bit words; its

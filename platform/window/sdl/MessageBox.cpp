@@ -1,0 +1,85 @@
+// Message boxes.
+// Provides: SDL's simple message box (an information box with an empty title and OK), and a
+// recorder for runs where a box would block with nobody to close it.
+// Limitations: SDL gives the box no owner, so it may open behind a full-screen window; when SDL
+// cannot show a box at all the text goes to stderr instead.
+// Depends on: SDL2 (video, started by SDL itself for the box), the environment variables
+// TOVEL_MESSAGE_BOX, DISPLAY and WAYLAND_DISPLAY for the default choice.
+
+#include "platform/window/MessageBox.h"
+
+#include <SDL_messagebox.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+
+namespace platform {
+
+namespace {
+
+std::mutex g_presenterMutex;
+std::unique_ptr<MessageBoxPresenter> g_presenter;
+
+void WriteToStderr(std::string_view text) {
+    std::fprintf(stderr, "tovel: %.*s\n", static_cast<int>(text.size()), text.data());
+}
+
+bool HasDisplay() {
+    for (const char* name : {"DISPLAY", "WAYLAND_DISPLAY"}) {
+        const char* value = std::getenv(name);
+        if (value && *value) {
+            return true;
+        }
+    }
+    return false;
+}
+
+class SdlMessageBoxPresenter final : public MessageBoxPresenter {
+public:
+    void Show(std::string_view text) override {
+        const std::string message(text);
+        if (SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_INFORMATION, "", message.c_str(), nullptr) !=
+            0) {
+            WriteToStderr(text);
+        }
+    }
+};
+
+}  // namespace
+
+void MessageBoxRecorder::Show(std::string_view text) {
+    m_texts.emplace_back(text);
+    if (m_echo) {
+        WriteToStderr(text);
+    }
+}
+
+std::unique_ptr<MessageBoxPresenter> CreateSdlMessageBoxPresenter() {
+    return std::make_unique<SdlMessageBoxPresenter>();
+}
+
+std::unique_ptr<MessageBoxPresenter> CreateDefaultMessageBoxPresenter() {
+    const char* choice = std::getenv("TOVEL_MESSAGE_BOX");
+    if ((choice && std::string_view(choice) == "stderr") || !HasDisplay()) {
+        return std::make_unique<MessageBoxRecorder>(true);
+    }
+    return CreateSdlMessageBoxPresenter();
+}
+
+std::unique_ptr<MessageBoxPresenter> SetMessageBoxPresenter(
+    std::unique_ptr<MessageBoxPresenter> presenter) {
+    std::lock_guard lock(g_presenterMutex);
+    g_presenter.swap(presenter);
+    return presenter;
+}
+
+void MessageBox(std::string_view text) {
+    std::lock_guard lock(g_presenterMutex);
+    if (!g_presenter) {
+        g_presenter = CreateDefaultMessageBoxPresenter();
+    }
+    g_presenter->Show(text);
+}
+
+}  // namespace platform
