@@ -18,7 +18,9 @@ struct RestoreButtonVertex {
 };
 static_assert(sizeof(RestoreButtonVertex) == 28);
 
-// The application's state; process-wide, touched only on the user-interface thread.
+// The application's state; process-wide, touched only on the user-interface thread. `graphics`
+// and `keyboard` own nothing: they are what the program reads of CGraphics::Instance and
+// CSynthesizerKeyboard::Instance, taken at start-up and forgotten at shutdown.
 extern CGraphics* graphics;
 extern CSynthesizerKeyboard* keyboard;
 extern platform::IGraphicsTexture* restoreButtonTexture;

@@ -5,7 +5,6 @@
 #include "platform/window/Window.h"
 
 int main() {
-    platform::SetMessageBoxPresenter(platform::CreateDefaultMessageBoxPresenter());
     // The instrument is a window to look at and play: without a display there is nothing to do.
     std::unique_ptr<platform::WindowSystem> system = platform::CreateSdlWindowSystem();
     if (!system) {

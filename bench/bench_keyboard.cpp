@@ -156,7 +156,7 @@ double Percentile(std::vector<double> samples, double q) {
 void MeasureKeyToSound(benchmark::State& state, bool drawing) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("TOVEL_INSTALL_DIR", TOVEL_BUILD_BIN_DIR, 1);
-    SetMessageBoxPresenter(std::make_unique<MessageBoxRecorder>(true));
+    delete MessageBoxPresenter::SetInstance(new MessageBoxRecorder(true));
     SetAudioBackend(AudioBackend::Device);
     NullWindowSystem system;
 
@@ -295,7 +295,7 @@ BENCHMARK(BM_KeyToSoundWhileDrawing)
 void BM_FullFrame(benchmark::State& state) {
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     setenv("TOVEL_INSTALL_DIR", TOVEL_BUILD_BIN_DIR, 1);
-    SetMessageBoxPresenter(std::make_unique<MessageBoxRecorder>(true));
+    delete MessageBoxPresenter::SetInstance(new MessageBoxRecorder(true));
     SetAudioBackend(AudioBackend::Device);
     NullWindowSystem system;
     WindowDesc desc;

@@ -2,6 +2,7 @@
 
 #include <string>
 #include <string_view>
+#include <utility>
 
 #include "graphics/EffectDescription.h"
 #include "graphics/Targets.h"
@@ -33,6 +34,10 @@ CGraphics* CGraphics::Instance() {
 void CGraphics::DeleteInstance() {
     delete g_instance;
     g_instance = nullptr;
+}
+
+CGraphics* CGraphics::SetInstance(CGraphics* graphics) {
+    return std::exchange(g_instance, graphics);
 }
 
 CGraphics::~CGraphics() {

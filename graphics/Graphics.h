@@ -18,6 +18,9 @@ public:
     // Creates the instance (every field null) on first call.
     static CGraphics* Instance();
     static void DeleteInstance();
+    // Installs `graphics` as the instance and hands back the previous one, which the caller then
+    // owns.
+    static CGraphics* SetInstance(CGraphics* graphics);
 
     CGraphics() = default;
     CGraphics(const CGraphics&) = delete;

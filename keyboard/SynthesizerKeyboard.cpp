@@ -1,6 +1,7 @@
 #include "keyboard/SynthesizerKeyboard.h"
 
 #include <new>
+#include <utility>
 
 #include "controls/HsvColour.h"
 #include "jewels/JewelManager.h"
@@ -11,9 +12,9 @@
 
 using namespace platform;
 
-CSynthesizerKeyboard* CSynthesizerKeyboard::s_instance = nullptr;
-
 namespace {
+
+CSynthesizerKeyboard* g_instance = nullptr;
 
 constexpr std::uint8_t kKeyDown = 0x80;
 // A released key's column grows this much longer, then fades.
@@ -32,22 +33,23 @@ CNoteWave* WaveOf(const CTimbre& timbre, const CNote& note) {
 }  // namespace
 
 CSynthesizerKeyboard* CSynthesizerKeyboard::Instance() {
-    if (!s_instance) {
-        s_instance = new CSynthesizerKeyboard();
-        s_instance->Init();
+    if (!g_instance) {
+        g_instance = new CSynthesizerKeyboard();
+        g_instance->Init();
     }
-    return s_instance;
+    return g_instance;
 }
 
 void CSynthesizerKeyboard::DeleteInstance() {
-    // The destructor clears the instance.
-    delete s_instance;
+    delete g_instance;
+    g_instance = nullptr;
+}
+
+CSynthesizerKeyboard* CSynthesizerKeyboard::SetInstance(CSynthesizerKeyboard* keyboard) {
+    return std::exchange(g_instance, keyboard);
 }
 
 CSynthesizerKeyboard::~CSynthesizerKeyboard() {
-    if (s_instance == this) {
-        s_instance = nullptr;
-    }
     m_keys.reset();
     m_keyCount = 0;
     ReleaseSceneObjects();

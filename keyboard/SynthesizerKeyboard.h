@@ -36,6 +36,9 @@ public:
     // The keyboard, created and initialised on the first call.
     static CSynthesizerKeyboard* Instance();
     static void DeleteInstance();
+    // Installs `keyboard` as the instance and hands back the previous one, which the caller then
+    // owns.
+    static CSynthesizerKeyboard* SetInstance(CSynthesizerKeyboard* keyboard);
 
     CSynthesizerKeyboard() = default;
     CSynthesizerKeyboard(const CSynthesizerKeyboard&) = delete;
@@ -149,6 +152,4 @@ private:
     // it does not strike again; once another key starts a note there, the first key neither feeds
     // nor releases it.
     std::array<const CKeyboardKey*, CSynthesizer::kVoiceCount> m_voicePlayers{};
-
-    static CSynthesizerKeyboard* s_instance;
 };

@@ -1,12 +1,13 @@
 #include "synth/Synthesizer.h"
 
 #include <new>
+#include <utility>
 
 using namespace platform;
 
-CSynthesizer* CSynthesizer::s_instance = nullptr;
-
 namespace {
+
+CSynthesizer* g_instance = nullptr;
 
 constexpr std::uint32_t kMinDeviceChannels = 1;
 constexpr std::uint32_t kMinDeviceBits = 16;
@@ -17,16 +18,20 @@ constexpr float kMaxFrequencyRatio = 1.0f / 1024.0f;
 }  // namespace
 
 CSynthesizer* CSynthesizer::Instance() {
-    if (!s_instance) {
-        s_instance = new CSynthesizer();
-        s_instance->InitAudio();
+    if (!g_instance) {
+        g_instance = new CSynthesizer();
+        g_instance->InitAudio();
     }
-    return s_instance;
+    return g_instance;
 }
 
 void CSynthesizer::DeleteInstance() {
-    delete s_instance;
-    s_instance = nullptr;
+    delete g_instance;
+    g_instance = nullptr;
+}
+
+CSynthesizer* CSynthesizer::SetInstance(CSynthesizer* synthesizer) {
+    return std::exchange(g_instance, synthesizer);
 }
 
 CSynthesizer::~CSynthesizer() {

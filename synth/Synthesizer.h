@@ -26,7 +26,14 @@ public:
     static CSynthesizer* Instance();
     // Deletes the instance (at shutdown) and clears it, so that a later Instance starts afresh.
     static void DeleteInstance();
+    // Installs `synthesizer` as the instance and hands back the previous one, which the caller
+    // then owns.
+    static CSynthesizer* SetInstance(CSynthesizer* synthesizer);
 
+    // Every pointer null and the range (0, 0) until InitAudio.
+    CSynthesizer() = default;
+    CSynthesizer(const CSynthesizer&) = delete;
+    CSynthesizer& operator=(const CSynthesizer&) = delete;
     virtual ~CSynthesizer();
 
     // Builds the audio graph; returns the status of setting the reverb's parameters.
@@ -45,9 +52,6 @@ public:
     CNote m_highest;
 
 private:
-    CSynthesizer() = default;
     std::uint32_t ChooseOutputDevice();
     void CreateVoices();
-
-    static CSynthesizer* s_instance;
 };

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <new>
+#include <utility>
 
 namespace platform {
 
@@ -18,15 +19,15 @@ constexpr float kMinFrequencyRatio = 1.0f / 1024.0f;
 constexpr float kMaxFrequencyRatio = 1024.0f;
 
 std::mutex g_backendMutex;
-AudioBackend g_backend = AudioBackend::Device;
-std::uint32_t g_offlineChannels = 2;
+AudioBackendChoice g_backend;
 
 }  // namespace
 
-void SetAudioBackend(AudioBackend backend, std::uint32_t offlineChannels) {
+AudioBackendChoice SetAudioBackend(AudioBackend backend, std::uint32_t offlineChannels) {
     std::lock_guard lock(g_backendMutex);
-    g_backend = backend;
-    g_offlineChannels = std::clamp<std::uint32_t>(offlineChannels, 1, kMaxChannels);
+    return std::exchange(
+        g_backend,
+        AudioBackendChoice{backend, std::clamp<std::uint32_t>(offlineChannels, 1, kMaxChannels)});
 }
 
 HRESULT AudioEngine::Create(AudioEngine** engine) {
@@ -37,11 +38,12 @@ HRESULT AudioEngine::Create(AudioEngine** engine) {
     std::unique_ptr<AudioOutput> output;
     {
         std::lock_guard lock(g_backendMutex);
-        if (g_backend == AudioBackend::Unavailable) {
+        if (g_backend.backend == AudioBackend::Unavailable) {
             return E_FAIL;
         }
-        output = g_backend == AudioBackend::Offline ? CreateOfflineAudioOutput(g_offlineChannels)
-                                                    : CreateSdlAudioOutput();
+        output = g_backend.backend == AudioBackend::Offline
+                     ? CreateOfflineAudioOutput(g_backend.offlineChannels)
+                     : CreateSdlAudioOutput();
     }
     if (!output) {
         return E_OUTOFMEMORY;

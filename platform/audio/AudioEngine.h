@@ -32,7 +32,12 @@ class AudioOutput;
 // through RenderOffline, with the given channel count as the "device" format), or no audio system
 // at all (Create fails, as on a machine without one).
 enum class AudioBackend { Device, Offline, Unavailable };
-void SetAudioBackend(AudioBackend backend, std::uint32_t offlineChannels = 2);
+struct AudioBackendChoice {
+    AudioBackend backend = AudioBackend::Device;
+    std::uint32_t offlineChannels = 2;
+};
+// Makes the choice and hands back the previous one, for the caller to put back.
+AudioBackendChoice SetAudioBackend(AudioBackend backend, std::uint32_t offlineChannels = 2);
 
 // The name of the audio driver the device backend has open ("pipewire", "pulseaudio", "disk"...),
 // or empty when none is.

@@ -4,7 +4,6 @@
 // checks). See GlSystem.cpp for what the GL backend provides.
 
 #include <cstdint>
-#include <functional>
 
 #include "platform/graphics/GraphicsDevice.h"
 #include "platform/graphics/GraphicsTypes.h"
@@ -85,9 +84,20 @@ public:
 // The graphics system, or null for an SDK version other than D3D_SDK_VERSION.
 IGraphicsSystem* Direct3DCreate9(std::uint32_t sdkVersion);
 
-// Tests put their own system in place (one that refuses some device types, say); an empty
-// function restores the GL one.
-void SetGraphicsSystemFactory(std::function<IGraphicsSystem*()> factory);
+// What Direct3DCreate9 makes its systems with: the GL factory, unless a test has put its own in
+// place (one whose system refuses some device types, say).
+class GraphicsSystemFactory {
+public:
+    // The process's factory, the GL one made on the first call.
+    static GraphicsSystemFactory* Instance();
+    static void DeleteInstance();
+    // Installs `factory` and hands back the previous one, which the caller then owns.
+    static GraphicsSystemFactory* SetInstance(GraphicsSystemFactory* factory);
+
+    virtual ~GraphicsSystemFactory() = default;
+    // A new system with one reference.
+    virtual IGraphicsSystem* CreateSystem() = 0;
+};
 
 // The GL system itself, for a test system that wraps it.
 IGraphicsSystem* CreateGlGraphicsSystem();

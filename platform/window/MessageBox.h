@@ -11,6 +11,13 @@ namespace platform {
 
 class MessageBoxPresenter {
 public:
+    // The process's presenter, the default one (CreateDefaultMessageBoxPresenter) made on the
+    // first call.
+    static MessageBoxPresenter* Instance();
+    static void DeleteInstance();
+    // Installs `presenter` and hands back the previous one, which the caller then owns.
+    static MessageBoxPresenter* SetInstance(MessageBoxPresenter* presenter);
+
     virtual ~MessageBoxPresenter() = default;
     virtual void Show(std::string_view text) = 0;
 };
@@ -34,12 +41,7 @@ std::unique_ptr<MessageBoxPresenter> CreateSdlMessageBoxPresenter();
 // display to show a box on, SDL's message box otherwise.
 std::unique_ptr<MessageBoxPresenter> CreateDefaultMessageBoxPresenter();
 
-// Replaces the process's presenter and hands back the previous one (null: the default, which is
-// created on the first message otherwise).
-std::unique_ptr<MessageBoxPresenter> SetMessageBoxPresenter(
-    std::unique_ptr<MessageBoxPresenter> presenter);
-
-// Shows `text` through the installed presenter; returns once the box is closed.
+// Shows `text` through the process's presenter; returns once the box is closed.
 void MessageBox(std::string_view text);
 
 }  // namespace platform

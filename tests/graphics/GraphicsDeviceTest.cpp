@@ -66,12 +66,20 @@ private:
     IGraphicsSystem* m_real;
 };
 
+class ScriptedFactory final : public GraphicsSystemFactory {
+public:
+    explicit ScriptedFactory(ScriptedSystem::Script* script) : m_script(script) {}
+    IGraphicsSystem* CreateSystem() override { return new ScriptedSystem(m_script); }
+
+private:
+    ScriptedSystem::Script* m_script;
+};
+
 class DeviceCreationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetGraphicsSystemFactory([this] { return new ScriptedSystem(&m_script); });
-        m_previousPresenter =
-            SetMessageBoxPresenter(std::make_unique<MessageBoxRecorder>());
+        delete GraphicsSystemFactory::SetInstance(new ScriptedFactory(&m_script));
+        m_previousPresenter = MessageBoxPresenter::SetInstance(new MessageBoxRecorder());
         m_system = CreateNullWindowSystem();
         WindowDesc desc;
         desc.width = 96;
@@ -82,8 +90,9 @@ protected:
         CGraphics::DeleteInstance();
         m_window.reset();
         m_system.reset();
-        SetGraphicsSystemFactory(nullptr);
-        auto recorder = SetMessageBoxPresenter(std::move(m_previousPresenter));
+        GraphicsSystemFactory::DeleteInstance();
+        std::unique_ptr<MessageBoxPresenter> recorder(
+            MessageBoxPresenter::SetInstance(m_previousPresenter));
         EXPECT_EQ(m_expectedMessages,
                   static_cast<MessageBoxRecorder*>(recorder.get())->Texts());
     }
@@ -100,7 +109,7 @@ protected:
 
     ScriptedSystem::Script m_script;
     std::vector<std::string> m_expectedMessages;
-    std::unique_ptr<MessageBoxPresenter> m_previousPresenter;
+    MessageBoxPresenter* m_previousPresenter = nullptr;
     std::unique_ptr<WindowSystem> m_system;
     std::unique_ptr<Window> m_window;
 };
@@ -157,7 +166,7 @@ TEST_F(DeviceCreationTest, TargetsThatCannotBeBlendedIntoEndTheProgram) {
 }
 
 TEST_F(DeviceCreationTest, TheRealDriverAllowsBlendingIntoRgba8Targets) {
-    SetGraphicsSystemFactory(nullptr);
+    GraphicsSystemFactory::DeleteInstance();
     EXPECT_EQ(S_OK, CGraphics::Instance()->CreateDevice(m_window.get()));
     EXPECT_FALSE(QuitRequested());
 }

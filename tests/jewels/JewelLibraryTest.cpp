@@ -36,13 +36,14 @@ protected:
         fs::create_directories(m_root);
         m_settings = m_root / "installdirectory";
         m_previousSettings = SetInstallDirectorySettingsFile(m_settings);
-        m_previousPresenter = SetMessageBoxPresenter(std::make_unique<MessageBoxRecorder>());
+        m_previousPresenter = MessageBoxPresenter::SetInstance(new MessageBoxRecorder());
         ASSERT_TRUE(GetCurrentDirectory(&m_startDirectory));
     }
     void TearDown() override {
         fs::path now;
         EXPECT_TRUE(GetCurrentDirectory(&now) && now == m_startDirectory) << now;
-        auto recorder = SetMessageBoxPresenter(std::move(m_previousPresenter));
+        std::unique_ptr<MessageBoxPresenter> recorder(
+            MessageBoxPresenter::SetInstance(m_previousPresenter));
         EXPECT_EQ(static_cast<MessageBoxRecorder*>(recorder.get())->Texts(), m_expectedMessages);
         EXPECT_FALSE(QuitRequested()) << "a quit request without a message";
         SetInstallDirectorySettingsFile(m_previousSettings);
@@ -71,7 +72,7 @@ protected:
     const fs::path m_root = tovel_test::TestTempPath("tovel-library-");
     fs::path m_settings, m_previousSettings, m_startDirectory;
     std::unique_ptr<WindowSystem> m_system = CreateNullWindowSystem();
-    std::unique_ptr<MessageBoxPresenter> m_previousPresenter;
+    MessageBoxPresenter* m_previousPresenter = nullptr;
     std::vector<std::string> m_expectedMessages;
     CJewelManager m_manager;
 };

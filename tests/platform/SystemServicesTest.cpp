@@ -40,16 +40,15 @@ TEST(DebugOutputTest, LinesGoToTheInstalledSinkOtherwiseToStderr) {
 }
 
 TEST(MessageBoxTest, ARecorderKeepsTheTextsAndShowsNothing) {
-    auto recorder = std::make_unique<MessageBoxRecorder>();
-    MessageBoxRecorder* texts = recorder.get();
-    std::unique_ptr<MessageBoxPresenter> previous = SetMessageBoxPresenter(std::move(recorder));
+    auto* texts = new MessageBoxRecorder();
+    MessageBoxPresenter* previous = MessageBoxPresenter::SetInstance(texts);
     testing::internal::CaptureStderr();
     MessageBox("Failed in CreateWindowEx");
     MessageBox("Create Palette Failed");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(texts->Texts(),
               (std::vector<std::string>{"Failed in CreateWindowEx", "Create Palette Failed"}));
-    SetMessageBoxPresenter(std::move(previous));
+    delete MessageBoxPresenter::SetInstance(previous);
 }
 
 TEST(MessageBoxTest, HeadlessRunsAndTheStderrChoiceEchoInsteadOfBlocking) {

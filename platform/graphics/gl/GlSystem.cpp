@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/graphics/gl/GlDevice.h"
 #include "platform/window/Window.h"
@@ -27,7 +28,7 @@ namespace platform {
 namespace {
 
 std::mutex g_factoryMutex;
-std::function<IGraphicsSystem*()> g_factory;
+GraphicsSystemFactory* g_factory = nullptr;
 
 bool IsSoftwareRenderer(const char* renderer) {
     if (!renderer) {
@@ -131,6 +132,11 @@ public:
     }
 };
 
+class GlSystemFactory final : public GraphicsSystemFactory {
+public:
+    IGraphicsSystem* CreateSystem() override { return new GlSystem(); }
+};
+
 }  // namespace
 
 IGraphicsSystem* CreateGlGraphicsSystem() {
@@ -141,17 +147,26 @@ IGraphicsSystem* Direct3DCreate9(std::uint32_t sdkVersion) {
     if (sdkVersion != D3D_SDK_VERSION) {
         return nullptr;
     }
-    std::function<IGraphicsSystem*()> factory;
-    {
-        std::lock_guard<std::mutex> lock(g_factoryMutex);
-        factory = g_factory;
-    }
-    return factory ? factory() : CreateGlGraphicsSystem();
+    return GraphicsSystemFactory::Instance()->CreateSystem();
 }
 
-void SetGraphicsSystemFactory(std::function<IGraphicsSystem*()> factory) {
+GraphicsSystemFactory* GraphicsSystemFactory::Instance() {
     std::lock_guard<std::mutex> lock(g_factoryMutex);
-    g_factory = std::move(factory);
+    if (!g_factory) {
+        g_factory = new GlSystemFactory();
+    }
+    return g_factory;
+}
+
+void GraphicsSystemFactory::DeleteInstance() {
+    std::lock_guard<std::mutex> lock(g_factoryMutex);
+    delete g_factory;
+    g_factory = nullptr;
+}
+
+GraphicsSystemFactory* GraphicsSystemFactory::SetInstance(GraphicsSystemFactory* factory) {
+    std::lock_guard<std::mutex> lock(g_factoryMutex);
+    return std::exchange(g_factory, factory);
 }
 
 }  // namespace platform

@@ -13,13 +13,22 @@
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
+#include <utility>
 
 namespace platform {
 
 namespace {
 
-std::mutex g_presenterMutex;
-std::unique_ptr<MessageBoxPresenter> g_presenter;
+// Held while a box is shown too, so that a presenter is not replaced while it shows one.
+std::mutex g_instanceMutex;
+MessageBoxPresenter* g_instance = nullptr;
+
+MessageBoxPresenter* InstanceLocked() {
+    if (!g_instance) {
+        g_instance = CreateDefaultMessageBoxPresenter().release();
+    }
+    return g_instance;
+}
 
 void WriteToStderr(std::string_view text) {
     std::fprintf(stderr, "tovel: %.*s\n", static_cast<int>(text.size()), text.data());
@@ -67,19 +76,25 @@ std::unique_ptr<MessageBoxPresenter> CreateDefaultMessageBoxPresenter() {
     return CreateSdlMessageBoxPresenter();
 }
 
-std::unique_ptr<MessageBoxPresenter> SetMessageBoxPresenter(
-    std::unique_ptr<MessageBoxPresenter> presenter) {
-    std::lock_guard lock(g_presenterMutex);
-    g_presenter.swap(presenter);
-    return presenter;
+MessageBoxPresenter* MessageBoxPresenter::Instance() {
+    std::lock_guard lock(g_instanceMutex);
+    return InstanceLocked();
+}
+
+void MessageBoxPresenter::DeleteInstance() {
+    std::lock_guard lock(g_instanceMutex);
+    delete g_instance;
+    g_instance = nullptr;
+}
+
+MessageBoxPresenter* MessageBoxPresenter::SetInstance(MessageBoxPresenter* presenter) {
+    std::lock_guard lock(g_instanceMutex);
+    return std::exchange(g_instance, presenter);
 }
 
 void MessageBox(std::string_view text) {
-    std::lock_guard lock(g_presenterMutex);
-    if (!g_presenter) {
-        g_presenter = CreateDefaultMessageBoxPresenter();
-    }
-    g_presenter->Show(text);
+    std::lock_guard lock(g_instanceMutex);
+    InstanceLocked()->Show(text);
 }
 
 }  // namespace platform
