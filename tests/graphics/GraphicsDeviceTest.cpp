@@ -11,6 +11,7 @@
 #include "platform/window/NullWindow.h"
 #include "platform/system/SystemServices.h"
 #include "tests/graphics/GraphicsFixture.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace tovel_test {
 namespace {
@@ -78,24 +79,13 @@ private:
 class DeviceCreationTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        delete GraphicsSystemFactory::SetInstance(new ScriptedFactory(&m_script));
-        m_previousPresenter = MessageBoxPresenter::SetInstance(new MessageBoxRecorder());
         m_system = CreateNullWindowSystem();
         WindowDesc desc;
         desc.width = 96;
         desc.height = 64;
         m_window = m_system->CreateWindow(desc, nullptr);
     }
-    void TearDown() override {
-        CGraphics::DeleteInstance();
-        m_window.reset();
-        m_system.reset();
-        GraphicsSystemFactory::DeleteInstance();
-        std::unique_ptr<MessageBoxPresenter> recorder(
-            MessageBoxPresenter::SetInstance(m_previousPresenter));
-        EXPECT_EQ(m_expectedMessages,
-                  static_cast<MessageBoxRecorder*>(recorder.get())->Texts());
-    }
+    void TearDown() override { EXPECT_EQ(m_expectedMessages, m_recorder->Texts()); }
 
     bool QuitRequested() {
         MSG msg;
@@ -109,9 +99,12 @@ protected:
 
     ScriptedSystem::Script m_script;
     std::vector<std::string> m_expectedMessages;
-    MessageBoxPresenter* m_previousPresenter = nullptr;
+    ScopedInstance<GraphicsSystemFactory> m_factory{new ScriptedFactory(&m_script)};
+    MessageBoxRecorder* m_recorder = new MessageBoxRecorder();
+    ScopedInstance<MessageBoxPresenter> m_presenter{m_recorder};
     std::unique_ptr<WindowSystem> m_system;
     std::unique_ptr<Window> m_window;
+    ScopedInstance<CGraphics> m_graphics;  // goes before the window
 };
 
 TEST_F(DeviceCreationTest, AMachineWithOnlyAReferenceDeviceStartsOnTheThirdAttempt) {

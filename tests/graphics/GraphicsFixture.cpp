@@ -25,9 +25,6 @@ void GraphicsTest::SetUp() {
 void GraphicsTest::TearDown() {
     GlDeviceTest::TearDown();
     m_device = nullptr;
-    CGraphics::DeleteInstance();
-    m_window.reset();
-    m_system.reset();
 }
 
 }  // namespace tovel_test

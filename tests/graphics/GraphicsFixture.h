@@ -7,6 +7,7 @@
 #include "graphics/Graphics.h"
 #include "platform/window/Window.h"
 #include "tests/platform/GlTestSupport.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace tovel_test {
 
@@ -20,6 +21,8 @@ protected:
 
     std::unique_ptr<platform::WindowSystem> m_system;
     std::unique_ptr<platform::Window> m_window;
+    // The graphics object goes after everything a derived fixture keeps, and before the window.
+    ScopedInstance<CGraphics> m_graphicsInstance;
     CGraphics* m_graphics = nullptr;
     platform::IGraphicsEffect* m_effect = nullptr;
 };

@@ -10,6 +10,7 @@
 
 #include "graphics/Bloom.h"
 #include "tests/graphics/GraphicsFixture.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace tovel_test {
 namespace {
@@ -23,11 +24,9 @@ protected:
     // The device reads the variables when it is created, so they only need to last until then.
     void SetUp() override {
         m_path = "/tmp/tovel-snapshot-" + std::to_string(getpid()) + ".png";
-        setenv("TOVEL_SNAPSHOT", m_path.c_str(), 1);
-        setenv("TOVEL_SNAPSHOT_FRAME", std::to_string(kSnapshotFrame).c_str(), 1);
+        ScopedEnvironment snapshot("TOVEL_SNAPSHOT", m_path.c_str());
+        ScopedEnvironment frame("TOVEL_SNAPSHOT_FRAME", std::to_string(kSnapshotFrame).c_str());
         GraphicsTest::SetUp();
-        unsetenv("TOVEL_SNAPSHOT");
-        unsetenv("TOVEL_SNAPSHOT_FRAME");
     }
     void TearDown() override {
         GraphicsTest::TearDown();

@@ -11,6 +11,7 @@
 #include "jewels/JewelManager.h"
 #include "tests/graphics/GraphicsFixture.h"
 #include "tests/jewels/TestGems.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace {
 
@@ -26,10 +27,8 @@ protected:
     void SetUp() override {
         GraphicsTest::SetUp();
         m_manager->m_device = m_graphics->m_device;
-        ::setenv("TOVEL_INSTALL_DIR", (m_root.string() + "/").c_str(), 1);
     }
     void TearDown() override {
-        ::unsetenv("TOVEL_INSTALL_DIR");
         fs::remove_all(m_root);
         m_manager.reset();
         GraphicsTest::TearDown();
@@ -56,6 +55,8 @@ protected:
 
     const std::string m_name = "Jewels" + std::to_string(::getpid());
     const fs::path m_root = tovel_test::TestTempPath("tovel-buffers-");
+    tovel_test::ScopedEnvironment m_installDir{"TOVEL_INSTALL_DIR",
+                                               (m_root.string() + "/").c_str()};
     std::unique_ptr<CJewelManager> m_manager = std::make_unique<CJewelManager>();
 };
 
@@ -96,7 +97,8 @@ TEST_F(JewelBuffersTest, EveryMeshSitsAtItsPlaceInTheSharedBuffers) {
 
 TEST_F(JewelBuffersTest, TheJewelsTheBuildMadeFormOneLibrary) {
     const fs::path built = TOVEL_JEWELS_DIR;
-    ::setenv("TOVEL_INSTALL_DIR", (built.parent_path().string() + "/").c_str(), 1);
+    tovel_test::ScopedEnvironment installDir("TOVEL_INSTALL_DIR",
+                                             (built.parent_path().string() + "/").c_str());
     ASSERT_EQ(LoadJewelLibrary(*m_manager), S_OK);
     const auto files = static_cast<std::uint32_t>(
         std::distance(fs::directory_iterator(built), fs::directory_iterator()));

@@ -11,6 +11,8 @@
 #include "jewels/JewelManager.h"
 #include "platform/graphics/D3DMath.h"
 #include "tests/graphics/GraphicsFixture.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace {
 
@@ -23,9 +25,11 @@ protected:
         GraphicsTest::SetUp();
         // The jewels the build writes, found as an installation would find them.
         const std::filesystem::path jewels = TOVEL_JEWELS_DIR;
-        ::setenv("TOVEL_INSTALL_DIR", (jewels.parent_path().string() + "/").c_str(), 1);
-        m_manager = CJewelManager::Instance();
-        ::unsetenv("TOVEL_INSTALL_DIR");
+        {
+            tovel_test::ScopedEnvironment installDir(
+                "TOVEL_INSTALL_DIR", (jewels.parent_path().string() + "/").c_str());
+            m_manager = CJewelManager::Instance();
+        }
         ASSERT_GT(m_manager->m_meshCount, 0u);
         ASSERT_EQ(S_OK, m_manager->OnResetDevice());
         ASSERT_EQ(S_OK, m_device->GetBackBuffer(&m_backBuffer));
@@ -46,7 +50,6 @@ protected:
         if (m_backBuffer) {
             m_backBuffer->Release();
         }
-        CJewelManager::DeleteInstance();
         GraphicsTest::TearDown();
     }
 
@@ -75,6 +78,7 @@ protected:
         return p;
     }
 
+    tovel_test::ScopedInstance<CJewelManager> m_managerInstance;
     CJewelManager* m_manager = nullptr;
     IGraphicsSurface* m_backBuffer = nullptr;
 };

@@ -14,6 +14,8 @@
 #include "platform/window/NullWindow.h"
 #include "platform/system/SystemServices.h"
 #include "tests/jewels/TestGems.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace {
 
@@ -32,22 +34,17 @@ void WriteText(const fs::path& file, const std::string& text) {
 class LibraryTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ::unsetenv("TOVEL_INSTALL_DIR");
         fs::create_directories(m_root);
         m_settings = m_root / "installdirectory";
         m_previousSettings = SetInstallDirectorySettingsFile(m_settings);
-        m_previousPresenter = MessageBoxPresenter::SetInstance(new MessageBoxRecorder());
         ASSERT_TRUE(GetCurrentDirectory(&m_startDirectory));
     }
     void TearDown() override {
         fs::path now;
         EXPECT_TRUE(GetCurrentDirectory(&now) && now == m_startDirectory) << now;
-        std::unique_ptr<MessageBoxPresenter> recorder(
-            MessageBoxPresenter::SetInstance(m_previousPresenter));
-        EXPECT_EQ(static_cast<MessageBoxRecorder*>(recorder.get())->Texts(), m_expectedMessages);
+        EXPECT_EQ(m_recorder->Texts(), m_expectedMessages);
         EXPECT_FALSE(QuitRequested()) << "a quit request without a message";
         SetInstallDirectorySettingsFile(m_previousSettings);
-        ::unsetenv("TOVEL_INSTALL_DIR");
         fs::remove_all(m_beside);
         fs::remove_all(m_root);
     }
@@ -71,8 +68,11 @@ protected:
     const fs::path m_beside = GetModuleFileName().parent_path() / m_name;
     const fs::path m_root = tovel_test::TestTempPath("tovel-library-");
     fs::path m_settings, m_previousSettings, m_startDirectory;
+    // The cases set the variable as they need it; it is put back when each case ends.
+    tovel_test::ScopedEnvironment m_installDir{"TOVEL_INSTALL_DIR", nullptr};
+    MessageBoxRecorder* m_recorder = new MessageBoxRecorder();
+    tovel_test::ScopedInstance<MessageBoxPresenter> m_presenter{m_recorder};
     std::unique_ptr<WindowSystem> m_system = CreateNullWindowSystem();
-    MessageBoxPresenter* m_previousPresenter = nullptr;
     std::vector<std::string> m_expectedMessages;
     CJewelManager m_manager;
 };

@@ -12,6 +12,9 @@
 #include "keyboard/SynthesizerKeyboard.h"
 #include "platform/audio/AudioEngine.h"
 #include "tests/graphics/GraphicsFixture.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace {
 
@@ -45,11 +48,12 @@ class KeyboardSceneTest : public tovel_test::GraphicsTest {
 protected:
     void SetUp() override {
         GraphicsTest::SetUp();
-        SetAudioBackend(AudioBackend::Unavailable);
         const std::filesystem::path jewels = TOVEL_JEWELS_DIR;
-        ::setenv("TOVEL_INSTALL_DIR", (jewels.parent_path().string() + "/").c_str(), 1);
-        ASSERT_GT(CJewelManager::Instance()->m_meshCount, 0u);
-        ::unsetenv("TOVEL_INSTALL_DIR");
+        {
+            tovel_test::ScopedEnvironment installDir(
+                "TOVEL_INSTALL_DIR", (jewels.parent_path().string() + "/").c_str());
+            ASSERT_GT(CJewelManager::Instance()->m_meshCount, 0u);
+        }
 
         m_keyboard = std::make_unique<CSynthesizerKeyboard>();
         ASSERT_EQ(S_OK, m_keyboard->Init());
@@ -69,7 +73,6 @@ protected:
     }
     void TearDown() override {
         m_keyboard.reset();  // takes the synthesizer and the jewel manager with it
-        SetAudioBackend(AudioBackend::Device);
         GraphicsTest::TearDown();
     }
 
@@ -85,6 +88,9 @@ protected:
         return image;
     }
 
+    tovel_test::ScopedAudioBackend m_backend{AudioBackend::Unavailable};
+    tovel_test::ScopedInstance<CJewelManager> m_jewels;
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
     std::unique_ptr<CSynthesizerKeyboard> m_keyboard;
     CTimbre m_timbre;
     std::uint8_t m_state[256] = {};

@@ -8,6 +8,8 @@
 #include "keyboard/KeyTable.h"
 #include "keyboard/SynthesizerKeyboard.h"
 #include "platform/window/KeyMap.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace {
 
@@ -56,7 +58,6 @@ TEST(KeyTableTest, NotesVirtualKeysAndPositions) {
 class KeyboardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::SetAudioBackend(platform::AudioBackend::Offline, 1);
         synth = CSynthesizer::Instance();
         ASSERT_NE(nullptr, synth->m_master);
         jewels = new CJewelManager();
@@ -77,7 +78,6 @@ protected:
     }
     void TearDown() override {
         keyboard.reset();  // takes the synthesizer and the jewel manager with it
-        platform::SetAudioBackend(platform::AudioBackend::Device);
     }
 
     CKeyboardKey& Key(std::uint32_t i) { return keyboard->m_keys[i]; }
@@ -90,6 +90,9 @@ protected:
     }
     std::int32_t Columns() const { return jewels->m_takenCount; }
 
+    tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
+    tovel_test::ScopedInstance<CJewelManager> m_jewels;
     CSynthesizer* synth = nullptr;
     CJewelManager* jewels = nullptr;  // owned as the instance
     std::unique_ptr<CSynthesizerKeyboard> keyboard;
@@ -267,10 +270,10 @@ TEST_F(KeyboardTest, AKeyWhoseNoteEndedLeavesTheNextNoteOnItsVoiceAlone) {
 TEST_F(KeyboardTest, TheKeyboardDeletesTheJewelManagerAndTheInstanceIsInitialised) {
     keyboard.reset();
     EXPECT_EQ(nullptr, CJewelManager::SetInstance(nullptr));
+    tovel_test::ScopedInstance<CSynthesizerKeyboard> scope;
     CSynthesizerKeyboard* instance = CSynthesizerKeyboard::Instance();
     EXPECT_EQ(kKeyCount, instance->m_keyCount);
     EXPECT_EQ(instance, CSynthesizerKeyboard::Instance());
-    CSynthesizerKeyboard::DeleteInstance();
 }
 
 }  // namespace

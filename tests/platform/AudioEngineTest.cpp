@@ -14,6 +14,9 @@
 #include <thread>
 #include <vector>
 
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedEnvironment.h"
+
 using namespace platform;
 
 namespace {
@@ -66,7 +69,6 @@ class AudioEngineTest : public ::testing::Test {
 protected:
     void SetUp() override { Open(AudioBackend::Offline, 1); }
     void TearDown() override {
-        SetAudioBackend(AudioBackend::Device);
         if (engine) {
             engine->Release();
         }
@@ -91,6 +93,8 @@ protected:
         return out;
     }
 
+    // Open chooses the backend of each engine; the choice from before the case is put back.
+    tovel_test::ScopedAudioBackend m_backend{AudioBackend::Offline, 1};
     AudioEngine* engine = nullptr;
     MasteringVoice* master = nullptr;
 };
@@ -310,9 +314,10 @@ TEST_F(AudioEngineTest, CallbacksActOnTheExactNextSampleAndDestroyStopsThem) {
 TEST_F(AudioEngineTest, SilentDriverKeepsTimeAndCallsBackOnItsOwnThread) {
     engine->Release();
     engine = nullptr;
-    ::setenv("SDL_AUDIODRIVER", "dummy", 1);
-    Open(AudioBackend::Device, 2);
-    ::unsetenv("SDL_AUDIODRIVER");
+    {
+        tovel_test::ScopedEnvironment driver("SDL_AUDIODRIVER", "dummy");
+        Open(AudioBackend::Device, 2);
+    }
     std::uint32_t count = 0;
     ASSERT_EQ(engine->GetDeviceCount(&count), S_OK);
     EXPECT_GE(count, 1u) << "device 0 is the default output";

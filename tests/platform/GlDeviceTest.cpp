@@ -9,6 +9,7 @@
 
 #include "platform/graphics/GraphicsSystem.h"
 #include "tests/platform/GlTestSupport.h"
+#include "tests/support/ScopedEnvironment.h"
 
 namespace tovel_test {
 namespace {
@@ -124,11 +125,11 @@ TEST_F(GlDeviceTest, RowZeroIsTheTopAndTheSnapshotWaitsForItsFrame) {
     m_device = nullptr;
     const std::string path = ::testing::TempDir() + "tovel_snapshot_test.png";
     std::filesystem::remove(path);
-    setenv("TOVEL_SNAPSHOT", path.c_str(), 1);
-    setenv("TOVEL_SNAPSHOT_FRAME", "2", 1);
-    ASSERT_EQ(S_OK, CreateHiddenGlDevice(kWidth, kHeight, &m_device));
-    unsetenv("TOVEL_SNAPSHOT");
-    unsetenv("TOVEL_SNAPSHOT_FRAME");
+    {
+        ScopedEnvironment snapshot("TOVEL_SNAPSHOT", path.c_str());
+        ScopedEnvironment frame("TOVEL_SNAPSHOT_FRAME", "2");
+        ASSERT_EQ(S_OK, CreateHiddenGlDevice(kWidth, kHeight, &m_device));
+    }
 
     Image source = RandomImage(kWidth, kHeight, 11);
     Paint(source, 0, 0, static_cast<std::int32_t>(kWidth), 4, 0xFFFF0000u);  // a red top band

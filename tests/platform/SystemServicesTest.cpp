@@ -9,6 +9,8 @@
 
 #include "platform/window/MessageBox.h"
 #include "platform/system/SystemServices.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace platform {
 namespace {
@@ -41,33 +43,30 @@ TEST(DebugOutputTest, LinesGoToTheInstalledSinkOtherwiseToStderr) {
 
 TEST(MessageBoxTest, ARecorderKeepsTheTextsAndShowsNothing) {
     auto* texts = new MessageBoxRecorder();
-    MessageBoxPresenter* previous = MessageBoxPresenter::SetInstance(texts);
+    tovel_test::ScopedInstance<MessageBoxPresenter> presenter(texts);
     testing::internal::CaptureStderr();
     MessageBox("Failed in CreateWindowEx");
     MessageBox("Create Palette Failed");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     EXPECT_EQ(texts->Texts(),
               (std::vector<std::string>{"Failed in CreateWindowEx", "Create Palette Failed"}));
-    delete MessageBoxPresenter::SetInstance(previous);
 }
 
 TEST(MessageBoxTest, HeadlessRunsAndTheStderrChoiceEchoInsteadOfBlocking) {
-    ::setenv("TOVEL_MESSAGE_BOX", "stderr", 1);
-    std::unique_ptr<MessageBoxPresenter> chosen = CreateDefaultMessageBoxPresenter();
-    ::unsetenv("TOVEL_MESSAGE_BOX");
+    std::unique_ptr<MessageBoxPresenter> chosen;
+    {
+        tovel_test::ScopedEnvironment choice("TOVEL_MESSAGE_BOX", "stderr");
+        chosen = CreateDefaultMessageBoxPresenter();
+    }
     ASSERT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
     testing::internal::CaptureStderr();
     chosen->Show("Sorry, This Machine no support.");
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "tovel: Sorry, This Machine no support.\n");
 
     // With no display to put a box on, nothing may wait for a click either.
-    const std::string display = std::getenv("DISPLAY") ? std::getenv("DISPLAY") : "";
-    ::unsetenv("DISPLAY");
+    tovel_test::ScopedEnvironment noDisplay("DISPLAY", nullptr);
     chosen = CreateDefaultMessageBoxPresenter();
     EXPECT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
-    if (!display.empty()) {
-        ::setenv("DISPLAY", display.c_str(), 1);
-    }
 }
 
 TEST(WildcardTest, StarAndQuestionMarkIgnoringAsciiCase) {

@@ -7,21 +7,17 @@
 
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedInstance.h"
 
 class OfflineSynthTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        platform::SetAudioBackend(platform::AudioBackend::Offline, 1);
         synth = CSynthesizer::Instance();
         ASSERT_NE(synth->m_master, nullptr);
         timbre.SetSawtoothWave();
         ASSERT_EQ(timbre.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
     }
-    void TearDown() override {
-        CSynthesizer::DeleteInstance();
-        platform::SetAudioBackend(platform::AudioBackend::Device);
-    }
-
     // The bus passes its input through, so the voices' own output can be measured.
     void Dry() { ASSERT_EQ(synth->m_reverbBus->DisableEffect(0), S_OK); }
 
@@ -42,6 +38,8 @@ protected:
         return true;
     }
 
+    tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
+    CTimbre timbre;  // outlives the synthesizer, whose voices play its waveforms
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
     CSynthesizer* synth = nullptr;
-    CTimbre timbre;
 };

@@ -163,7 +163,9 @@ TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
 }
 
 TEST(SilentSynthTest, WithoutAnAudioSystemEverythingStaysValidAndSilent) {
-    platform::SetAudioBackend(platform::AudioBackend::Unavailable);
+    tovel_test::ScopedAudioBackend backend(platform::AudioBackend::Unavailable);
+    CTimbre t;
+    tovel_test::ScopedInstance<CSynthesizer> scope;
     CSynthesizer* synth = CSynthesizer::Instance();
     EXPECT_EQ(synth->m_engine, nullptr);
     EXPECT_EQ(synth->m_master, nullptr);
@@ -171,7 +173,6 @@ TEST(SilentSynthTest, WithoutAnAudioSystemEverythingStaysValidAndSilent) {
     // The range is there for every timbre to build on, and the voices take notes silently.
     EXPECT_EQ(synth->m_lowest, kC2);
     EXPECT_EQ(synth->m_highest, kA6Sharp);
-    CTimbre t;
     t.SetSquareWave();
     ASSERT_EQ(t.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
     CPlayTask* voice = synth->FindFreeVoice();
@@ -181,8 +182,6 @@ TEST(SilentSynthTest, WithoutAnAudioSystemEverythingStaysValidAndSilent) {
     voice->ReleaseNote();
     EXPECT_EQ(voice->m_wave.load(), nullptr) << "nothing sounds, so nothing stays busy";
     EXPECT_EQ(synth->FindFreeVoice(), voice);
-    CSynthesizer::DeleteInstance();
-    platform::SetAudioBackend(platform::AudioBackend::Device);
 }
 
 }  // namespace
