@@ -183,7 +183,12 @@ HRESULT RenderFrame(IGraphicsDevice* device, float total, float dt) {
         device->SetTexture(0, nullptr);
     }
     device->EndScene();
-    device->Present();
+    // A driver that lost its context says so here: the loop then retries the reset until the
+    // device can be made again, where the picture would otherwise stay lost until the next
+    // size event.
+    if (device->Present() == D3DERR_DEVICELOST) {
+        deviceLost = true;
+    }
     return S_OK;
 }
 

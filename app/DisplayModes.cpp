@@ -24,7 +24,44 @@ void DebugLine(const char* format, ...) {
     OutputDebugString(line);
 }
 
+void PlacementLine(const char* format, const WINDOWPLACEMENT& placement) {
+    const RECT& r = placement.rcNormalPosition;
+    DebugLine(format, static_cast<int>(r.left), static_cast<int>(r.top), static_cast<int>(r.right),
+              static_cast<int>(r.bottom));
+}
+
 }  // namespace
+
+WINDOWPLACEMENT savedPlacement;
+
+HRESULT OnMaximumWindow(Window* window) {
+    DebugLine("Call OnMaximumWindow()\n");
+    window->GetWindowPlacement(&savedPlacement);
+    PlacementLine("> GetWindowPlacement Left:%d Top:%d Right:%d Bottom:%d\n", savedPlacement);
+    window->SetWindowStyle(WS_POPUP);
+    // The desktop's own full screen: at the display's origin and of its size, in its mode.
+    window->SetTopMost(true);
+    window->SetFullScreen(true);
+    window->ShowWindow(SW_SHOW);
+    fullScreen = true;
+    return S_OK;
+}
+
+HRESULT OnCanceledFullScreen(Window* window) {
+    DebugLine("Call OnCanceledFullScreen(%d)\n", fullScreen ? 1 : 0);
+    if (!fullScreen) {
+        return S_OK;
+    }
+    fullScreen = false;
+    window->SetWindowStyle(WS_OVERLAPPEDWINDOW);
+    // A window back from full screen no longer stays above the others.
+    window->SetTopMost(false);
+    savedPlacement.showCmd = SW_SHOWNORMAL;
+    window->SetWindowPlacement(savedPlacement);
+    PlacementLine("> SetWindowPlacement Left:%d Top:%d Right:%d Bottom:%d\n", savedPlacement);
+    // The display's mode was never changed, so there is none to give back.
+    return S_OK;
+}
 
 HRESULT OnResizeWindow(std::uint32_t width, std::uint32_t height) {
     D3DDISPLAYMODE mode;

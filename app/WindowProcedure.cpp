@@ -1,8 +1,57 @@
 #include "app/WindowProcedure.h"
 
+#include "app/Application.h"
 #include "app/DisplayModes.h"
+#include "platform/window/KeyMap.h"
 
 using namespace platform;
+
+namespace {
+
+// Size events by kind: a restored size resets the device, a minimised window (or one hidden by
+// another's maximising) stops drawing, a maximised one goes full screen.
+LRESULT OnSize(Window* window, WPARAM kind, LPARAM size) {
+    switch (kind) {
+        case SIZE_RESTORED:
+            OnResizeWindow(LOWORD(static_cast<std::uintptr_t>(size)),
+                           HIWORD(static_cast<std::uintptr_t>(size)));
+            return 0;
+        case SIZE_MINIMIZED:
+        case SIZE_MAXHIDE:
+            OnMinimizeWindow();
+            return 0;
+        case SIZE_MAXIMIZED:
+            OnMaximumWindow(window);
+            return 0;
+        default:
+            return DefWindowProc(window, WM_SIZE, kind, size);
+    }
+}
+
+// The pointer's client coordinates, each an unsigned 16-bit half, never sign-extended.
+float PointerX(LPARAM lParam) {
+    return LOWORD(static_cast<std::uintptr_t>(lParam));
+}
+float PointerY(LPARAM lParam) {
+    return HIWORD(static_cast<std::uintptr_t>(lParam));
+}
+
+// The open hand over the restore button, in a window too, where the button is not drawn. The
+// components that can be held or pressed come before it.
+void OnPointerMove(Window* window, LPARAM lParam) {
+    if (HitRestoreButton(PointerX(lParam), PointerY(lParam))) {
+        window->System().SetCursor(hoverCursor);
+    }
+}
+
+// A release that no component takes leaves full screen when it is over the restore button.
+void OnLeftButtonUp(Window* window, LPARAM lParam) {
+    if (HitRestoreButton(PointerX(lParam), PointerY(lParam))) {
+        OnCanceledFullScreen(window);
+    }
+}
+
+}  // namespace
 
 LRESULT MainWindowProc(Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
     switch (message) {
@@ -10,13 +59,24 @@ LRESULT MainWindowProc(Window* window, std::uint32_t message, WPARAM wParam, LPA
             PostQuitMessage(0);
             return 0;
         case WM_SIZE:
-            if (wParam == SIZE_MINIMIZED || wParam == SIZE_MAXHIDE) {
-                OnMinimizeWindow();
-            } else {
-                // A maximised window is drawn at its new size too.
-                OnResizeWindow(LOWORD(static_cast<std::uintptr_t>(lParam)),
-                               HIWORD(static_cast<std::uintptr_t>(lParam)));
+            return OnSize(window, wParam, lParam);
+        case WM_KILLFOCUS:
+            if (fullScreen) {
+                OnCanceledFullScreen(window);
             }
+            return DefWindowProc(window, message, wParam, lParam);
+        case WM_KEYUP:
+            // Keys are read by polling; a key-up only ever means Escape, and none goes on to
+            // default processing.
+            if (wParam == VK_ESCAPE) {
+                OnCanceledFullScreen(window);
+            }
+            return 0;
+        case WM_MOUSEMOVE:
+            OnPointerMove(window, lParam);
+            return 0;
+        case WM_LBUTTONUP:
+            OnLeftButtonUp(window, lParam);
             return 0;
         default:
             return DefWindowProc(window, message, wParam, lParam);

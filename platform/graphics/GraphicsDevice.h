@@ -50,16 +50,30 @@ class IGraphicsVertexDeclaration : public RefCounted {};
 
 enum class DeviceLossTest { None, Lost, NotReset };
 
+// What the device holds now, for checks that nothing is left behind.
+struct DeviceResourceStatistics {
+    std::uint32_t live = 0;                 // resources and effects alive
+    std::uint32_t liveDefaultPool = 0;      // of them, render targets (the back buffer aside)
+    std::uint64_t defaultPoolCreated = 0;   // render targets ever created
+    std::uint64_t bytes = 0;                // device memory of textures, depth and buffers
+};
+
 class IGraphicsDevice : public RefCounted {
 public:
-    // D3D_OK, D3DERR_DEVICELOST (wait) or D3DERR_DEVICENOTRESET (call Reset).
+    // D3D_OK, D3DERR_DEVICELOST (the driver is still resetting: wait) or D3DERR_DEVICENOTRESET
+    // (the device can be made again: call Reset). A device is lost when the driver resets its
+    // context (a GPU fault, video memory purged across a suspend).
     virtual HRESULT TestCooperativeLevel() = 0;
-    // Forces the cooperative level reported until the device is reset (NotReset) or the hook is
-    // cleared (None); a forced loss also makes Present and Reset fail as a lost device does.
+    // Loses the device as the driver would: Lost while the reset is in progress (Present and
+    // Reset fail), NotReset once it is over; the next Reset then replaces the context, as after
+    // a real loss. None takes the loss back, as if it had not happened.
     virtual void SimulateDeviceLoss(DeviceLossTest loss) = 0;
     // New back-buffer size (0: keep). Fails with D3DERR_INVALIDCALL while any default-pool
     // resource other than the device's own surfaces is alive. All states return to defaults.
+    // After a loss it makes a new context and brings back every managed texture and buffer and
+    // every effect with their contents; D3DERR_DEVICELOST while the driver is still resetting.
     virtual HRESULT Reset(std::uint32_t width, std::uint32_t height) = 0;
+    virtual DeviceResourceStatistics GetResourceStatistics() const = 0;
 
     virtual HRESULT BeginScene() = 0;
     virtual HRESULT EndScene() = 0;

@@ -7,6 +7,8 @@
 #include <string>
 #include <utility>
 
+#include <SDL.h>
+
 #include "platform/graphics/GraphicsSystem.h"
 #include "tests/platform/GlTestSupport.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -116,6 +118,48 @@ TEST_F(GlDeviceTest, ScreenQuadCopiesTextureTexelForPixel) {
         EXPECT_TRUE(ImagesNear(source, Read(target), 0));
         m_device->SetTexture(0, nullptr);
     }
+}
+
+// A loss as the driver reports one: the old context is destroyed at the reset and a new one made,
+// and a managed texture filled before the loss draws the same picture in it, with the device's
+// memory as it was.
+TEST_F(GlDeviceTest, AResetAfterALossMakesANewContextAndBringsBackManagedTextures) {
+    const Image source = RandomImage(kWidth, kHeight, 11);
+    IGraphicsTexture* texture = MakeTexture(source);
+    const DeviceResourceStatistics before = m_device->GetResourceStatistics();
+    const SDL_GLContext oldContext = SDL_GL_GetCurrentContext();
+
+    m_device->SimulateDeviceLoss(DeviceLossTest::Lost);
+    EXPECT_EQ(D3DERR_DEVICELOST, m_device->Reset(0, 0)) << "not while the driver resets";
+    m_device->SimulateDeviceLoss(DeviceLossTest::NotReset);
+    EXPECT_EQ(D3DERR_DEVICELOST, m_device->Present());
+    ASSERT_EQ(D3D_OK, m_device->Reset(0, 0));
+    EXPECT_EQ(D3D_OK, m_device->TestCooperativeLevel());
+    EXPECT_NE(oldContext, SDL_GL_GetCurrentContext());
+
+    IGraphicsSurface* target = MakeTarget(kWidth, kHeight);
+    ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, target));
+    m_device->SetTexture(0, texture);
+    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    m_device->SetRenderState(D3DRS_ZENABLE, 0);
+    DrawQuad(0, 0, kWidth, kHeight, 0xFFFFFFFFu);
+    EXPECT_TRUE(ImagesNear(source, Read(target), 0));
+    m_device->SetTexture(0, nullptr);
+    const DeviceResourceStatistics after = m_device->GetResourceStatistics();
+    EXPECT_EQ(before.bytes + kWidth * kHeight * 4, after.bytes) << "the new target only";
+    EXPECT_EQ(before.live + 1, after.live) << "the new target only";
+}
+
+// Taking a loss back leaves the context as it was.
+TEST_F(GlDeviceTest, ALossTakenBackNeedsNoReset) {
+    const SDL_GLContext context = SDL_GL_GetCurrentContext();
+    m_device->SimulateDeviceLoss(DeviceLossTest::Lost);
+    EXPECT_EQ(D3DERR_DEVICELOST, m_device->TestCooperativeLevel());
+    m_device->SimulateDeviceLoss(DeviceLossTest::None);
+    EXPECT_EQ(D3D_OK, m_device->TestCooperativeLevel());
+    EXPECT_EQ(D3D_OK, m_device->Present());
+    EXPECT_EQ(D3D_OK, m_device->Reset(0, 0));
+    EXPECT_EQ(context, SDL_GL_GetCurrentContext());
 }
 
 // Row 0 of a target is the top: a texture's first row lands in the back buffer's first row. The

@@ -8,11 +8,18 @@
 // keep their diffuse colour and alpha);
 // indexed lists through an effect's vertex stage; the cooperative levels and Reset; present, and
 // a PNG of the presented picture when TOVEL_SNAPSHOT=FILE.png (at Present number
-// TOVEL_SNAPSHOT_FRAME, default 30).
+// TOVEL_SNAPSHOT_FRAME, default 30, and at the next Present after each SIGUSR1).
+// Device loss: the context is made robust with "lose context on reset" where the driver offers
+// it, so a GPU reset (or, on NVIDIA, video memory purged across a suspend) shows in the reset
+// status: the device is lost while the driver reports the reset, and can be reset once it no
+// longer does. Reset then makes a new context and brings back everything that outlives a
+// reset (managed textures and buffers from their copies on the processor, effects from their
+// sources); render targets are the owners' to make again, as in Direct3D. SimulateDeviceLoss
+// drives the same path without a driver's help.
 // Limitations: one render target and one stream; no mip maps; the alpha test can only be off;
 // indexed draws need an effect's vertex stage (there is no fixed-function transform and
-// lighting); stencil is absent (the back buffer's depth is D16). A GL context is not lost the
-// Direct3D way, so the lost levels are reached only through SimulateDeviceLoss.
+// lighting); stencil is absent (the back buffer's depth is D16). Without robustness in the
+// driver a reset goes unnoticed (the picture may stay black until the program restarts).
 // Depends on: SDL2 (GL context, window), libepoxy (GL 4.5 core entry points), SDL2_image (PNG).
 //
 // This file holds the device's lifecycle, targets and resources; the state application and the
@@ -64,16 +71,31 @@ void KeepLoadedLibraries() {
 void KeepLoadedLibraries() {}
 #endif
 
+// An OpenGL 4.5 core context for the window, made current. Robust with "lose context on reset"
+// where the driver has it, so that a GPU reset is reported instead of hanging or drawing
+// garbage; an ordinary context otherwise.
+SDL_GLContext CreateContext(SDL_Window* window) {
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, SDL_GL_CONTEXT_ROBUST_ACCESS_FLAG);
+    SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_LOSE_CONTEXT);
+    SDL_GLContext context = SDL_GL_CreateContext(window);
+    if (!context) {
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_FLAGS, 0);
+        SDL_GL_SetAttribute(SDL_GL_CONTEXT_RESET_NOTIFICATION, SDL_GL_CONTEXT_RESET_NO_NOTIFICATION);
+        context = SDL_GL_CreateContext(window);
+    }
+    return context;
+}
+
 }  // namespace
 
 HRESULT CreateGlDevice(SDL_Window* window, IGraphicsDevice** device) {
     if (!window || !device) {
         return E_INVALIDARG;
     }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GLContext context = SDL_GL_CreateContext(window);
+    SDL_GLContext context = CreateContext(window);
     if (!context) {
         std::fprintf(stderr, "GL 4.5 core context: %s\n", SDL_GetError());
         return E_FAIL;
@@ -105,10 +127,7 @@ HRESULT CreateHiddenGlDevice(std::uint32_t width, std::uint32_t height, IGraphic
         SDL_QuitSubSystem(SDL_INIT_VIDEO);
         return E_FAIL;
     }
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
-    SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);
-    SDL_GLContext context = SDL_GL_CreateContext(window);
+    SDL_GLContext context = CreateContext(window);
     if (!context) {
         std::fprintf(stderr, "GL 4.5 core context: %s\n", SDL_GetError());
         SDL_DestroyWindow(window);
@@ -134,14 +153,7 @@ GlDevice::~GlDevice() {
         DropBindings();
         ReleaseBackBuffer();
         assert(m_liveResources == 0 && "every resource must be released before its device");
-        glDeleteFramebuffers(1, &m_framebuffer);
-        glDeleteProgramPipelines(1, &m_pipeline);
-        glDeleteVertexArrays(1, &m_userArray);
-        glDeleteVertexArrays(1, &m_declArray);
-        glDeleteBuffers(1, &m_userBuffer);
-        glDeleteSamplers(static_cast<GLsizei>(kStages), m_samplers.data());
-        glDeleteProgram(m_fixedVertex);
-        glDeleteProgram(m_fixedPixel);
+        DeleteContextObjects();
     }
     SDL_GL_DeleteContext(static_cast<SDL_GLContext>(m_context));
     if (m_ownsWindow) {
@@ -160,6 +172,26 @@ HRESULT GlDevice::Initialize() {
                      epoxy_gl_version());
         return E_FAIL;
     }
+    const HRESULT objects = CreateContextObjects();
+    if (FAILED(objects)) {
+        return objects;
+    }
+    if (const char* path = std::getenv("TOVEL_SNAPSHOT"); path && *path) {
+        m_snapshotPath = path;
+        if (const char* frame = std::getenv("TOVEL_SNAPSHOT_FRAME"); frame && *frame) {
+            m_snapshotFrame = static_cast<std::uint32_t>(std::strtoul(frame, nullptr, 10));
+        }
+        ListenForSnapshotRequests();
+    }
+    int width = 0, height = 0;
+    SDL_GL_GetDrawableSize(m_window, &width, &height);
+    const HRESULT hr = CreateBackBuffer(static_cast<std::uint32_t>(std::max(width, 1)),
+                                        static_cast<std::uint32_t>(std::max(height, 1)));
+    ResetStates();
+    return hr;
+}
+
+HRESULT GlDevice::CreateContextObjects() {
     if (!m_ownsWindow) {
         // A real window presents with the display's rhythm, as the default interval does.
         SDL_GL_SetSwapInterval(1);
@@ -190,29 +222,73 @@ HRESULT GlDevice::Initialize() {
     glVertexAttrib4f(kAttribTexcoord0, 0.0f, 0.0f, 0.0f, 1.0f);
     glVertexAttrib4f(kAttribTexcoord0 + 1, 0.0f, 0.0f, 0.0f, 1.0f);
     glVertexAttrib4f(kAttribNormal, 0.0f, 0.0f, 0.0f, 0.0f);
+    return D3D_OK;
+}
 
-    if (const char* path = std::getenv("TOVEL_SNAPSHOT"); path && *path) {
-        m_snapshotPath = path;
-        if (const char* frame = std::getenv("TOVEL_SNAPSHOT_FRAME"); frame && *frame) {
-            m_snapshotFrame = static_cast<std::uint32_t>(std::strtoul(frame, nullptr, 10));
+void GlDevice::DeleteContextObjects() {
+    glDeleteFramebuffers(1, &m_framebuffer);
+    glDeleteProgramPipelines(1, &m_pipeline);
+    glDeleteVertexArrays(1, &m_userArray);
+    glDeleteVertexArrays(1, &m_declArray);
+    glDeleteBuffers(1, &m_userBuffer);
+    glDeleteSamplers(static_cast<GLsizei>(kStages), m_samplers.data());
+    glDeleteProgram(m_fixedVertex);
+    glDeleteProgram(m_fixedPixel);
+    m_framebuffer = m_pipeline = m_userArray = m_declArray = m_userBuffer = 0;
+    m_samplers = {};
+    m_fixedVertex = m_fixedPixel = 0;
+}
+
+HRESULT GlDevice::ReplaceContext(std::uint32_t width, std::uint32_t height) {
+    // The new context comes first: when the driver cannot give one yet, the device stays as it
+    // was and the reset can be tried again.
+    SDL_GLContext old = static_cast<SDL_GLContext>(m_context);
+    SDL_GLContext context = CreateContext(m_window);
+    if (!context) {
+        std::fprintf(stderr, "GL context after a reset: %s\n", SDL_GetError());
+        SDL_GL_MakeCurrent(m_window, old);
+        return D3DERR_DEVICELOST;
+    }
+    // What the old context held goes with it; the device's own objects are deleted there, so
+    // that no stale name reaches the new context.
+    SDL_GL_MakeCurrent(m_window, old);
+    ReleaseBackBuffer();
+    DeleteContextObjects();
+    SDL_GL_MakeCurrent(m_window, context);
+    SDL_GL_DeleteContext(old);
+    m_context = context;
+    HRESULT hr = CreateContextObjects();
+    for (GlContextObject* object : m_contextObjects) {
+        if (!object->RecreateInNewContext()) {
+            hr = E_FAIL;
         }
     }
-    int width = 0, height = 0;
-    SDL_GL_GetDrawableSize(m_window, &width, &height);
-    const HRESULT hr = CreateBackBuffer(static_cast<std::uint32_t>(std::max(width, 1)),
-                                        static_cast<std::uint32_t>(std::max(height, 1)));
-    ResetStates();
-    return hr;
+    const HRESULT backBuffer = CreateBackBuffer(width, height);
+    m_contextLost = false;
+    return FAILED(hr) ? hr : backBuffer;
 }
 
-void GlDevice::ResourceCreated(bool defaultPool) {
+void GlDevice::ResourceCreated(bool defaultPool, std::uint64_t bytes, GlContextObject* rebuild) {
     ++m_liveResources;
     m_defaultPoolResources += defaultPool ? 1 : 0;
+    m_defaultPoolCreated += defaultPool ? 1 : 0;
+    m_resourceBytes += bytes;
+    if (rebuild) {
+        m_contextObjects.push_back(rebuild);
+    }
 }
 
-void GlDevice::ResourceDestroyed(bool defaultPool) {
+void GlDevice::ResourceDestroyed(bool defaultPool, std::uint64_t bytes, GlContextObject* rebuild) {
     --m_liveResources;
     m_defaultPoolResources -= defaultPool ? 1 : 0;
+    m_resourceBytes -= bytes;
+    if (rebuild) {
+        std::erase(m_contextObjects, rebuild);
+    }
+}
+
+DeviceResourceStatistics GlDevice::GetResourceStatistics() const {
+    return {m_liveResources, m_defaultPoolResources, m_defaultPoolCreated, m_resourceBytes};
 }
 
 void GlDevice::SetEffectStages(GLuint vertexProgram, GLuint pixelProgram) {
@@ -321,22 +397,28 @@ void GlDevice::AttachTargets() {
 }
 
 HRESULT GlDevice::TestCooperativeLevel() {
-    switch (m_loss) {
-        case DeviceLossTest::Lost:
-            return D3DERR_DEVICELOST;
-        case DeviceLossTest::NotReset:
-            return D3DERR_DEVICENOTRESET;
-        default:
-            return D3D_OK;
+    if (m_loss == DeviceLossTest::Lost) {
+        return D3DERR_DEVICELOST;
     }
+    // The driver reports a reset for as long as it lasts, and nothing once it is over (the
+    // robustness rules); a context that saw one stays unusable until it is replaced.
+    if (glGetGraphicsResetStatus() != GL_NO_ERROR) {
+        if (!m_contextLost) {
+            std::fprintf(stderr, "the graphics driver reset its context\n");
+        }
+        m_contextLost = true;
+        return D3DERR_DEVICELOST;
+    }
+    return m_contextLost ? D3DERR_DEVICENOTRESET : D3D_OK;
 }
 
 void GlDevice::SimulateDeviceLoss(DeviceLossTest loss) {
-    m_loss = loss;
+    m_loss = loss == DeviceLossTest::Lost ? DeviceLossTest::Lost : DeviceLossTest::None;
+    m_contextLost = loss != DeviceLossTest::None;
 }
 
 HRESULT GlDevice::Reset(std::uint32_t width, std::uint32_t height) {
-    if (m_loss == DeviceLossTest::Lost) {
+    if (TestCooperativeLevel() == D3DERR_DEVICELOST) {
         return D3DERR_DEVICELOST;
     }
     DropBindings();
@@ -345,7 +427,15 @@ HRESULT GlDevice::Reset(std::uint32_t width, std::uint32_t height) {
     }
     width = width ? width : m_backBuffer->GetWidth();
     height = height ? height : m_backBuffer->GetHeight();
-    if (width != m_backBuffer->GetWidth() || height != m_backBuffer->GetHeight()) {
+    if (m_contextLost) {
+        if (m_ownsWindow) {
+            SDL_SetWindowSize(m_window, static_cast<int>(width), static_cast<int>(height));
+        }
+        const HRESULT hr = ReplaceContext(width, height);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    } else if (width != m_backBuffer->GetWidth() || height != m_backBuffer->GetHeight()) {
         ReleaseBackBuffer();
         if (m_ownsWindow) {
             SDL_SetWindowSize(m_window, static_cast<int>(width), static_cast<int>(height));
@@ -355,7 +445,6 @@ HRESULT GlDevice::Reset(std::uint32_t width, std::uint32_t height) {
     AttachTargets();
     ResetStates();
     m_inScene = false;
-    m_loss = DeviceLossTest::None;
     return D3D_OK;
 }
 
@@ -376,7 +465,7 @@ HRESULT GlDevice::EndScene() {
 }
 
 HRESULT GlDevice::Present() {
-    if (m_loss != DeviceLossTest::None) {
+    if (TestCooperativeLevel() != D3D_OK) {
         return D3DERR_DEVICELOST;
     }
     ++m_presents;
@@ -392,7 +481,7 @@ HRESULT GlDevice::Present() {
     glBindFramebuffer(GL_DRAW_FRAMEBUFFER, 0);
     glBlitNamedFramebuffer(m_framebuffer, 0, 0, 0, w, h, 0, height, width, 0, GL_COLOR_BUFFER_BIT,
                            GL_LINEAR);
-    if (!m_snapshotPath.empty() && m_presents == m_snapshotFrame) {
+    if (SnapshotDue()) {
         WriteSnapshot(width, height);
     }
     SDL_GL_SwapWindow(m_window);

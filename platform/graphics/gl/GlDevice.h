@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "platform/graphics/GraphicsDevice.h"
 
@@ -30,6 +31,18 @@ void Hold(T*& slot, T* object) {
     }
     slot = object;
 }
+
+// A GL object that keeps on the processor what it needs to be made again: when the device
+// replaces a lost context, every one is built anew in the new context from that copy.
+class GlContextObject {
+public:
+    // The object's GL names belong to a context that is gone: make them again in the current
+    // one. False when that fails (the object then draws nothing).
+    virtual bool RecreateInNewContext() = 0;
+
+protected:
+    ~GlContextObject() = default;
+};
 
 class GlSurface;
 class GlTexture;
@@ -51,6 +64,7 @@ public:
 
     HRESULT TestCooperativeLevel() override;
     void SimulateDeviceLoss(DeviceLossTest loss) override;
+    DeviceResourceStatistics GetResourceStatistics() const override;
     HRESULT Reset(std::uint32_t width, std::uint32_t height) override;
     HRESULT BeginScene() override;
     HRESULT EndScene() override;
@@ -108,13 +122,19 @@ public:
                                  std::uint32_t minIndex, std::uint32_t vertices,
                                  std::uint32_t startIndex, std::uint32_t primitives) override;
 
-    // For the resources and the effect.
-    void ResourceCreated(bool defaultPool);
-    void ResourceDestroyed(bool defaultPool);
+    // For the resources and the effect: what they hold of the device's memory, and (for what
+    // outlives a reset) how they come back in a new context.
+    void ResourceCreated(bool defaultPool, std::uint64_t bytes = 0,
+                         GlContextObject* rebuild = nullptr);
+    void ResourceDestroyed(bool defaultPool, std::uint64_t bytes = 0,
+                           GlContextObject* rebuild = nullptr);
     // The stages of the effect pass in progress; 0 puts the fixed-function stage back.
     void SetEffectStages(GLuint vertexProgram, GLuint pixelProgram);
 
 private:
+    HRESULT CreateContextObjects();
+    void DeleteContextObjects();
+    HRESULT ReplaceContext(std::uint32_t width, std::uint32_t height);
     HRESULT CreateBackBuffer(std::uint32_t width, std::uint32_t height);
     void ReleaseBackBuffer();
     void ResetStates();
@@ -124,6 +144,8 @@ private:
     void ApplyStates(bool pretransformed);
     void PreparePipeline();
     void WriteSnapshot(int width, int height);
+    static void ListenForSnapshotRequests();
+    bool SnapshotDue();
 
     SDL_Window* m_window;
     bool m_ownsWindow;
@@ -131,7 +153,12 @@ private:
 
     std::uint32_t m_liveResources = 0;
     std::uint32_t m_defaultPoolResources = 0;
+    std::uint64_t m_defaultPoolCreated = 0;
+    std::uint64_t m_resourceBytes = 0;
+    std::vector<GlContextObject*> m_contextObjects;
     DeviceLossTest m_loss = DeviceLossTest::None;
+    // The context was reset by the driver (or the test hook): only a new one draws again.
+    bool m_contextLost = false;
     bool m_inScene = false;
 
     GlTexture* m_backBuffer = nullptr;

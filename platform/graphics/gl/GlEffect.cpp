@@ -4,7 +4,8 @@
 // them; parameter values live on the processor and reach the pass's programs at BeginPass and at
 // CommitChanges, as Direct3D's effect framework uploads them.
 // Limitations: one pass per technique; parameters are float, int, vec2, vec3, vec4 and mat4 (or
-// arrays of them). GL programs are not lost with a device, so the lost and reset notifications
+// arrays of them). The programs live as long as the context: when the device replaces a lost
+// one, they are compiled again from the sources kept here, so the lost and reset notifications
 // have nothing to release or rebuild.
 // Depends on: libepoxy (GL 4.5 core) and the device's program pipeline.
 
@@ -63,9 +64,9 @@ struct Technique {
     std::vector<GLint> vertexLocations, pixelLocations;  // per parameter, -1 when unused
 };
 
-class GlEffect final : public IGraphicsEffect {
+class GlEffect final : public IGraphicsEffect, private GlContextObject {
 public:
-    GlEffect(GlDevice* device) : m_device(device) { m_device->ResourceCreated(false); }
+    GlEffect(GlDevice* device) : m_device(device) { m_device->ResourceCreated(false, 0, this); }
 
     ~GlEffect() override {
         if (m_inPass) {
@@ -75,11 +76,10 @@ public:
             glDeleteProgram(t.vertex);
             glDeleteProgram(t.pixel);
         }
-        m_device->ResourceDestroyed(false);
+        m_device->ResourceDestroyed(false, 0, this);
     }
 
     HRESULT Build(const EffectDesc& desc, std::string* messages) {
-        std::string uniforms;
         for (const EffectParameterDesc& p : desc.parameters) {
             Parameter parameter{p, {}};
             const std::uint32_t count = ComponentsOf(p.type) * (p.elements ? p.elements : 1);
@@ -93,31 +93,13 @@ public:
                 }
             }
             m_parameters.push_back(std::move(parameter));
-            uniforms += std::string("uniform ") + GlslType(p.type) + " " + p.name;
-            uniforms += p.elements ? "[" + std::to_string(p.elements) + "];\n" : ";\n";
+            m_uniforms += std::string("uniform ") + GlslType(p.type) + " " + p.name;
+            m_uniforms += p.elements ? "[" + std::to_string(p.elements) + "];\n" : ";\n";
         }
         for (const EffectTechniqueDesc& t : desc.techniques) {
-            Technique technique{t, 0, 0, {}, {}};
+            m_techniques.push_back(Technique{t, 0, 0, {}, {}});
             std::string log;
-            if (!t.vertexShader.empty()) {
-                technique.vertex = CompileStage(
-                    GL_VERTEX_SHADER, VertexStagePrelude() + uniforms + t.vertexShader, &log);
-            }
-            if (!t.pixelShader.empty()) {
-                technique.pixel = CompileStage(
-                    GL_FRAGMENT_SHADER, PixelStagePrelude() + uniforms + t.pixelShader, &log);
-            }
-            const bool failed = (!t.vertexShader.empty() && technique.vertex == 0) ||
-                                (!t.pixelShader.empty() && technique.pixel == 0);
-            for (const Parameter& p : m_parameters) {
-                const char* name = p.desc.name.c_str();
-                technique.vertexLocations.push_back(
-                    technique.vertex ? glGetUniformLocation(technique.vertex, name) : -1);
-                technique.pixelLocations.push_back(
-                    technique.pixel ? glGetUniformLocation(technique.pixel, name) : -1);
-            }
-            m_techniques.push_back(std::move(technique));
-            if (failed) {
+            if (!Compile(m_techniques.back(), &log)) {
                 if (messages) {
                     *messages += "technique " + t.name + ": " + log;
                 }
@@ -284,6 +266,40 @@ public:
     HRESULT OnResetDevice() override { return D3D_OK; }
 
 private:
+    // The technique's stages and where each parameter lives in them.
+    bool Compile(Technique& technique, std::string* log) {
+        const EffectTechniqueDesc& t = technique.desc;
+        if (!t.vertexShader.empty()) {
+            technique.vertex = CompileStage(
+                GL_VERTEX_SHADER, VertexStagePrelude() + m_uniforms + t.vertexShader, log);
+        }
+        if (!t.pixelShader.empty()) {
+            technique.pixel = CompileStage(
+                GL_FRAGMENT_SHADER, PixelStagePrelude() + m_uniforms + t.pixelShader, log);
+        }
+        technique.vertexLocations.clear();
+        technique.pixelLocations.clear();
+        for (const Parameter& p : m_parameters) {
+            const char* name = p.desc.name.c_str();
+            technique.vertexLocations.push_back(
+                technique.vertex ? glGetUniformLocation(technique.vertex, name) : -1);
+            technique.pixelLocations.push_back(
+                technique.pixel ? glGetUniformLocation(technique.pixel, name) : -1);
+        }
+        return (t.vertexShader.empty() || technique.vertex != 0) &&
+               (t.pixelShader.empty() || technique.pixel != 0);
+    }
+
+    // Parameter values live here, so they reach the new programs at the next BeginPass.
+    bool RecreateInNewContext() override {
+        bool compiled = true;
+        std::string log;
+        for (Technique& t : m_techniques) {
+            compiled = Compile(t, &log) && compiled;
+        }
+        return compiled;
+    }
+
     Technique* TechniqueOf(D3DXHANDLE handle) {
         for (Technique& t : m_techniques) {
             if (reinterpret_cast<D3DXHANDLE>(&t) == handle) {
@@ -371,6 +387,7 @@ private:
     }
 
     GlDevice* m_device;
+    std::string m_uniforms;  // one declaration per parameter, in front of every stage
     std::vector<Parameter> m_parameters;
     std::vector<Technique> m_techniques;
     Technique* m_technique = nullptr;

@@ -19,11 +19,8 @@ GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height
       m_renderTarget(renderTarget),
       m_pool(pool),
       m_countsAsDefaultPool(countsAsDefaultPool) {
-    m_device->ResourceCreated(m_countsAsDefaultPool && pool == D3DPOOL_DEFAULT);
-    glCreateTextures(GL_TEXTURE_2D, 1, &m_name);
-    glTextureStorage2D(m_name, 1, GL_RGBA8, static_cast<GLsizei>(width),
-                       static_cast<GLsizei>(height));
-    glTextureParameteri(m_name, GL_TEXTURE_MAX_LEVEL, 0);
+    m_device->ResourceCreated(m_countsAsDefaultPool && pool == D3DPOOL_DEFAULT, Bytes(), Rebuild());
+    CreateStorage();
     if (pool == D3DPOOL_MANAGED) {
         m_shadow.assign(static_cast<std::size_t>(width) * height, 0u);
     }
@@ -31,7 +28,20 @@ GlTexture::GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height
 
 GlTexture::~GlTexture() {
     glDeleteTextures(1, &m_name);
-    m_device->ResourceDestroyed(m_countsAsDefaultPool && m_pool == D3DPOOL_DEFAULT);
+    m_device->ResourceDestroyed(m_countsAsDefaultPool && m_pool == D3DPOOL_DEFAULT, Bytes(),
+                                Rebuild());
+}
+
+void GlTexture::CreateStorage() {
+    glCreateTextures(GL_TEXTURE_2D, 1, &m_name);
+    glTextureStorage2D(m_name, 1, GL_RGBA8, static_cast<GLsizei>(m_width),
+                       static_cast<GLsizei>(m_height));
+    glTextureParameteri(m_name, GL_TEXTURE_MAX_LEVEL, 0);
+}
+
+bool GlTexture::RecreateInNewContext() {
+    CreateStorage();
+    return m_name != 0 && SUCCEEDED(UnlockRect(0));
 }
 
 HRESULT GlTexture::GetSurfaceLevel(std::uint32_t level, IGraphicsSurface** surface) {
@@ -68,7 +78,7 @@ GlSurface::GlSurface(GlTexture* texture) : m_texture(texture) {
 
 GlSurface::GlSurface(GlDevice* device, std::uint32_t width, std::uint32_t height)
     : m_device(device), m_width(width), m_height(height) {
-    m_device->ResourceCreated(false);
+    m_device->ResourceCreated(false, std::uint64_t{width} * height * 2);
     glCreateRenderbuffers(1, &m_depth);
     glNamedRenderbufferStorage(m_depth, GL_DEPTH_COMPONENT16, static_cast<GLsizei>(width),
                                static_cast<GLsizei>(height));
@@ -80,7 +90,7 @@ GlSurface::~GlSurface() {
         return;
     }
     glDeleteRenderbuffers(1, &m_depth);
-    m_device->ResourceDestroyed(false);
+    m_device->ResourceDestroyed(false, std::uint64_t{m_width} * m_height * 2);
 }
 
 std::uint32_t GlSurface::GetWidth() const {
@@ -93,14 +103,21 @@ std::uint32_t GlSurface::GetHeight() const {
 
 GlBufferStore::GlBufferStore(GlDevice* device, std::uint32_t bytes)
     : m_device(device), m_bytes(bytes, 0) {
-    m_device->ResourceCreated(false);
+    m_device->ResourceCreated(false, bytes, this);
     glCreateBuffers(1, &m_name);
     glNamedBufferStorage(m_name, bytes ? bytes : 1, nullptr, GL_DYNAMIC_STORAGE_BIT);
 }
 
 GlBufferStore::~GlBufferStore() {
     glDeleteBuffers(1, &m_name);
-    m_device->ResourceDestroyed(false);
+    m_device->ResourceDestroyed(false, m_bytes.size(), this);
+}
+
+bool GlBufferStore::RecreateInNewContext() {
+    glCreateBuffers(1, &m_name);
+    glNamedBufferStorage(m_name, m_bytes.empty() ? 1 : static_cast<GLsizeiptr>(m_bytes.size()),
+                         m_bytes.empty() ? nullptr : m_bytes.data(), GL_DYNAMIC_STORAGE_BIT);
+    return m_name != 0;
 }
 
 HRESULT GlBufferStore::Lock(std::uint32_t offset, std::uint32_t bytes, void** data) {

@@ -13,12 +13,13 @@
 #include <vector>
 
 #include "platform/graphics/GraphicsDevice.h"
+#include "platform/graphics/gl/GlDevice.h"
 
 namespace platform {
 
-class GlDevice;
-
-class GlTexture final : public IGraphicsTexture {
+// Managed textures and buffers come back in a new context from their copies on the processor;
+// render targets do not (their owners make them again, as after any reset).
+class GlTexture final : public IGraphicsTexture, private GlContextObject {
 public:
     // countsAsDefaultPool: false only for the device's own back buffer.
     GlTexture(GlDevice* device, std::uint32_t width, std::uint32_t height, bool renderTarget,
@@ -35,6 +36,11 @@ public:
     bool IsRenderTarget() const { return m_renderTarget; }
 
 private:
+    bool RecreateInNewContext() override;
+    void CreateStorage();
+    GlContextObject* Rebuild() { return m_pool == D3DPOOL_MANAGED ? this : nullptr; }
+    std::uint64_t Bytes() const { return std::uint64_t{m_width} * m_height * 4; }
+
     GlDevice* m_device;
     GLuint m_name = 0;
     std::uint32_t m_width, m_height;
@@ -67,7 +73,7 @@ private:
 
 // Vertex and index buffers alike: a GL buffer and the bytes it was filled from, so that Lock
 // hands out memory at once and Unlock uploads only the locked range.
-class GlBufferStore {
+class GlBufferStore final : private GlContextObject {
 public:
     GlBufferStore(GlDevice* device, std::uint32_t bytes);
     ~GlBufferStore();
@@ -79,6 +85,8 @@ public:
     GLuint Name() const { return m_name; }
 
 private:
+    bool RecreateInNewContext() override;
+
     GlDevice* m_device;
     GLuint m_name = 0;
     std::vector<std::uint8_t> m_bytes;

@@ -1,16 +1,47 @@
 // The picture a device presented, written as a PNG (TOVEL_SNAPSHOT=FILE.png) so that tests and
-// people can look at what the program showed. Depends on SDL2_image.
+// people can look at what the program showed: at one present, and again after each SIGUSR1.
+// Depends on SDL2_image.
 
 #include <SDL.h>
 #include <SDL_image.h>
 
+#include <signal.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <string>
 #include <vector>
 
 #include "platform/graphics/gl/GlDevice.h"
 
 namespace platform {
+
+namespace {
+
+volatile sig_atomic_t g_snapshotRequested = 0;
+
+void RequestSnapshot(int) {
+    g_snapshotRequested = 1;
+}
+
+}  // namespace
+
+void GlDevice::ListenForSnapshotRequests() {
+    struct sigaction action {};
+    action.sa_handler = RequestSnapshot;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGUSR1, &action, nullptr);
+}
+
+bool GlDevice::SnapshotDue() {
+    if (m_snapshotPath.empty()) {
+        return false;
+    }
+    const bool requested = g_snapshotRequested != 0;
+    g_snapshotRequested = 0;
+    return requested || m_presents == m_snapshotFrame;
+}
 
 void GlDevice::WriteSnapshot(int width, int height) {
     // Read what the window was just given, so the picture is the presented one, scaling and
@@ -27,7 +58,11 @@ void GlDevice::WriteSnapshot(int width, int height) {
     // The window shows no alpha, so neither does the picture of it.
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(pixels.data(), width, height, 32,
                                                               width * 4, SDL_PIXELFORMAT_RGB888);
-    if (!surface || IMG_SavePNG(surface, m_snapshotPath.c_str()) != 0) {
+    // Written beside and renamed into place, so that whoever waits for the file never reads
+    // half of it.
+    const std::string partial = m_snapshotPath + ".part";
+    if (!surface || IMG_SavePNG(surface, partial.c_str()) != 0 ||
+        std::rename(partial.c_str(), m_snapshotPath.c_str()) != 0) {
         std::fprintf(stderr, "snapshot %s: %s\n", m_snapshotPath.c_str(), SDL_GetError());
     }
     SDL_FreeSurface(surface);

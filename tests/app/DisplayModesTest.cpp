@@ -1,0 +1,343 @@
+// Full screen, minimising, resizing and device loss as the program runs them: its window
+// procedure on a null window, its components on a hidden GL device, the debug lines it writes.
+
+#include <gtest/gtest.h>
+
+#include <malloc.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "app/Application.h"
+#include "app/DisplayModes.h"
+#include "app/WindowProcedure.h"
+#include "jewels/JewelManager.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/window/KeyMap.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/NullWindow.h"
+#include "tests/platform/GlTestSupport.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/ScopedInstance.h"
+
+namespace {
+
+using namespace platform;
+
+constexpr int kWindowWidth = 640, kWindowHeight = 480;
+constexpr std::uint32_t kDisplayWidth = 1280, kDisplayHeight = 1024;
+
+std::size_t Count(const std::string& text, const std::string& line) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+class DisplayModesTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        SetDebugOutput([this](std::string_view text) { m_lines += text; });
+        m_system = std::make_unique<NullWindowSystem>();
+        m_system->SetDisplayMode({kDisplayWidth, kDisplayHeight, 60, 22});
+        WindowDesc desc;
+        desc.width = kWindowWidth;
+        desc.height = kWindowHeight;
+        m_window = m_system->CreateWindow(desc, MainWindowProc);
+        ASSERT_TRUE(m_window);
+        graphics = CGraphics::Instance();
+        ASSERT_EQ(S_OK, graphics->CreateDevice(m_window.get()));
+        ASSERT_EQ(S_OK, graphics->CreateEffect());
+        InitApplication(*m_system);
+        ASSERT_GT(CJewelManager::Instance()->m_meshCount, 0u);
+        static const std::uint8_t kHand[4] = {255, 255, 255, 255};
+        hoverCursor = m_system->CreateCursor(kHand, 1, 1, 0, 0);
+        m_window->ShowWindow(SW_SHOW);
+        Dispatch();
+        ASSERT_TRUE(active);
+        ASSERT_FALSE(deviceLost);
+    }
+
+    void TearDown() override {
+        ShutdownApplication();
+        m_window.reset();
+        m_system.reset();
+        hoverCursor = nullptr;
+        fullScreen = false;
+        active = true;
+        deviceLost = false;
+        SetDebugOutput(nullptr);
+    }
+
+    // Runs every queued event through the window procedure.
+    void Dispatch() {
+        MSG msg;
+        while (m_system->PeekMessage(&msg)) {
+            if (msg.message != WM_QUIT) {
+                m_system->DispatchMessage(msg);
+            }
+        }
+    }
+
+    LRESULT Send(std::uint32_t message, WPARAM wParam = 0, LPARAM lParam = 0) {
+        const LRESULT result = m_window->CallProcedure(message, wParam, lParam);
+        Dispatch();
+        return result;
+    }
+
+    // The debug lines written since the last call.
+    std::string TakeLines() { return std::exchange(m_lines, std::string()); }
+
+    RECT Client() const {
+        RECT client;
+        m_window->GetClientRect(&client);
+        return client;
+    }
+
+    LPARAM RestoreButtonCentre() const {
+        return MAKELPARAM(
+            static_cast<std::uint32_t>((restoreButtonQuad[0].x + restoreButtonQuad[3].x) / 2),
+            static_cast<std::uint32_t>((restoreButtonQuad[0].y + restoreButtonQuad[3].y) / 2));
+    }
+
+    // One frame as the loop draws it, read back from the back buffer.
+    tovel_test::Image Frame(float total) {
+        IGraphicsDevice* device = graphics->m_device;
+        EXPECT_EQ(S_OK, RenderFrame(device, total, 0.0f));
+        IGraphicsSurface* back = nullptr;
+        device->GetBackBuffer(&back);
+        tovel_test::Image image{back->GetWidth(), back->GetHeight(), {}};
+        image.pixels.resize(std::size_t{image.width} * image.height);
+        device->GetRenderTargetData(back, image.pixels.data());
+        back->Release();
+        return image;
+    }
+
+    static std::string InstallDirectory() {
+        return std::filesystem::path(TOVEL_JEWELS_DIR).parent_path().string() + "/";
+    }
+
+    tovel_test::ScopedAudioBackend m_audio{AudioBackend::Unavailable};
+    tovel_test::ScopedInstance<MessageBoxPresenter> m_boxes{new MessageBoxRecorder()};
+    tovel_test::ScopedEnvironment m_installDirectory{"TOVEL_INSTALL_DIR",
+                                                      InstallDirectory().c_str()};
+    std::unique_ptr<NullWindowSystem> m_system;
+    std::unique_ptr<Window> m_window;
+    std::string m_lines;
+};
+
+TEST_F(DisplayModesTest, MinimisingAndRestoringReleasesAndRecreatesEveryComponentOnce) {
+    IGraphicsDevice* device = graphics->m_device;
+    const DeviceResourceStatistics before = device->GetResourceStatistics();
+    ASSERT_GT(before.liveDefaultPool, 0u);
+    TakeLines();
+
+    m_window->ShowWindow(SW_SHOWMINIMIZED);
+    Dispatch();
+    EXPECT_FALSE(active);
+    EXPECT_EQ("Call OnMinimizeWindow()\n", TakeLines());
+
+    m_window->ShowWindow(SW_SHOWNORMAL);
+    Dispatch();
+    EXPECT_TRUE(active);
+    const std::string lines = TakeLines();
+    EXPECT_EQ(1u, Count(lines, "Call OnResetDevice() Windowd.TRUE BBW 640 BBH 480\n")) << lines;
+    EXPECT_EQ(1u, Count(lines, "Call OnResetDevice()")) << lines;
+
+    // Every target that lives now was made by that one reset, and every one before it is gone.
+    const DeviceResourceStatistics after = device->GetResourceStatistics();
+    EXPECT_EQ(before.liveDefaultPool, after.liveDefaultPool);
+    EXPECT_EQ(after.liveDefaultPool, after.defaultPoolCreated - before.defaultPoolCreated);
+    EXPECT_EQ(before.bytes, after.bytes);
+    EXPECT_EQ(640u, keyboard->m_targetWidth);
+    EXPECT_NE(nullptr, keyboard->m_sceneTarget);
+    EXPECT_NE(nullptr, CJewelManager::Instance()->m_sceneTarget);
+}
+
+// Each way out of full screen gives back the window as it was, with one reset at its size.
+TEST_F(DisplayModesTest, MaximisingGoesFullScreenAndEachWayOutGivesBackThePlacement) {
+    struct WayOut {
+        const char* name;
+        std::uint32_t message;
+        WPARAM wParam;
+        bool overRestoreButton;
+    };
+    const WayOut ways[] = {
+        {"Escape", WM_KEYUP, VK_ESCAPE, false},
+        {"focus lost", WM_KILLFOCUS, 0, false},
+        {"release over the restore button", WM_LBUTTONUP, 0, true},
+    };
+    WINDOWPLACEMENT start;
+    m_window->GetWindowPlacement(&start);
+    for (const WayOut& way : ways) {
+        SCOPED_TRACE(way.name);
+        TakeLines();
+        m_window->ShowWindow(SW_SHOWMAXIMIZED);
+        Dispatch();
+        ASSERT_TRUE(fullScreen);
+        EXPECT_EQ(WS_POPUP, m_window->GetWindowStyle());
+        EXPECT_TRUE(m_window->IsTopMost());
+        EXPECT_TRUE(m_window->IsFullScreen());
+        EXPECT_EQ(static_cast<std::int32_t>(kDisplayWidth), Client().right);
+        EXPECT_EQ(static_cast<std::int32_t>(kDisplayHeight), Client().bottom);
+        std::string lines = TakeLines();
+        EXPECT_EQ(0u, lines.find("Call OnMaximumWindow()\n"
+                                 "> GetWindowPlacement Left:0 Top:0 Right:640 Bottom:480\n"))
+            << lines;
+        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice() Windowd.TRUE BBW 1280 BBH 1024\n"))
+            << "the size event of full screen resets the device once: " << lines;
+        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice()")) << lines;
+        EXPECT_FLOAT_EQ(0.95f * kDisplayWidth, restoreButtonQuad[0].x);
+
+        const LPARAM where = way.overRestoreButton ? RestoreButtonCentre() : 0;
+        EXPECT_EQ(0, Send(way.message, way.wParam, where));
+        EXPECT_FALSE(fullScreen);
+        EXPECT_EQ(WS_OVERLAPPEDWINDOW, m_window->GetWindowStyle());
+        EXPECT_FALSE(m_window->IsTopMost());
+        EXPECT_FALSE(m_window->IsFullScreen());
+        WINDOWPLACEMENT now;
+        m_window->GetWindowPlacement(&now);
+        EXPECT_EQ(SW_SHOWNORMAL, now.showCmd);
+        EXPECT_EQ(start.rcNormalPosition.right, now.rcNormalPosition.right);
+        EXPECT_EQ(start.rcNormalPosition.bottom, now.rcNormalPosition.bottom);
+        lines = TakeLines();
+        EXPECT_EQ(0u, lines.find("Call OnCanceledFullScreen(1)\n"
+                                 "> SetWindowPlacement Left:0 Top:0 Right:640 Bottom:480\n"))
+            << lines;
+        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice() Windowd.TRUE BBW 640 BBH 480\n"))
+            << lines;
+        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice()")) << lines;
+    }
+}
+
+TEST_F(DisplayModesTest, InAWindowTheWaysOutOfFullScreenChangeNothing) {
+    TakeLines();
+    EXPECT_EQ(0, Send(WM_KEYUP, VK_ESCAPE));
+    EXPECT_EQ(0, Send(WM_LBUTTONUP, 0, RestoreButtonCentre()));
+    EXPECT_EQ("Call OnCanceledFullScreen(0)\nCall OnCanceledFullScreen(0)\n", TakeLines());
+    Send(WM_KILLFOCUS);
+    EXPECT_EQ(0, Send(WM_KEYUP, 'O'));
+    EXPECT_EQ("", TakeLines()) << "focus loss and other keys leave a window alone";
+    EXPECT_EQ(WS_OVERLAPPEDWINDOW, m_window->GetWindowStyle());
+    EXPECT_EQ(kWindowWidth, Client().right);
+    EXPECT_FALSE(fullScreen);
+}
+
+TEST_F(DisplayModesTest, TheOpenHandShowsOverTheRestoreButtonInBothModes) {
+    for (bool full : {false, true}) {
+        SCOPED_TRACE(full ? "full screen" : "window");
+        if (full) {
+            m_window->ShowWindow(SW_SHOWMAXIMIZED);
+            Dispatch();
+        }
+        m_system->SetCursor(m_system->GetArrowCursor());
+        Send(WM_MOUSEMOVE, 0, RestoreButtonCentre());
+        EXPECT_EQ(hoverCursor, m_system->GetCursor());
+        m_system->SetCursor(m_system->GetArrowCursor());
+        const auto left = static_cast<std::uint32_t>(restoreButtonQuad[0].x);
+        const auto top = static_cast<std::uint32_t>(restoreButtonQuad[0].y);
+        Send(WM_MOUSEMOVE, 0, MAKELPARAM(left, top + 2));
+        EXPECT_EQ(m_system->GetArrowCursor(), m_system->GetCursor()) << "the edge is outside";
+    }
+}
+
+// The restore button is drawn in full screen only: its corner stays dark in a window.
+TEST_F(DisplayModesTest, TheRestoreButtonIsDrawnInFullScreenOnly) {
+    auto buttonLight = [](const tovel_test::Image& image) {
+        double sum = 0;
+        const auto left = static_cast<std::uint32_t>(restoreButtonQuad[0].x) + 1;
+        const auto top = static_cast<std::uint32_t>(restoreButtonQuad[0].y) + 1;
+        const auto right = static_cast<std::uint32_t>(restoreButtonQuad[3].x) - 1;
+        const auto bottom = static_cast<std::uint32_t>(restoreButtonQuad[3].y) - 1;
+        for (std::uint32_t y = top; y < bottom; ++y) {
+            for (std::uint32_t x = left; x < right; ++x) {
+                const D3DCOLOR c = image.At(x, y);
+                sum += ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
+            }
+        }
+        return sum / ((right - left) * (bottom - top));
+    };
+    EXPECT_LT(buttonLight(Frame(1.0f)), 1.0);
+    m_window->ShowWindow(SW_SHOWMAXIMIZED);
+    Dispatch();
+    EXPECT_GT(buttonLight(Frame(1.0f)), 30.0);
+}
+
+// A loss found at present stops drawing; every idle iteration then tries the reset again and
+// writes its lines, without sleeping, until the device can be made again; the picture is then
+// the one before the loss.
+TEST_F(DisplayModesTest, ALostDeviceIsRetriedEveryIdleIterationAndThePictureComesBack) {
+    IGraphicsDevice* device = graphics->m_device;
+    const tovel_test::Image before = Frame(2.0f);
+    device->SimulateDeviceLoss(DeviceLossTest::Lost);
+    Frame(2.0f);
+    ASSERT_TRUE(deviceLost) << "the present reports the loss";
+    TakeLines();
+
+    int attempts = 0, frames = 0, sleeps = 0;
+    FrameLoopHooks hooks;
+    hooks.clock = [] { return 1000u; };
+    hooks.sleep = [&](std::uint32_t) { ++sleeps; };
+    hooks.resetDevice = [&] {
+        OnResetDevice();
+        if (++attempts == 3) {
+            device->SimulateDeviceLoss(DeviceLossTest::NotReset);  // the driver's reset is over
+        }
+    };
+    hooks.frame = [&](float, float) {
+        ++frames;
+        m_system->PostQuitMessage(0);
+    };
+    RunFrameLoop(*m_system, hooks);
+    EXPECT_EQ(4, attempts);
+    EXPECT_EQ(1, frames);
+    EXPECT_EQ(1, sleeps) << "only after the frame";
+    const std::string lost =
+        "Call OnResetDevice() Windowd.TRUE BBW 640 BBH 480\nD3DERR_DEVICELOST!!\n";
+    EXPECT_EQ(lost + lost + lost + "Call OnResetDevice() Windowd.TRUE BBW 640 BBH 480\n",
+              TakeLines());
+    EXPECT_FALSE(deviceLost);
+    EXPECT_TRUE(tovel_test::ImagesNear(before, Frame(2.0f), 2));
+}
+
+// Many sizes in a row, odd ones and the smallest among them: the keyboard band follows each one,
+// and neither the device's memory nor the process's heap grows.
+TEST_F(DisplayModesTest, ResizingToManySizesLeavesNothingBehind) {
+    const std::pair<int, int> sizes[] = {{640, 480}, {257, 193}, {1001, 333}, {40, 20},
+                                         {256, 192}, {1279, 1023}, {811, 599}, {333, 777}};
+    IGraphicsDevice* device = graphics->m_device;
+    auto resizeThrough = [&](int count) {
+        for (int i = 0; i < count; ++i) {
+            const auto [width, height] = sizes[i % std::size(sizes)];
+            m_window->MoveWindow(0, 0, width, height);
+            Dispatch();
+            device->Present();  // as the frame after a reset does, letting the driver free
+            const std::uint32_t w = std::max<std::uint32_t>(width, kMinimumBackBufferWidth);
+            const std::uint32_t h = std::max<std::uint32_t>(height, kMinimumBackBufferHeight);
+            ASSERT_EQ(w & ~7u, keyboard->m_targetWidth);
+            ASSERT_EQ(h & ~7u, keyboard->m_targetHeight);
+            ASSERT_EQ(h & ~7u, CJewelManager::Instance()->m_targetHeight);
+            ASSERT_TRUE(active);
+        }
+    };
+    // The software renderer's pools fill over the first resets and then wander by several
+    // megabytes; the device's own count is exact, and the heap's bound still catches anything
+    // of a back buffer's size (192 kB at the least) left behind by every reset.
+    resizeThrough(200);
+    const DeviceResourceStatistics before = device->GetResourceStatistics();
+    const std::size_t heapBefore = mallinfo2().uordblks;
+    resizeThrough(200);
+    const DeviceResourceStatistics after = device->GetResourceStatistics();
+    EXPECT_EQ(before.live, after.live);
+    EXPECT_EQ(before.bytes, after.bytes);
+    const std::size_t heapAfter = mallinfo2().uordblks;
+    EXPECT_LT(heapAfter, heapBefore + 24 * 1024 * 1024)
+        << "heap grew from " << heapBefore << " to " << heapAfter << " bytes";
+}
+
+}  // namespace
