@@ -54,11 +54,11 @@ HRESULT OnCanceledFullScreen(Window* window) {
     }
     fullScreen = false;
     window->SetWindowStyle(WS_OVERLAPPEDWINDOW);
-    // A window back from full screen no longer stays above the others.
-    window->SetTopMost(false);
     savedPlacement.showCmd = SW_SHOWNORMAL;
     window->SetWindowPlacement(savedPlacement);
     PlacementLine("> SetWindowPlacement Left:%d Top:%d Right:%d Bottom:%d\n", savedPlacement);
+    // A window back from full screen no longer stays above the others.
+    window->SetTopMost(false);
     // The display's mode was never changed, so there is none to give back.
     return S_OK;
 }

@@ -73,8 +73,11 @@ void KeepLoadedLibraries() {}
 
 // An OpenGL 4.5 core context for the window, made current. Robust with "lose context on reset"
 // where the driver has it, so that a GPU reset is reported instead of hanging or drawing
-// garbage; an ordinary context otherwise.
+// garbage (and under NVIDIA's GLX also a purge of video memory); an ordinary context otherwise.
 SDL_GLContext CreateContext(SDL_Window* window) {
+    if (void* context = CreatePurgeReportingContext(window)) {
+        return static_cast<SDL_GLContext>(context);
+    }
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MAJOR_VERSION, 4);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_MINOR_VERSION, 5);
     SDL_GL_SetAttribute(SDL_GL_CONTEXT_PROFILE_MASK, SDL_GL_CONTEXT_PROFILE_CORE);

@@ -50,6 +50,10 @@ class GlVertexBuffer;
 class GlIndexBuffer;
 class GlVertexDeclaration;
 
+// Under NVIDIA's GLX: a robust context, made current, that is also reset when the driver purges
+// video memory; null where that cannot be had (GlxPurgeContext.cpp).
+void* CreatePurgeReportingContext(SDL_Window* window);
+
 // A device drawing into `window` (created with SDL_WINDOW_OPENGL), back buffer of the window's
 // size. The window must outlive the device.
 HRESULT CreateGlDevice(SDL_Window* window, IGraphicsDevice** device);
