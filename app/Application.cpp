@@ -33,10 +33,6 @@ constexpr int kGrabHotX = 16, kGrabHotY = 16;
 // Every rendered frame is followed by this pause, on top of the frame's own cost.
 constexpr std::uint32_t kFrameSleepMs = 10;
 
-// The timbre the keyboard plays until the palette hands it the pressed entry's; its waves must
-// live as long as the keyboard plays them.
-std::unique_ptr<CTimbre> g_startTimbre;
-
 Cursor* LoadCursorResource(WindowSystem& system, int id, int hotX, int hotY) {
     std::vector<std::uint8_t> rgba;
     int width = 0, height = 0;
@@ -138,11 +134,12 @@ void InitApplication(WindowSystem& system) {
             [&system](std::uint8_t virtualKey) { return system.GetKeyName(virtualKey); });
     }
     // Until the palette hands over its pressed entry, the keyboard plays a built-in timbre.
+    // The keys share its waveforms, which outlive this copy.
     CSynthesizer* synth = CSynthesizer::Instance();
-    g_startTimbre = std::make_unique<CTimbre>();
-    g_startTimbre->SetAllEvenHiWave();
-    g_startTimbre->BuildWaves(synth->m_lowest, synth->m_highest);
-    keyboard->SetTimbre(*g_startTimbre);
+    CTimbre startTimbre;
+    startTimbre.SetAllEvenHiWave();
+    startTimbre.BuildWaves(synth->m_lowest, synth->m_highest);
+    keyboard->SetTimbre(startTimbre);
     std::srand(timeGetTime());
     if (graphics && graphics->m_device) {
         D3DXCreateTextureFromResource(graphics->m_device, resources::kRestoreButtonResource,
@@ -202,7 +199,6 @@ HRESULT ShutdownApplication() {
     // and the palette follow it.
     CSynthesizerKeyboard::DeleteInstance();
     keyboard = nullptr;
-    g_startTimbre.reset();
     CGraphics::DeleteInstance();
     graphics = nullptr;
     return S_OK;

@@ -338,7 +338,7 @@ void BM_FullFrame(benchmark::State& state) {
         for (std::uint32_t i : held) {
             const CKeyboardKey& key = keyboard->m_keys[i];
             const bool ended =
-                synth.m_engine && key.m_voice && key.m_voice->m_wave.load() != key.m_wave;
+                synth.m_engine && key.m_voice && key.m_voice->m_wave.load() != key.m_wave.get();
             system.SetKeyDown(key.m_virtualKey, !ended);
         }
     };

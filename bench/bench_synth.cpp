@@ -1,5 +1,6 @@
 #include <benchmark/benchmark.h>
 
+#include <memory>
 #include <vector>
 
 #include "platform/audio/AudioEngine.h"
@@ -65,9 +66,9 @@ void BM_TenVoicesWithReverb(benchmark::State& state) {
         return;
     }
     // Ten different notes spread over the range, a fourth apart from C2 up.
-    std::vector<CNoteWave*> notes;
+    std::vector<std::shared_ptr<const CNoteWave>> notes;
     for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
-        notes.push_back(&timbre.m_waves[5 * i]);
+        notes.emplace_back(timbre.m_waves, &timbre.m_waves[5 * i]);
     }
     auto keepTenSounding = [&] {
         for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {

@@ -3,6 +3,7 @@
 // plays and in which colour, and the voice and jewel column of its current press.
 
 #include <cstdint>
+#include <memory>
 
 #include "platform/graphics/GraphicsTypes.h"
 #include "synth/HSVColor.h"
@@ -15,7 +16,7 @@ class CPlayTask;
 struct CKeyboardKey {
     std::uint8_t m_virtualKey = 0;
     platform::D3DVECTOR3 m_position{0.0f, 0.0f, 0.0f};  // hexagon centre; y is always 0
-    CNoteWave* m_wave = nullptr;                        // not owned; null for a dead key
+    std::shared_ptr<const CNoteWave> m_wave;            // shares its set; null for a dead key
     CHSVColor m_color{0.0f, 0.0f, 0.0f};
     float m_red = 0.0f, m_green = 0.0f, m_blue = 0.0f;  // m_color as drawn
     CPlayTask* m_voice = nullptr;                       // not owned; the voice this key started

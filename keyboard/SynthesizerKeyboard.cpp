@@ -20,16 +20,6 @@ constexpr std::uint8_t kKeyDown = 0x80;
 // A released key's column grows this much longer, then fades.
 constexpr float kReleasedColumnLife = 0.2f;
 
-// The waveform of `note` in `timbre`, or null when the timbre has none for it (its waveforms
-// were never built, or its range misses the note): such a key stays silent.
-CNoteWave* WaveOf(const CTimbre& timbre, const CNote& note) {
-    const std::int64_t index = Distance(timbre.m_lowest, note);
-    if (!timbre.m_waves || index < 0 || index >= static_cast<std::int64_t>(timbre.m_waveCount)) {
-        return nullptr;
-    }
-    return &timbre.m_waves[static_cast<std::size_t>(index)];
-}
-
 }  // namespace
 
 CSynthesizerKeyboard* CSynthesizerKeyboard::Instance() {
@@ -108,7 +98,8 @@ void CSynthesizerKeyboard::SetTimbre(CTimbre& timbre) {
         if (timbre.m_color.m_hue < 0.0f) {
             timbre.DeriveHue();
         }
-        key.m_wave = WaveOf(timbre, *notes[i]);
+        // Null when the timbre has no waveform for the note: the key stays silent.
+        key.m_wave = timbre.WaveOf(*notes[i]);
         SetKeyColour(key, timbre.m_color.m_hue, saturation, 1.0f);
         saturation = static_cast<float>(static_cast<double>(saturation) - step);
     }
@@ -116,6 +107,8 @@ void CSynthesizerKeyboard::SetTimbre(CTimbre& timbre) {
 }
 
 void CSynthesizerKeyboard::UpdateKeys(float dt) {
+    // Notes that ended since the last frame give up their waveforms here, on this thread.
+    CSynthesizer::Instance()->ReleaseEndedWaves();
     std::uint8_t state[kVirtualKeyCount] = {};
     if (!m_keyStateSource || !m_keyStateSource(state)) {
         return;

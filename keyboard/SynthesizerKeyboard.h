@@ -57,9 +57,9 @@ public:
     using KeyNameSource = std::function<std::string(std::uint8_t virtualKey)>;
     void SetKeyNameSource(KeyNameSource source) { m_keyNameSource = std::move(source); }
 
-    // Makes `timbre` the playing timbre. The keys point into its waveforms, so the caller keeps
-    // them alive, and does not rebuild them while they sound, until the next SetTimbre. A hue
-    // still to be derived is derived here, in `timbre` itself.
+    // Makes `timbre` the playing timbre. The keys share its waveform set, so the caller may
+    // rebuild or delete `timbre` afterwards: the keys, and every note that sounds, keep the
+    // waveforms they have. A hue still to be derived is derived here, in `timbre` itself.
     void SetTimbre(CTimbre& timbre);
 
     // The per-frame key scan, dt seconds after the previous one.

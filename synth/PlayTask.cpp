@@ -6,6 +6,8 @@
 using platform::XAUDIO2_END_OF_STREAM;
 
 CPlayTask::~CPlayTask() {
+    // Once the source voice is gone nothing reads the samples, and the held set may go with the
+    // slot.
     if (m_voice) {
         m_voice->DestroyVoice();
     }
@@ -34,8 +36,9 @@ float CPlayTask::AddEnergy(double delta) {
     return after;
 }
 
-void CPlayTask::Play(CNoteWave* wave, float energy) {
-    if (!m_voice || !wave || !wave->m_samples || wave->m_sampleCount == 0) {
+void CPlayTask::Play(std::shared_ptr<const CNoteWave> wave, float energy) {
+    // A busy slot is left alone: the audio thread still reads its note's buffer and samples.
+    if (!m_voice || !wave || !wave->m_samples || wave->m_sampleCount == 0 || m_wave.load()) {
         return;
     }
     m_energy.store(energy);
@@ -44,8 +47,10 @@ void CPlayTask::Play(CNoteWave* wave, float energy) {
     m_buffer.pAudioData = reinterpret_cast<const std::uint8_t*>(wave->m_samples.get());
     m_buffer.LoopLength = wave->m_sampleCount;
     m_buffer.LoopCount = LoopCountFor(wave->m_frequency, kEnergyPerBuffer);
-    // Published before the first buffer plays, so the audio thread finds it in OnBufferEnd.
-    m_wave.store(wave);
+    // The previous note has ended, so its set may go here. The wave is published before the
+    // first buffer plays, so the audio thread finds it in OnBufferEnd.
+    m_heldWave = std::move(wave);
+    m_wave.store(m_heldWave.get());
     m_voice->SetVolume(kStartGain);
     m_voice->SubmitSourceBuffer(&m_buffer);
     m_voice->Start(0, platform::XAUDIO2_COMMIT_NOW);
@@ -60,6 +65,13 @@ void CPlayTask::Sustain(float dt) {
 void CPlayTask::ReleaseNote() {
     if (m_wave.load() && !IsLastBufferQueued()) {
         m_energy.store(kReleaseEnergy);
+    }
+}
+
+void CPlayTask::ReleaseEndedWave() {
+    // Once the audio thread has published the slot as free it reads the samples no more.
+    if (!m_wave.load()) {
+        m_heldWave.reset();
     }
 }
 

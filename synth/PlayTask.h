@@ -6,10 +6,13 @@
 // Threads: Play, Sustain and ReleaseNote run on the user-interface thread, the callbacks on the
 // audio thread. m_wave, m_energy and m_buffer.Flags are the values both touch; every access to
 // them is atomic, and the energy changes are atomic read-modify-writes, so that neither thread's
-// update is lost. No lock is taken here.
+// update is lost. No lock is taken here. The waveform set a note comes from is kept alive by the
+// voice (m_heldWave) and let go of on the user-interface thread once the note has ended, so the
+// audio thread never frees it and never reads freed samples.
 
 #include <atomic>
 #include <cstdint>
+#include <memory>
 
 #include "platform/audio/AudioTypes.h"
 #include "platform/audio/AudioVoices.h"
@@ -33,12 +36,16 @@ public:
     CPlayTask& operator=(const CPlayTask&) = delete;
     virtual ~CPlayTask();
 
-    // Starts wave on this free slot. Without a source voice (no audio) the slot stays free.
-    void Play(CNoteWave* wave, float energy);
+    // Starts wave on this free slot and holds its set until the note has ended. Without a source
+    // voice (no audio) the slot stays free.
+    void Play(std::shared_ptr<const CNoteWave> wave, float energy);
     // The key is still down after dt seconds: more energy, unless the last buffer is queued.
     void Sustain(float dt);
     // The key went up: every released note gets the same tail, whatever its energy was.
     void ReleaseNote();
+    // Lets go of the waveform set once the note has ended, so that sets are freed on the
+    // user-interface thread, never on the audio thread.
+    void ReleaseEndedWave();
 
     // Loops per buffer for a note of this frequency and this much energy (0.2 for a full buffer).
     static std::uint32_t LoopCountFor(float frequency, double energy);
@@ -55,10 +62,11 @@ public:
 
     platform::SourceVoice* m_voice = nullptr;
     platform::AudioBuffer m_buffer{};
-    std::atomic<CNoteWave*> m_wave{nullptr};  // null: the slot is free
+    std::atomic<const CNoteWave*> m_wave{nullptr};  // null: the slot is free
     std::atomic<float> m_energy{0.0f};
 
 private:
+    std::shared_ptr<const CNoteWave> m_heldWave;  // user-interface thread only
     std::atomic_ref<std::uint32_t> Flags() { return std::atomic_ref<std::uint32_t>(m_buffer.Flags); }
     // energy = float(energy + delta), computed in double, atomically.
     float AddEnergy(double delta);

@@ -158,3 +158,9 @@ CPlayTask* CSynthesizer::FindFreeVoice() {
     }
     return nullptr;
 }
+
+void CSynthesizer::ReleaseEndedWaves() {
+    for (std::uint32_t i = 0; m_voices && i < kVoiceCount; ++i) {
+        m_voices[i].ReleaseEndedWave();
+    }
+}

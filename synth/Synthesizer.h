@@ -40,6 +40,8 @@ public:
     HRESULT InitAudio();
     // The first voice in index order whose slot is free, or null: no voice is ever stolen.
     CPlayTask* FindFreeVoice();
+    // Lets go of the waveform sets of the notes that have ended; the key scan calls it every frame.
+    void ReleaseEndedWaves();
 
     // The reverb bus's settings: reverberated signal only, a large, dense room that decays in 1 s.
     static platform::ReverbParameters ReverbSettings();

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <new>
 
 #include "synth/SineTable.h"
 #include "synth/WaveMemory.h"
@@ -61,9 +62,21 @@ std::uint32_t CTimbre::BuildWaves(CNote lowest, CNote highest) {
             return 0;
         }
     }
-    m_waves = std::move(waves);
+    try {
+        m_waves = std::move(waves);
+    } catch (const std::bad_alloc&) {
+        return 0;  // no room for the share count: the new set goes, the timbre has none
+    }
     m_waveCount = count;
     return count;
+}
+
+std::shared_ptr<const CNoteWave> CTimbre::WaveOf(CNote note) const {
+    const std::int64_t index = Distance(m_lowest, note);
+    if (!m_waves || index < 0 || index >= static_cast<std::int64_t>(m_waveCount)) {
+        return nullptr;
+    }
+    return std::shared_ptr<const CNoteWave>(m_waves, &m_waves[static_cast<std::size_t>(index)]);
 }
 
 bool CTimbre::BuildNoteWave(CNoteWave& wave, const float (&amplitudes)[kHarmonicCount]) {

@@ -28,9 +28,13 @@ public:
     CTimbre& operator=(const CTimbre& source);
     virtual ~CTimbre() = default;
 
-    // Replaces the waveforms by one per semitone from lowest to highest and returns their number.
-    // When memory runs out, or the range is empty or too wide, the timbre is left with none (0).
+    // Replaces the waveforms by a new set, one per semitone from lowest to highest, and returns
+    // their number. When memory runs out, or the range is empty or too wide, the timbre is left
+    // with none (0).
     std::uint32_t BuildWaves(CNote lowest, CNote highest);
+    // The waveform of `note`, sharing the set it lies in; null when the timbre has none for it
+    // (its waveforms were never built, or its range misses the note).
+    std::shared_ptr<const CNoteWave> WaveOf(CNote note) const;
     // Synthesises one period for the note already stored in wave. False when the samples could not
     // be allocated; the wave then has none.
     static bool BuildNoteWave(CNoteWave& wave, const float (&amplitudes)[kHarmonicCount]);
@@ -50,5 +54,9 @@ public:
     CNote m_lowest;
     CNote m_highest;
     std::uint32_t m_waveCount = 0;
-    std::unique_ptr<CNoteWave[]> m_waves;
+    // The audio thread reads these samples while they sound, so a set is shared by this timbre
+    // and by every key and voice that plays from it, and never changes once built: BuildWaves,
+    // assignment and destruction only let go of this timbre's share, and a voice lets go of its
+    // share on the user-interface thread once its note has ended.
+    std::shared_ptr<const CNoteWave[]> m_waves;
 };

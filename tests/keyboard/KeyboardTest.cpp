@@ -1,15 +1,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 #include <set>
 #include <vector>
 
-#include "jewels/JewelManager.h"
 #include "keyboard/KeyTable.h"
-#include "keyboard/SynthesizerKeyboard.h"
 #include "platform/window/KeyMap.h"
-#include "tests/support/ScopedAudioBackend.h"
-#include "tests/support/ScopedInstance.h"
+#include "tests/keyboard/KeyboardFixture.h"
 
 namespace {
 
@@ -53,54 +51,6 @@ TEST(KeyTableTest, NotesVirtualKeysAndPositions) {
     }
 }
 
-// A keyboard on the offline audio backend with a sawtooth timbre, a jewel manager that has a
-// pool but no device, and a scripted key state.
-class KeyboardTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        synth = CSynthesizer::Instance();
-        ASSERT_NE(nullptr, synth->m_master);
-        jewels = new CJewelManager();
-        jewels->m_meshCount = 5;
-        jewels->m_averageSize = 1.0f;
-        ASSERT_EQ(S_OK, jewels->CreateTasks());
-        delete CJewelManager::SetInstance(jewels);
-
-        keyboard = std::make_unique<CSynthesizerKeyboard>();
-        ASSERT_EQ(S_OK, keyboard->Init());
-        keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
-            std::copy(std::begin(state), std::end(state), keys);
-            return readable;
-        });
-        timbre.SetSawtoothWave();
-        ASSERT_EQ(59u, timbre.BuildWaves(synth->m_lowest, synth->m_highest));
-        keyboard->SetTimbre(timbre);
-    }
-    void TearDown() override {
-        keyboard.reset();  // takes the synthesizer and the jewel manager with it
-    }
-
-    CKeyboardKey& Key(std::uint32_t i) { return keyboard->m_keys[i]; }
-    void Press(std::uint32_t i) { state[KeyVirtualKey(i)] = 0x80; }
-    void Lift(std::uint32_t i) { state[KeyVirtualKey(i)] = 0; }
-    // The audio thread's share of a second: buffers end, notes run out, voices free.
-    void PlayOneSecond() {
-        std::vector<float> out(CSynthesizer::kSampleRate);
-        ASSERT_EQ(S_OK, synth->m_engine->RenderOffline(out.data(), CSynthesizer::kSampleRate));
-    }
-    std::int32_t Columns() const { return jewels->m_takenCount; }
-
-    tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
-    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
-    tovel_test::ScopedInstance<CJewelManager> m_jewels;
-    CSynthesizer* synth = nullptr;
-    CJewelManager* jewels = nullptr;  // owned as the instance
-    std::unique_ptr<CSynthesizerKeyboard> keyboard;
-    CTimbre timbre;
-    std::uint8_t state[platform::kVirtualKeyCount] = {};
-    bool readable = true;
-};
-
 TEST_F(KeyboardTest, LiveKeysShareTheHueAndPaleTowardsTheTopDeadKeysAreBlack) {
     std::vector<float> saturations;
     for (std::uint32_t i = 0; i < kKeyCount; ++i) {
@@ -122,8 +72,8 @@ TEST_F(KeyboardTest, LiveKeysShareTheHueAndPaleTowardsTheTopDeadKeysAreBlack) {
     EXPECT_NEAR(0.9655f, saturations[2], 5e-5f);
     // One float step after another: the last lies a little above 1 - 40/58 (0.310344815).
     EXPECT_EQ(0x1.3dcb2ap-2f, saturations[40]) << "0.310345322";
-    EXPECT_EQ(&timbre.m_waves[18], Key(22).m_wave);
-    EXPECT_EQ(&timbre.m_waves[39], Key(47).m_wave);
+    EXPECT_EQ(&timbre.m_waves[18], Key(22).m_wave.get());
+    EXPECT_EQ(&timbre.m_waves[39], Key(47).m_wave.get());
 }
 
 TEST_F(KeyboardTest, SetTimbreDerivesAPendingHueAndCopesWithoutWaveforms) {
@@ -162,7 +112,7 @@ TEST_F(KeyboardTest, DeadKeysDoNothingAndBothFSharp3KeysTakeAVoiceEach) {
     keyboard->UpdateKeys(kFrame);
     ASSERT_TRUE(Key(22).m_voice && Key(23).m_voice);
     EXPECT_NE(Key(22).m_voice, Key(23).m_voice);
-    EXPECT_EQ(Key(22).m_wave, Key(23).m_voice->m_wave.load());
+    EXPECT_EQ(Key(22).m_wave.get(), Key(23).m_voice->m_wave.load());
     EXPECT_EQ(2, Columns());
     const platform::D3DVECTOR4* lit = keyboard->m_litKeys.get();
     EXPECT_TRUE(lit[0].x == 11.0f && lit[1].x == -13.0f && lit[1].w == 1.0f && lit[2].w == 0.0f);
@@ -265,6 +215,42 @@ TEST_F(KeyboardTest, AKeyWhoseNoteEndedLeavesTheNextNoteOnItsVoiceAlone) {
     Lift(3);
     keyboard->UpdateKeys(0.0f);
     EXPECT_EQ(0.5f, voice->m_energy.load());
+}
+
+TEST_F(KeyboardTest, ANoteKeepsTheWaveformItStartedWithAndItsSetGoesOnceTheScanSeesItEnd) {
+    ASSERT_EQ(S_OK, synth->m_reverbBus->DisableEffect(0));  // the voice's own samples come out
+    auto entry = std::make_unique<CTimbre>(timbre);
+    ASSERT_EQ(59u, entry->BuildWaves(synth->m_lowest, synth->m_highest));
+    keyboard->SetTimbre(*entry);
+    const std::weak_ptr<const CNoteWave[]> played = entry->m_waves;
+    const CNoteWave& a4 = *Key(40).m_wave;
+    ASSERT_EQ(101u, a4.m_sampleCount);
+    const std::vector<std::int16_t> sawtooth(a4.m_samples.get(), a4.m_samples.get() + 101);
+    Press(40);
+    keyboard->UpdateKeys(kFrame);
+    CPlayTask* voice = Key(40).m_voice;
+    ASSERT_NE(nullptr, voice);
+
+    // Stored over while it sounds, handed to the keyboard again, then deleted.
+    CTimbre square;
+    square.SetSquareWave();
+    ASSERT_EQ(59u, square.BuildWaves(synth->m_lowest, synth->m_highest));
+    *entry = square;
+    keyboard->SetTimbre(*entry);
+    entry.reset();
+
+    std::vector<float> out(89 * 101);
+    ASSERT_EQ(S_OK, synth->m_engine->RenderOffline(out.data(), 89 * 101));
+    for (std::size_t i = 0; i < out.size(); ++i) {
+        ASSERT_EQ(sawtooth[i % 101] / 32768.0f * 2.0f, out[i]) << "sample " << i;
+    }
+    Lift(40);
+    keyboard->UpdateKeys(kFrame);
+    PlayOneSecond();
+    ASSERT_EQ(nullptr, voice->m_wave.load());
+    EXPECT_FALSE(played.expired()) << "the audio thread frees no waveforms";
+    keyboard->UpdateKeys(kFrame);
+    EXPECT_TRUE(played.expired()) << "the next scan let go of them";
 }
 
 TEST_F(KeyboardTest, TheKeyboardDeletesTheJewelManagerAndTheInstanceIsInitialised) {

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <vector>
 
 #include "synth/Synthesizer.h"
@@ -21,7 +22,7 @@ protected:
     // The bus passes its input through, so the voices' own output can be measured.
     void Dry() { ASSERT_EQ(synth->m_reverbBus->DisableEffect(0), S_OK); }
 
-    CNoteWave* Wave(CNote note) { return &timbre.m_waves[Distance(synth->m_lowest, note)]; }
+    std::shared_ptr<const CNoteWave> Wave(CNote note) { return timbre.WaveOf(note); }
 
     std::vector<float> Render(std::uint32_t frames) {
         std::vector<float> out(frames);

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <memory>
 #include <vector>
 
 #include "synth/WaveMemory.h"
@@ -216,6 +217,29 @@ TEST(TimbreTest, BuildIsAllOrNothing) {
     EXPECT_EQ(t.BuildWaves(kC2, CNote{1, 4000000000u}), 0u);
     EXPECT_EQ(t.BuildWaves(kA4, kA4), 1u);
     EXPECT_EQ(t.m_waves[0].m_sampleCount, 101u);
+}
+
+TEST(TimbreTest, WaveOfSharesTheSetWhichARebuildLeavesAsItWas) {
+    CTimbre t;
+    t.SetSawtoothWave();
+    ASSERT_EQ(t.BuildWaves(kC2, kA6Sharp), 59u);
+    const struct {
+        CNote note;
+        int index;  // -1: outside the range
+    } cases[] = {{kC2, 0}, {kA4, 33}, {kA6Sharp, 58}, {CNote{12, 1}, -1}, {CNote{12, 6}, -1}};
+    for (const auto& c : cases) {
+        EXPECT_EQ(t.WaveOf(c.note).get(), c.index < 0 ? nullptr : &t.m_waves[c.index])
+            << "note " << c.note.m_note << ", octave " << c.note.m_octave;
+    }
+    EXPECT_EQ(CTimbre(t).WaveOf(kA4), nullptr) << "a copy has no waveforms";
+
+    const std::shared_ptr<const CNoteWave> held = t.WaveOf(kA4);
+    const std::vector<std::int16_t> before(held->m_samples.get(), held->m_samples.get() + 101);
+    t.SetSquareWave();
+    ASSERT_EQ(t.BuildWaves(kC2, kA6Sharp), 59u);
+    EXPECT_NE(t.WaveOf(kA4).get(), held.get()) << "a new set";
+    EXPECT_EQ(std::vector<std::int16_t>(held->m_samples.get(), held->m_samples.get() + 101),
+              before);
 }
 
 TEST(TimbreTest, NamesKeepAtMost259Characters) {

@@ -38,7 +38,7 @@ TEST_F(VoiceTest, SynthesizerSetsUpRangeGraphAndVoices) {
 TEST_F(VoiceTest, TapOnA4PlaysThreeBuffersAtHalvingGainsThenFreesTheVoice) {
     Dry();
     CPlayTask* voice = synth->FindFreeVoice();
-    CNoteWave* a4 = Wave(kA4);
+    const std::shared_ptr<const CNoteWave> a4 = Wave(kA4);
     voice->Play(a4, CPlayTask::kStartEnergy);
     EXPECT_EQ(voice->m_buffer.LoopCount, 88u);
     std::vector<float> out = Render(kFrame);
@@ -121,7 +121,8 @@ TEST_F(VoiceTest, EleventhNoteGetsNoVoiceAndTheTenPlayOnUnchanged) {
     EXPECT_EQ(synth->FindFreeVoice(), nullptr) << "no voice is stolen";
     Render(kFrame);
     for (int i = 0; i < 10; ++i) {
-        EXPECT_EQ(voices[i]->m_wave.load(), Wave(CNote{static_cast<std::uint32_t>(i + 1), 4}));
+        EXPECT_EQ(voices[i]->m_wave.load(),
+                  Wave(CNote{static_cast<std::uint32_t>(i + 1), 4}).get());
         EXPECT_EQ(voices[i]->m_energy.load(), 0.5f);
     }
     // Each frees itself on schedule; then all ten are there again.
@@ -144,7 +145,8 @@ TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
         for (std::uint32_t step = 1; step <= 5; ++step) {
             for (std::uint32_t low = 0; low + 9 * step < 59; low += 3) {
                 for (std::uint32_t i = 0; i < 10; ++i) {
-                    synth->FindFreeVoice()->Play(&preset.m_waves[low + i * step], 0.5f);
+                    synth->FindFreeVoice()->Play(
+                        {preset.m_waves, &preset.m_waves[low + i * step]}, 0.5f);
                 }
                 float peak = 0.0f;
                 for (int frame = 0; frame < 200 || !AllFree(); ++frame) {
@@ -177,7 +179,7 @@ TEST(SilentSynthTest, WithoutAnAudioSystemEverythingStaysValidAndSilent) {
     ASSERT_EQ(t.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
     CPlayTask* voice = synth->FindFreeVoice();
     ASSERT_NE(voice, nullptr);
-    voice->Play(&t.m_waves[0], 0.5f);
+    voice->Play(t.WaveOf(kC2), 0.5f);
     voice->Sustain(0.01f);
     voice->ReleaseNote();
     EXPECT_EQ(voice->m_wave.load(), nullptr) << "nothing sounds, so nothing stays busy";

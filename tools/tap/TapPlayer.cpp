@@ -60,7 +60,7 @@ private:
 };
 
 // Strikes one note, holds it if asked, releases it and waits until its voice is free.
-bool PlayNote(CSynthesizer& synth, Session& session, CNoteWave* wave,
+bool PlayNote(CSynthesizer& synth, Session& session, const std::shared_ptr<const CNoteWave>& wave,
               const std::optional<double>& hold) {
     const int holdSteps = hold ? static_cast<int>(std::lround(*hold / kStepSeconds)) : 0;
     const int maxSteps = holdSteps + static_cast<int>(kMaxNoteSeconds / kStepSeconds);
@@ -80,7 +80,7 @@ bool PlayNote(CSynthesizer& synth, Session& session, CNoteWave* wave,
         session.Step(synth);
     }
     voice->ReleaseNote();
-    for (steps = 0; voice->m_wave.load() == wave; ++steps) {
+    for (steps = 0; voice->m_wave.load() == wave.get(); ++steps) {
         if (steps == maxSteps) {
             return false;
         }
@@ -122,8 +122,7 @@ int RunTap(const TapOptions& options, std::ostream& out, std::ostream& err) {
         }
         out << std::endl;
         for (const CNote& note : options.notes) {
-            CNoteWave* wave = &timbre->m_waves[Distance(synth.m_lowest, note)];
-            if (!PlayNote(synth, session, wave, options.holdSeconds)) {
+            if (!PlayNote(synth, session, timbre->WaveOf(note), options.holdSeconds)) {
                 err << "tovel-tap: the audio output stopped playing\n";
                 status = 1;
                 break;

@@ -1,0 +1,69 @@
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <vector>
+
+#include "jewels/JewelManager.h"
+#include "keyboard/KeyTable.h"
+#include "keyboard/SynthesizerKeyboard.h"
+#include "platform/window/KeyMap.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedInstance.h"
+
+// A keyboard on the offline audio backend with a sawtooth timbre, a jewel manager that has a
+// pool but no device, and a scripted key state.
+class KeyboardTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        synth = CSynthesizer::Instance();
+        ASSERT_NE(nullptr, synth->m_master);
+        jewels = new CJewelManager();
+        jewels->m_meshCount = 5;
+        jewels->m_averageSize = 1.0f;
+        ASSERT_EQ(S_OK, jewels->CreateTasks());
+        delete CJewelManager::SetInstance(jewels);
+
+        keyboard = std::make_unique<CSynthesizerKeyboard>();
+        ASSERT_EQ(S_OK, keyboard->Init());
+        keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
+            std::copy(std::begin(state), std::end(state), keys);
+            return readable;
+        });
+        timbre.SetSawtoothWave();
+        ASSERT_EQ(59u, timbre.BuildWaves(synth->m_lowest, synth->m_highest));
+        keyboard->SetTimbre(timbre);
+    }
+    void TearDown() override {
+        keyboard.reset();  // takes the synthesizer and the jewel manager with it
+    }
+
+    CKeyboardKey& Key(std::uint32_t i) { return keyboard->m_keys[i]; }
+    void Press(std::uint32_t i) { state[KeyVirtualKey(i)] = 0x80; }
+    void Lift(std::uint32_t i) { state[KeyVirtualKey(i)] = 0; }
+    // The audio thread's share of a second: buffers end, notes run out, voices free.
+    void PlayOneSecond() {
+        std::vector<float> out(CSynthesizer::kSampleRate);
+        ASSERT_EQ(S_OK, synth->m_engine->RenderOffline(out.data(), CSynthesizer::kSampleRate));
+    }
+    std::int32_t Columns() const { return jewels->m_takenCount; }
+    int Sounding() const {
+        int sounding = 0;
+        for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
+            sounding += synth->m_voices[i].m_wave.load() ? 1 : 0;
+        }
+        return sounding;
+    }
+
+    tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
+    tovel_test::ScopedInstance<CJewelManager> m_jewels;
+    CSynthesizer* synth = nullptr;
+    CJewelManager* jewels = nullptr;  // owned as the instance
+    std::unique_ptr<CSynthesizerKeyboard> keyboard;
+    CTimbre timbre;
+    std::uint8_t state[platform::kVirtualKeyCount] = {};
+    bool readable = true;
+};
