@@ -5,6 +5,7 @@
 #include <fstream>
 #include <new>
 #include <system_error>
+#include <vector>
 
 #include "platform/system/AtomicFile.h"
 #include "container/BigEndian.h"
@@ -44,87 +45,52 @@ std::size_t CountCharacters(const std::string& utf8) {
     return count;
 }
 
-// A file read strictly within its size at opening, so that no length it claims can make the
-// reader allocate, seek or read beyond what is there.
-class BoundedInput {
+// The bytes of a container, read strictly within their end, so that no length they claim can make
+// the reader allocate, skip or read beyond what is there.
+class Input {
 public:
-    bool Open(const std::filesystem::path& path) {
-        std::error_code error;
-        if (!std::filesystem::is_regular_file(path, error)) {
-            return false;
-        }
-        m_stream.open(path, std::ios::binary);
-        m_stream.seekg(0, std::ios::end);
-        const std::streamoff size = m_stream.tellg();
-        m_stream.seekg(0, std::ios::beg);
-        if (!m_stream || size < 0) {
-            return false;
-        }
-        m_remaining = static_cast<std::uint64_t>(size);
-        return true;
-    }
+    explicit Input(std::span<const std::uint8_t> bytes) : m_bytes(bytes) {}
 
-    std::uint64_t Remaining() const { return m_remaining; }
+    std::size_t Remaining() const { return m_bytes.size() - m_offset; }
 
     bool Read(std::uint8_t* destination, std::uint64_t count) {
-        if (count > m_remaining) {
-            return false;
+        const std::uint8_t* source = Take(count);
+        if (source && count > 0) {
+            std::memcpy(destination, source, static_cast<std::size_t>(count));
         }
-        m_stream.read(reinterpret_cast<char*>(destination), static_cast<std::streamsize>(count));
-        if (static_cast<std::uint64_t>(m_stream.gcount()) != count) {
-            return false;
-        }
-        m_remaining -= count;
-        return true;
+        return source != nullptr;
     }
 
-    bool Skip(std::uint64_t count) {
-        if (count > m_remaining) {
-            return false;
+    // The next count bytes, passed over; null when fewer are left.
+    const std::uint8_t* Take(std::uint64_t count) {
+        if (count > Remaining()) {
+            return nullptr;
         }
-        m_stream.seekg(static_cast<std::streamoff>(count), std::ios::cur);
-        m_remaining -= count;
-        return static_cast<bool>(m_stream);
+        const std::uint8_t* at = m_bytes.data() + m_offset;
+        m_offset += static_cast<std::size_t>(count);
+        return at;
     }
 
-    void Unread(std::uint32_t count) {
-        m_stream.seekg(-static_cast<std::streamoff>(count), std::ios::cur);
-        m_remaining += count;
-    }
+    bool Skip(std::uint64_t count) { return Take(count) != nullptr; }
+
+    void Unread(std::uint32_t count) { m_offset -= count; }
 
 private:
-    std::ifstream m_stream;
-    std::uint64_t m_remaining = 0;
+    std::span<const std::uint8_t> m_bytes;
+    std::size_t m_offset = 0;
 };
-
-struct Payload {
-    std::unique_ptr<std::uint8_t[]> bytes;
-    std::uint32_t length = 0;
-};
-
-HRESULT ReadPayload(BoundedInput& input, std::uint32_t length, Payload& payload) {
-    if (length > input.Remaining()) {
-        return E_INVALIDARG;
-    }
-    payload.length = length;
-    payload.bytes.reset(new (std::nothrow) std::uint8_t[length == 0 ? 1 : length]);
-    if (!payload.bytes) {
-        return E_OUTOFMEMORY;
-    }
-    return input.Read(payload.bytes.get(), length) ? S_OK : E_INVALIDARG;
-}
 
 // Parses the layer's m_count elements from payload into its list. Header sizes and the length
 // fields' own bytes differ between base and extension elements.
 template <class Element, std::uint32_t kHeaderSize>
-HRESULT ParseElements(const Payload& payload, CVendraLayer& layer) {
+HRESULT ParseElements(std::span<const std::uint8_t> payload, CVendraLayer& layer) {
     std::unique_ptr<CVendraElement>* tail = &layer.m_firstElement;
     std::uint64_t offset = 0;
     for (std::int32_t i = 0; i < layer.m_count; ++i) {
-        if (payload.length - offset < kHeaderSize) {
+        if (payload.size() - offset < kHeaderSize) {
             return E_INVALIDARG;
         }
-        const std::uint8_t* header = payload.bytes.get() + offset;
+        const std::uint8_t* header = payload.data() + offset;
         std::uint64_t segmentLength;
         std::uint32_t countedBytes;
         if constexpr (kHeaderSize == kElementHeaderSize) {
@@ -135,7 +101,7 @@ HRESULT ParseElements(const Payload& payload, CVendraLayer& layer) {
             countedBytes = kExtensionLengthBytes;
         }
         if (segmentLength < countedBytes ||
-            segmentLength - countedBytes > payload.length - offset - kHeaderSize) {
+            segmentLength - countedBytes > payload.size() - offset - kHeaderSize) {
             return E_INVALIDARG;
         }
         auto* element = new (std::nothrow) Element();
@@ -159,7 +125,7 @@ HRESULT ParseElements(const Payload& payload, CVendraLayer& layer) {
 
 // Reads one 0xE2/0x00 segment whose 4-byte header is already consumed. Sets layer when the
 // segment was a layer, leaves it null when the segment was skipped.
-HRESULT ReadLayerSegment(BoundedInput& input, std::uint32_t segmentLength,
+HRESULT ReadLayerSegment(Input& input, std::uint32_t segmentLength,
                          std::unique_ptr<CVendraLayer>& layer) {
     // Too short to hold the magic: not a layer, and skipped like any other segment.
     if (segmentLength < kMagicEnd) {
@@ -182,11 +148,10 @@ HRESULT ReadLayerSegment(BoundedInput& input, std::uint32_t segmentLength,
     }
     layer->SetParams(params);
     layer->m_length = segmentLength - kLayerLengthBytes;
-    Payload payload;
-    HRESULT hr = ReadPayload(input, layer->m_length, payload);
-    if (SUCCEEDED(hr)) {
-        hr = ParseElements<CVendraElement, kElementHeaderSize>(payload, *layer);
-    }
+    const std::uint8_t* payload = input.Take(layer->m_length);
+    const HRESULT hr = payload ? ParseElements<CVendraElement, kElementHeaderSize>(
+                                     {payload, layer->m_length}, *layer)
+                               : E_INVALIDARG;
     if (FAILED(hr)) {
         layer.reset();
     }
@@ -194,7 +159,7 @@ HRESULT ReadLayerSegment(BoundedInput& input, std::uint32_t segmentLength,
 }
 
 // Reads 0xFF-led segments up to the first "VDEX", appending each complete layer to the root.
-HRESULT ReadBase(BoundedInput& input, CVendra& root) {
+HRESULT ReadBase(Input& input, CVendra& root) {
     // Appending at a kept tail: walking the list for each layer would take quadratic time on a
     // file of many small layers.
     CVendraLayer* last = root.m_firstLayer.get();
@@ -241,7 +206,7 @@ HRESULT ReadBase(BoundedInput& input, CVendra& root) {
 
 // Reads "VDEX" sections, each replacing the extension of the first layer with its id. Other
 // 4-byte groups are passed over one at a time.
-HRESULT ReadExtensions(BoundedInput& input, CVendra& root) {
+HRESULT ReadExtensions(Input& input, CVendra& root) {
     // Ids on disk are one byte, so a table finds each section's layer in constant time.
     std::array<CVendraLayer*, kMaxByte + 1> layers{};
     for (CVendraLayer* layer = root.m_firstLayer.get(); layer; layer = NextLayer(*layer)) {
@@ -278,11 +243,10 @@ HRESULT ReadExtensions(BoundedInput& input, CVendra& root) {
         }
         extension->SetParams(params);
         extension->m_length = payloadLength;
-        Payload payload;
-        HRESULT hr = ReadPayload(input, payloadLength, payload);
-        if (SUCCEEDED(hr)) {
-            hr = ParseElements<CVendraElementEx, kExtensionElementHeaderSize>(payload, *extension);
-        }
+        const std::uint8_t* payload = input.Take(payloadLength);
+        const HRESULT hr = payload ? ParseElements<CVendraElementEx, kExtensionElementHeaderSize>(
+                                         {payload, payloadLength}, *extension)
+                                   : E_INVALIDARG;
         if (FAILED(hr)) {
             return hr;
         }
@@ -317,19 +281,20 @@ bool InByte(std::int32_t value, std::uint32_t max) {
 }
 
 // Writes the tree into one buffer of its exact size; the tree has been validated.
-std::unique_ptr<std::uint8_t[]> Serialise(CVendra& root, std::size_t& size) {
-    size = 0;
+HRESULT Serialise(CVendra& root, std::vector<std::uint8_t>* bytes) {
+    std::size_t size = 0;
     for (CVendraLayer* layer = root.m_firstLayer.get(); layer; layer = NextLayer(*layer)) {
         size += layer->GetTotalSize();
         if (layer->m_extension) {
             size += layer->m_extension->GetTotalSize();
         }
     }
-    std::unique_ptr<std::uint8_t[]> bytes(new (std::nothrow) std::uint8_t[size == 0 ? 1 : size]);
-    if (!bytes) {
-        return nullptr;
+    try {
+        bytes->resize(size);
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
     }
-    std::uint8_t* out = bytes.get();
+    std::uint8_t* out = bytes->data();
     auto writeList = [&out](CVendraLayer& list) {
         out = list.WriteHeader(out);
         for (CVendraElement* e = list.m_firstElement.get(); e; e = e->m_next.get()) {
@@ -348,22 +313,54 @@ std::unique_ptr<std::uint8_t[]> Serialise(CVendra& root, std::size_t& size) {
             writeList(*layer->m_extension);
         }
     }
-    return bytes;
+    return S_OK;
 }
 
 }  // namespace
+
+HRESULT ReadContainerFile(const std::filesystem::path& path, std::vector<std::uint8_t>* bytes) {
+    bytes->clear();
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error)) {
+        return E_FAIL;
+    }
+    std::ifstream stream(path, std::ios::binary);
+    stream.seekg(0, std::ios::end);
+    const std::streamoff size = stream.tellg();
+    stream.seekg(0, std::ios::beg);
+    if (!stream || size < 0) {
+        return E_FAIL;
+    }
+    if (static_cast<std::uint64_t>(size) > kMaxContainerFileBytes) {
+        return E_OUTOFMEMORY;
+    }
+    try {
+        bytes->resize(static_cast<std::size_t>(size));
+    } catch (const std::bad_alloc&) {
+        return E_OUTOFMEMORY;
+    }
+    stream.read(reinterpret_cast<char*>(bytes->data()), size);
+    if (stream.gcount() != size) {
+        bytes->clear();
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+HRESULT ReadContainer(std::span<const std::uint8_t> bytes, CVendra& root) {
+    Input input(bytes);
+    const HRESULT hr = ReadBase(input, root);
+    return FAILED(hr) ? hr : ReadExtensions(input, root);
+}
 
 HRESULT ReadContainer(const std::filesystem::path& path, CVendra& root) {
     if (CountCharacters(path.string()) >= CVendra::kPathCapacity) {
         return E_INVALIDARG;
     }
     root.m_path = path;
-    BoundedInput input;
-    if (!input.Open(path)) {
-        return E_FAIL;
-    }
-    const HRESULT hr = ReadBase(input, root);
-    return FAILED(hr) ? hr : ReadExtensions(input, root);
+    std::vector<std::uint8_t> bytes;
+    const HRESULT hr = ReadContainerFile(path, &bytes);
+    return FAILED(hr) ? hr : ReadContainer(bytes, root);
 }
 
 HRESULT ValidateTree(CVendra& root) {
@@ -390,15 +387,14 @@ HRESULT ValidateTree(CVendra& root) {
     return S_OK;
 }
 
-HRESULT WriteContainer(const std::filesystem::path& path, CVendra& root) {
+HRESULT WriteContainer(CVendra& root, std::vector<std::uint8_t>* bytes) {
+    bytes->clear();
     const HRESULT hr = ValidateTree(root);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    std::size_t size = 0;
-    const std::unique_ptr<std::uint8_t[]> bytes = Serialise(root, size);
-    if (!bytes) {
-        return E_OUTOFMEMORY;
-    }
-    return ReplaceFileAtomically(path, {bytes.get(), size});
+    return FAILED(hr) ? hr : Serialise(root, bytes);
+}
+
+HRESULT WriteContainer(const std::filesystem::path& path, CVendra& root) {
+    std::vector<std::uint8_t> bytes;
+    const HRESULT hr = WriteContainer(root, &bytes);
+    return FAILED(hr) ? hr : ReplaceFileAtomically(path, bytes);
 }

@@ -29,21 +29,8 @@ bool HasElement(const CVendraLayer& layer, std::uint8_t tag) {
     return FindElement(layer, tag) != nullptr;
 }
 
-}  // namespace
-
-JewelMesh::~JewelMesh() {
-    std::unique_ptr<JewelMesh> rest = std::move(next);
-    while (rest) {
-        rest = std::move(rest->next);
-    }
-}
-
-HRESULT LoadGem(const std::filesystem::path& name, JewelMesh& mesh) {
-    Clear(mesh);
-    CVendra tree;
-    if (FAILED(ReadContainer(name, tree))) {
-        return E_INVALIDARG;
-    }
+// The mesh of a tree that was read; mesh is empty.
+HRESULT TakeMesh(CVendra& tree, JewelMesh& mesh) {
     CVendraLayer* layer = FindLayer(tree, 0);
     if (!layer || !layer->m_extension || !HasElement(*layer, kVertexTag) ||
         !HasElement(*layer, kIndexTag)) {
@@ -60,6 +47,10 @@ HRESULT LoadGem(const std::filesystem::path& name, JewelMesh& mesh) {
     }
 
     const std::uint32_t triangles = indexCount / 3;
+    // A jewel without a triangle has nothing to draw, and a library of such jewels no buffers.
+    if (triangles == 0) {
+        return E_INVALIDARG;
+    }
     auto vertices = std::unique_ptr<float[]>(
         new (std::nothrow) float[std::size_t{vertexCount} * JewelMesh::kFloatsPerVertex]);
     auto indices =
@@ -72,9 +63,7 @@ HRESULT LoadGem(const std::filesystem::path& name, JewelMesh& mesh) {
         std::memcpy(vertices.get(), vertexData.data(),
                     std::size_t{vertexCount} * JewelMesh::kBytesPerVertex);
     }
-    if (triangles > 0) {
-        std::memcpy(indices.get(), indexData.data(), std::size_t{triangles} * 3 * 2);
-    }
+    std::memcpy(indices.get(), indexData.data(), std::size_t{triangles} * 3 * 2);
     // A wrong index would draw another jewel's vertices, or beyond the shared buffer.
     if (std::any_of(indices.get(), indices.get() + triangles * 3,
                     [&](std::uint16_t i) { return i >= vertexCount; }) ||
@@ -87,6 +76,33 @@ HRESULT LoadGem(const std::filesystem::path& name, JewelMesh& mesh) {
     mesh.vertices = std::move(vertices);
     mesh.indices = std::move(indices);
     return S_OK;
+}
+
+}  // namespace
+
+JewelMesh::~JewelMesh() {
+    std::unique_ptr<JewelMesh> rest = std::move(next);
+    while (rest) {
+        rest = std::move(rest->next);
+    }
+}
+
+HRESULT LoadGem(std::span<const std::uint8_t> bytes, JewelMesh& mesh) {
+    Clear(mesh);
+    CVendra tree;
+    if (FAILED(ReadContainer(bytes, tree))) {
+        return E_INVALIDARG;
+    }
+    return TakeMesh(tree, mesh);
+}
+
+HRESULT LoadGem(const std::filesystem::path& name, JewelMesh& mesh) {
+    Clear(mesh);
+    CVendra tree;
+    if (FAILED(ReadContainer(name, tree))) {
+        return E_INVALIDARG;
+    }
+    return TakeMesh(tree, mesh);
 }
 
 bool CopyJewelMesh(JewelMesh& destination, const JewelMesh& source) {

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <memory>
+#include <span>
 
 #include "platform/base/HResult.h"
 
@@ -29,10 +30,12 @@ struct JewelMesh {
     std::unique_ptr<JewelMesh> next;
 };
 
-// Reads a jewel file into an empty mesh: S_OK, or E_INVALIDARG for a file that is not a complete
-// jewel (no layer 0, a count or its data missing, counts beyond the data, more than 16-bit
-// indices can address, an index outside the mesh, a position that is not a finite number), with
-// the mesh left empty. E_OUTOFMEMORY when the buffers cannot be had.
+// Reads a jewel file's bytes into mesh: S_OK, or E_INVALIDARG for bytes that are not a complete
+// jewel (not a container, no layer 0, a count or its data missing, counts beyond the data, more
+// than 16-bit indices can address, no whole triangle, an index outside the mesh, a position that
+// is not a finite number), with the mesh left empty. E_OUTOFMEMORY when the buffers cannot be had.
+HRESULT LoadGem(std::span<const std::uint8_t> bytes, JewelMesh& mesh);
+// The same for the file at name; a file that cannot be read is E_INVALIDARG too.
 HRESULT LoadGem(const std::filesystem::path& name, JewelMesh& mesh);
 
 // Gives destination fresh copies of source's shape (counts, size, both buffers), freeing what it

@@ -222,6 +222,15 @@ TEST_F(ContainerFile, PathsAndUnopenableFiles) {
     EXPECT_EQ(root.m_path, wide);
     EXPECT_EQ(ReadContainer(m_folder / "missing.gem", root), E_FAIL);
     EXPECT_EQ(ReadContainer(m_folder, root), E_FAIL) << "a folder is not a container file";
+
+    // A file is read whole, so one larger than any container is refused before it is read.
+    const std::filesystem::path huge = Write("huge.gem", Concat({kLayerBytes, kExtensionBytes}));
+    std::filesystem::resize_file(huge, kMaxContainerFileBytes);
+    EXPECT_EQ(ReadContainer(huge, root), S_OK) << "the zeros after the extension are passed over";
+    std::filesystem::resize_file(huge, kMaxContainerFileBytes + 1);
+    Bytes bytes = {1};
+    EXPECT_EQ(ReadContainerFile(huge, &bytes), E_OUTOFMEMORY);
+    EXPECT_TRUE(bytes.empty());
 }
 
 TEST_F(ContainerFile, TreesTheFormatCannotHoldAreRefused) {

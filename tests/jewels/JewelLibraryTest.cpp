@@ -182,7 +182,7 @@ TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
     EXPECT_EQ(m_manager.m_totalVertices, 65535u);
     EXPECT_EQ(m_manager.m_totalTriangles, 21845u);
 
-    WriteGem(m_beside / "c.gem", MakeShape(1, 0));
+    WriteGem(m_beside / "c.gem", MakeShape(1, 1));
     CJewelManager overVertices;
     ExpectRefusal(Load(overVertices), tooMany);
     EXPECT_EQ(overVertices.m_meshes, nullptr);

@@ -116,6 +116,7 @@ TEST_F(GemFileTest, IncompleteOrInconsistentFilesAreRefused) {
     refused(Write(cube, {}, 9), "more vertices than data");
     refused(Write(cube, {}, UINT32_MAX, 39), "more indices than data");
     refused(Write(cube, {}, 70000), "beyond 16-bit indices");
+    refused(Write(cube, {}, UINT32_MAX, 2), "no whole triangle");
     Shape wild = cube;
     wild.indices[5] = 8;
     refused(Write(wild), "index outside the mesh");
