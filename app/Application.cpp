@@ -64,7 +64,7 @@ int RunApplication(WindowSystem& system) {
     std::unique_ptr<Window> window = system.CreateWindow(desc, MainWindowProc);
     if (!window) {
         MessageBox("Failed in CreateWindowEx");
-        return 0;
+        return kFailureExitCode;
     }
 
     graphics = CGraphics::Instance();

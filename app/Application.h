@@ -31,7 +31,8 @@ extern bool fullScreen;
 extern platform::Cursor* hoverCursor;  // an open hand over what can be pressed
 extern platform::Cursor* grabCursor;   // a closed hand while something is held
 
-// The program: returns the quit request's code, or 0 when the window cannot be made.
+// The program: returns the quit request's code (kFailureExitCode after a failed start-up), or
+// kFailureExitCode when the window cannot be made.
 int RunApplication(platform::WindowSystem& system);
 
 // Brings the components up after the device and the effect exist; the keyboard reads its keys

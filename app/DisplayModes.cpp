@@ -115,7 +115,7 @@ HRESULT OnResetDevice() {
     // The harmonics control re-creates its resources first, the palette after the keyboard.
     if (keyboard && FAILED(keyboard->OnResetDevice())) {
         MessageBox("Failed in Keyboard reset device.");
-        platform::PostQuitMessage(0);
+        platform::PostQuitMessage(platform::kFailureExitCode);
     }
     hr = CJewelManager::Instance()->OnResetDevice();
     if (FAILED(hr)) {

@@ -9,7 +9,7 @@ int main() {
     std::unique_ptr<platform::WindowSystem> system = platform::CreateSdlWindowSystem();
     if (!system) {
         platform::MessageBox("A graphical display is needed, and none could be opened.");
-        return 1;
+        return platform::kFailureExitCode;
     }
     return RunApplication(*system);
 }

@@ -92,7 +92,7 @@ HRESULT CGraphics::CreateDevice(Window* window) {
     }
     if (FAILED(hr)) {
         MessageBox("Sorry, This Machine no support.");
-        platform::PostQuitMessage(0);
+        platform::PostQuitMessage(platform::kFailureExitCode);
         return hr;
     }
 
@@ -110,7 +110,7 @@ HRESULT CGraphics::CreateDevice(Window* window) {
                                   D3DFMT_A8R8G8B8);
     if (FAILED(hr)) {
         MessageBox("This Machine's GPU lack of ability");
-        platform::PostQuitMessage(0);
+        platform::PostQuitMessage(platform::kFailureExitCode);
         return hr;
     }
     return S_OK;

@@ -9,6 +9,7 @@
 #include <utility>
 #include <vector>
 
+#include "container/ContainerFile.h"
 #include "jewels/JewelFolder.h"
 #include "jewels/JewelManager.h"
 #include "jewels/JewelMesh.h"
@@ -26,11 +27,35 @@ namespace fs = std::filesystem;
 constexpr std::uint32_t kFloatsPerGpuVertex = kJewelGpuVertexBytes / 4;
 constexpr std::uint32_t kIndexBytes = 2;
 
-// A fatal start-up problem: the user is told, the frame loop ends at its first iteration.
+// A fatal start-up problem: the user is told, the frame loop ends at its first iteration and the
+// program with the status of a failure.
 HRESULT Refuse(const std::string& text) {
     MessageBox(text);
-    PostQuitMessage(0);
+    PostQuitMessage(kFailureExitCode);
     return E_INVALIDARG;
+}
+
+// "a", "a and b", "a, b and c".
+std::string JoinList(const std::vector<std::string>& items, const char* lastSeparator) {
+    std::string text;
+    for (std::size_t i = 0; i < items.size(); ++i) {
+        if (i > 0) {
+            text += i + 1 == items.size() ? lastSeparator : ", ";
+        }
+        text += items[i];
+    }
+    return text;
+}
+
+// The start of the second line of the installation-directory messages: where the folder was
+// looked for before the installation directory was asked.
+std::string NotBesideProgram(std::string_view name) {
+    std::vector<std::string> places;
+    for (const fs::path& place : PlacesBesideProgram(name)) {
+        places.push_back(place.string());
+    }
+    return "The \"" + std::string(name) + "\" folder is not beside the program (" +
+           JoinList(places, " or ") + ")";
 }
 
 HRESULT FindJewelFolder(std::string_view name, fs::path* folder) {
@@ -39,18 +64,55 @@ HRESULT FindJewelFolder(std::string_view name, fs::path* folder) {
     }
     const InstallDirectory install = ReadInstallDirectory();
     if (install.status == InstallDirectoryStatus::NoKey) {
-        return Refuse("I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'");
+        return Refuse("I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'\n" +
+                      NotBesideProgram(name) + ", and no installation directory is set: " +
+                      kInstallDirectoryVariable + " is not set and " + install.source +
+                      (PathExists(install.source) ? " cannot be read." : " does not exist."));
     }
     if (install.status == InstallDirectoryStatus::NoValue) {
-        return Refuse("I Can't Open Registory Value 'installdirectory'");
+        return Refuse("I Can't Open Registory Value 'installdirectory'\n" + NotBesideProgram(name) +
+                      ", and " + install.source +
+                      " does not name an installation directory in one line of fewer than " +
+                      std::to_string(kInstallDirectoryLength) + " characters.");
     }
     // The name is appended with no separator: an installation directory ends with '/'.
     const std::string path = install.value + std::string(name);
     if (!PathExists(path)) {
-        return Refuse("I Can't Open Directory:" + path);
+        return Refuse("I Can't Open Directory:" + path + "\n" + NotBesideProgram(name) +
+                      ", nor below the installation directory " + install.value + " named by " +
+                      install.source +
+                      (install.value.back() == '/' ? "." : ", which should end with \"/\"."));
     }
     *folder = path;
     return S_OK;
+}
+
+// Why a jewel file cannot be loaded, or null when it was: reading it and understanding it are
+// told apart, so that the user learns whether the file or its content is at fault.
+const char* LoadJewelFile(const std::string& file, JewelMesh& mesh) {
+    std::vector<std::uint8_t> bytes;
+    const HRESULT read = ReadContainerFile(file, &bytes);
+    if (FAILED(read)) {
+        return read == E_OUTOFMEMORY ? "is too large" : "cannot be read";
+    }
+    const HRESULT hr = LoadGem(bytes, mesh);
+    if (FAILED(hr)) {
+        return hr == E_OUTOFMEMORY ? "is too large" : "is damaged";
+    }
+    return nullptr;
+}
+
+constexpr std::size_t kFilesNamed = 3;  // in the message when no jewel file can be loaded
+
+std::string NoJewelLoaded(const fs::path& folder, const std::vector<std::string>& failures) {
+    std::vector<std::string> named(failures.begin(),
+                                   failures.begin() + std::min(failures.size(), kFilesNamed));
+    if (failures.size() > kFilesNamed) {
+        named.push_back("the " + std::to_string(failures.size() - kFilesNamed) +
+                        " other jewel files cannot be loaded either");
+    }
+    return "No jewel can be loaded from the folder " + folder.string() + ": " +
+           JoinList(named, " and ") + ".";
 }
 
 // Makes a folder current and restores the previous one when it goes, on every way out.
@@ -155,11 +217,13 @@ HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName) {
     }
     CurrentDirectoryScope current;
     if (!current.Enter(folder)) {
-        return E_INVALIDARG;
+        return Refuse("No jewel can be loaded from " + folder.string() +
+                      ": it cannot be opened as a folder.");
     }
     const std::vector<std::string> files = FindFiles(".", "*.gem");
     if (files.empty()) {
-        return E_INVALIDARG;
+        return Refuse("No jewel can be loaded from the folder " + folder.string() +
+                      ": it holds no jewel file (*.gem).");
     }
 
     std::unique_ptr<JewelMesh> meshes;
@@ -167,13 +231,19 @@ HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName) {
     std::uint32_t count = 0;
     std::uint32_t totalVertices = 0;
     std::uint32_t totalIndices = 0;
+    std::vector<std::string> failures;
     for (const std::string& file : files) {
         if (count == kMaxJewelMeshes) {
             break;
         }
         auto mesh = std::make_unique<JewelMesh>();
-        if (HRESULT hr = LoadGem(file, *mesh); FAILED(hr)) {
-            return hr;
+        // A file that cannot be loaded costs its jewel, not the library: the meshes' places are
+        // kept nowhere, so the others simply move up.
+        if (const char* reason = LoadJewelFile(file, *mesh)) {
+            OutputDebugString("Skipped the jewel file " + (folder / file).string() + ": it " +
+                              reason + ".\n");
+            failures.push_back(file + " " + reason);
+            continue;
         }
         // Past these totals 16-bit indices would wrap round and draw other jewels' vertices.
         const std::uint32_t indices = std::uint32_t{mesh->triangleCount} * 3;
@@ -190,6 +260,9 @@ HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName) {
         *tail = std::move(mesh);
         tail = &(*tail)->next;
         ++count;
+    }
+    if (count == 0) {
+        return Refuse(NoJewelLoaded(folder, failures));
     }
 
     manager.m_meshes = std::move(meshes);

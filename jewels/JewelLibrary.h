@@ -17,11 +17,12 @@ inline constexpr std::uint32_t kJewelGpuVertexBytes = 32;
 
 // Finds the folder (beside the program or one or two folders up, else below the installation
 // directory), loads its "*.gem" files in name order into manager's mesh list with their first
-// vertex and first index in the shared buffers, and sets the totals and the count. A missing
-// installation directory or folder, or a library too big for 16-bit indices, shows a message and
-// requests the quit; these fail with E_INVALIDARG, as do an empty folder and a folder that cannot
-// be made current; a file that is not a jewel fails with LoadGem's result. The current directory
-// is the same afterwards, and on failure the manager is left as it was.
+// vertex and first index in the shared buffers, and sets the totals and the count. A file that
+// cannot be loaded is skipped with a line on the debug channel. A missing installation directory
+// or folder, a folder that cannot be opened, that holds no "*.gem" or none that loads, and a
+// library too big for 16-bit indices show a message saying what is missing and where, request
+// the quit with kFailureExitCode, and fail with E_INVALIDARG. The current directory is the same
+// afterwards, and on failure the manager is left as it was.
 HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName = "Jewels");
 
 // Measures every mesh (its size and the library's m_averageSize) and makes the vertex

@@ -111,7 +111,7 @@ CJewelManager* CJewelManager::Instance() {
     if (!g_instance) {
         g_instance = new CJewelManager();
         if (FAILED(g_instance->Initialise())) {
-            platform::PostQuitMessage(0);
+            platform::PostQuitMessage(platform::kFailureExitCode);
         }
     }
     return g_instance;
@@ -138,6 +138,10 @@ HRESULT CJewelManager::Initialise() {
     m_graphics = CGraphics::Instance();
     m_device = m_graphics->m_device;
     m_effect = m_graphics->m_effect;
+    // Without a device there is nothing to draw jewels with; its creation has told the user.
+    if (!m_device) {
+        return E_FAIL;
+    }
     HRESULT hr = LoadJewelLibrary(*this);
     if (SUCCEEDED(hr)) {
         hr = BuildJewelBuffers(*this);

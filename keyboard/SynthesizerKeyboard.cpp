@@ -54,7 +54,7 @@ HRESULT CSynthesizerKeyboard::Init() {
     }
     if (FAILED(hr)) {
         MessageBox("Error on SynthesizerKeyBoard::Init()");
-        platform::PostQuitMessage(0);
+        platform::PostQuitMessage(platform::kFailureExitCode);
     }
     return S_OK;
 }

@@ -1,10 +1,11 @@
 // The installation directory on Linux.
 // Provides: the value from TOVEL_INSTALL_DIR, else the one line of the settings file that
-// `cmake --install` writes below the configured prefix.
-// Limitations: the settings file is looked for below the prefix the build was configured with;
-// an installation to another prefix (`cmake --install --prefix`) is found only through
+// `cmake --install` writes below the prefix, which is found from the program's own place
+// (<prefix>/bin/tovel reads <prefix>/etc/tovel/installdirectory), so an installation to any
+// prefix finds its own file.
+// Limitations: a program copied out of its installation finds the file only through
 // TOVEL_INSTALL_DIR. Lengths count Unicode code points of the UTF-8 text.
-// Depends on: the C++ library; TOVEL_INSTALL_PREFIX, given by the build.
+// Depends on: the C++ library; the program's path from SystemServices.
 
 #include "platform/system/InstallDirectory.h"
 
@@ -12,6 +13,8 @@
 #include <fstream>
 #include <mutex>
 #include <system_error>
+
+#include "platform/system/SystemServices.h"
 
 namespace platform {
 
@@ -24,7 +27,11 @@ std::mutex g_settingsMutex;
 std::filesystem::path g_settingsFile;
 
 std::filesystem::path InstalledSettingsFile() {
-    return std::filesystem::path(TOVEL_INSTALL_PREFIX) / "etc" / "tovel" / "installdirectory";
+    const std::filesystem::path program = GetModuleFileName();
+    if (program.empty()) {
+        return {};
+    }
+    return program.parent_path().parent_path() / "etc" / "tovel" / "installdirectory";
 }
 
 std::size_t CountCodePoints(const std::string& text) {
@@ -38,7 +45,7 @@ std::size_t CountCodePoints(const std::string& text) {
     return count;
 }
 
-InstallDirectory FromLine(std::string line) {
+InstallDirectory FromLine(std::string line, std::string source) {
     if (!line.empty() && line.back() == '\n') {
         line.pop_back();
         if (!line.empty() && line.back() == '\r') {
@@ -47,33 +54,34 @@ InstallDirectory FromLine(std::string line) {
     }
     if (line.empty() || line.find_first_of(std::string("\r\n\0", 3)) != std::string::npos ||
         CountCodePoints(line) >= kInstallDirectoryLength) {
-        return {InstallDirectoryStatus::NoValue, {}};
+        return {InstallDirectoryStatus::NoValue, {}, std::move(source)};
     }
-    return {InstallDirectoryStatus::Found, std::move(line)};
+    return {InstallDirectoryStatus::Found, std::move(line), std::move(source)};
 }
 
 }  // namespace
 
 InstallDirectory ReadInstallDirectory() {
-    if (const char* variable = std::getenv("TOVEL_INSTALL_DIR"); variable && *variable) {
-        return FromLine(variable);
+    if (const char* variable = std::getenv(kInstallDirectoryVariable); variable && *variable) {
+        return FromLine(variable, kInstallDirectoryVariable);
     }
     const std::filesystem::path file = GetInstallDirectorySettingsFile();
+    InstallDirectory directory{InstallDirectoryStatus::NoKey, {}, file.string()};
     std::error_code error;
     if (!std::filesystem::is_regular_file(file, error)) {
-        return {};
+        return directory;
     }
     std::ifstream stream(file, std::ios::binary);
     if (!stream) {
-        return {};
+        return directory;
     }
     std::string content(kLongestFileRead + 1, '\0');
     stream.read(content.data(), static_cast<std::streamsize>(content.size()));
     if (stream.bad()) {
-        return {};
+        return directory;
     }
     content.resize(static_cast<std::size_t>(stream.gcount()));
-    return FromLine(std::move(content));
+    return FromLine(std::move(content), file.string());
 }
 
 std::filesystem::path SetInstallDirectorySettingsFile(std::filesystem::path file) {

@@ -1,7 +1,8 @@
 #pragma once
 // The installation directory, which the system's programs read from the registry. Here it is a
-// one-line settings file that `cmake --install` writes (<prefix>/etc/tovel/installdirectory),
-// or the TOVEL_INSTALL_DIR environment variable, which takes precedence when set and not empty.
+// one-line settings file that `cmake --install` writes (<prefix>/etc/tovel/installdirectory,
+// <prefix> being the folder above the program's), or the TOVEL_INSTALL_DIR environment variable,
+// which takes precedence when set and not empty.
 
 #include <filesystem>
 #include <string>
@@ -19,7 +20,12 @@ struct InstallDirectory {
     // The directory as written, its trailing newline removed: callers append names to it with
     // no separator, so it is meant to end with '/'.
     std::string value;
+    // Where it was looked for, for messages: the variable's name when it is set, otherwise the
+    // settings file's path.
+    std::string source;
 };
+
+inline constexpr char kInstallDirectoryVariable[] = "TOVEL_INSTALL_DIR";
 
 // The registry's value buffer holds 260 characters with the terminator, so a value must be
 // shorter than this.

@@ -237,6 +237,10 @@ public:
 // line on the debug channel) when there is none.
 void PostQuitMessage(int exitCode);
 
+// The exit status of a program ended by a fatal problem (a failed start-up, a device that cannot
+// be brought back): its quit request carries it, so whoever started the program can tell.
+inline constexpr int kFailureExitCode = 1;
+
 // SDL's video subsystem; null when it cannot start (no display).
 std::unique_ptr<WindowSystem> CreateSdlWindowSystem();
 // SDL when it starts, the null backend otherwise.

@@ -7,6 +7,8 @@
 
 #include <chrono>
 #include <filesystem>
+#include <fstream>
+#include <functional>
 #include <thread>
 
 #include "tests/support/AudioMeasure.h"
@@ -65,25 +67,110 @@ TEST(ProgramTest, WithoutADisplayItSaysSoInsteadOfRunningUnseen) {
     EXPECT_NE(std::string::npos, result.err.find("A graphical display is needed")) << result.err;
 }
 
-TEST(ProgramTest, WithoutItsJewelsItSaysWhereItLookedAndEndsBeforeAFrame) {
+// A copy of the program in a folder of its own, deep enough that neither it nor the two folders
+// above it hold "Jewels" unless the test puts one there.
+struct Installation {
+    explicit Installation(const TempDir& dir)
+        : root(dir.Path() / "prefix"),
+          program(root / "bin" / "tovel"),
+          jewels(root / "bin" / "Jewels"),
+          settings(root / "etc" / "tovel" / "installdirectory") {
+        fs::create_directories(program.parent_path());
+        fs::copy_file(TOVEL_PATH, program);
+    }
+    void WriteSettings(const std::string& line) const {
+        fs::create_directories(settings.parent_path());
+        std::ofstream(settings) << line << "\n";
+    }
+    std::string NotBeside() const {
+        return "The \"Jewels\" folder is not beside the program (" + jewels.string() + ", " +
+               (root / "Jewels").string() + " or " + (root.parent_path() / "Jewels").string() + ")";
+    }
+    fs::path root, program, jewels, settings;
+};
+
+void WriteText(const fs::path& file, const std::string& text) {
+    std::ofstream(file, std::ios::binary) << text;
+}
+
+TEST(ProgramTest, EveryBadJewelEnvironmentSaysWhatIsMissingAndWhereAndFails) {
+    struct Case {
+        const char* name;
+        std::function<void(const Installation&)> prepare;
+        std::function<std::string(const Installation&)> message;
+    };
+    const Case cases[] = {
+        {"no Jewels anywhere", [](const Installation&) {},
+         [](const Installation& i) {
+             return "I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'\n" +
+                    i.NotBeside() +
+                    ", and no installation directory is set: TOVEL_INSTALL_DIR is not set and " +
+                    i.settings.string() + " does not exist.";
+         }},
+        {"an installation directory without Jewels",
+         [](const Installation& i) { i.WriteSettings((i.root / "share").string() + "/"); },
+         [](const Installation& i) {
+             const std::string share = (i.root / "share").string() + "/";
+             return "I Can't Open Directory:" + share + "Jewels\n" + i.NotBeside() +
+                    ", nor below the installation directory " + share + " named by " +
+                    i.settings.string() + ".";
+         }},
+        {"an empty folder", [](const Installation& i) { fs::create_directory(i.jewels); },
+         [](const Installation& i) {
+             return "No jewel can be loaded from the folder " + i.jewels.string() +
+                    ": it holds no jewel file (*.gem).";
+         }},
+        {"only damaged files",
+         [](const Installation& i) {
+             fs::create_directory(i.jewels);
+             WriteText(i.jewels / "cut.gem", "");
+             fs::copy_file(fs::path(TOVEL_PATH).parent_path() / "Jewels" / "oval.gem",
+                           i.jewels / "oval.gem");
+             fs::resize_file(i.jewels / "oval.gem", 100);
+         },
+         [](const Installation& i) {
+             return "No jewel can be loaded from the folder " + i.jewels.string() +
+                    ": cut.gem is damaged and oval.gem is damaged.";
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempDir dir;
+        const Installation installation(dir);
+        c.prepare(installation);
+        const fs::path shot = dir.Path() / "frame.png";
+        std::vector<std::string> env = kQuietEnvironment;
+        env.push_back("TOVEL_INSTALL_DIR=");
+        env.push_back("TOVEL_SNAPSHOT=" + shot.string());
+        env.push_back("TOVEL_SNAPSHOT_FRAME=1");
+        const RunResult result = tovel_test::RunProgram(installation.program, {}, env, dir);
+        EXPECT_EQ(1, result.status) << result.err;
+        EXPECT_NE(std::string::npos, result.err.find("tovel: " + c.message(installation) + "\n"))
+            << result.err;
+        EXPECT_FALSE(fs::exists(shot)) << "no frame is presented after the quit request";
+    }
+}
+
+TEST(ProgramTest, ADamagedJewelAmongGoodOnesIsSkippedAndTheProgramPlaysOn) {
     TempDir dir;
-    // A copy of the program with no Jewels folder beside it or above it, and an installation
-    // directory that has none either.
-    fs::create_directories(dir.Path() / "bin");
-    const fs::path program = dir.Path() / "bin" / "tovel";
-    fs::copy_file(TOVEL_PATH, program);
+    const Installation installation(dir);
+    fs::copy(fs::path(TOVEL_PATH).parent_path() / "Jewels", installation.jewels);
+    WriteText(installation.jewels / "moonstone.gem", "not a jewel");
     const fs::path shot = dir.Path() / "frame.png";
     std::vector<std::string> env = kQuietEnvironment;
-    env.push_back("TOVEL_INSTALL_DIR=" + (dir.Path() / "nowhere").string() + "/");
     env.push_back("TOVEL_SNAPSHOT=" + shot.string());
-    env.push_back("TOVEL_SNAPSHOT_FRAME=1");
-    const RunResult result = tovel_test::RunProgram(program, {}, env, dir);
+    env.push_back("TOVEL_SNAPSHOT_FRAME=10");
+    ChildProcess tovel(installation.program, {}, env, dir);
+    ASSERT_TRUE(tovel.Started());
+    ASSERT_TRUE(WaitForFile(shot, tovel, 60.0)) << tovel.Wait(1.0).err;
+    tovel.Signal(SIGTERM);
+    const RunResult result = tovel.Wait();
     EXPECT_EQ(0, result.status) << result.err;
-    EXPECT_NE(
-        std::string::npos,
-        result.err.find("I Can't Open Directory:" + (dir.Path() / "nowhere").string() + "/Jewels"))
+    EXPECT_NE(std::string::npos, result.err.find("Skipped the jewel file " +
+                                                 (installation.jewels / "moonstone.gem").string() +
+                                                 ": it is damaged.\n"))
         << result.err;
-    EXPECT_FALSE(fs::exists(shot)) << "no frame is presented after the quit request";
+    EXPECT_EQ(std::string::npos, result.err.find("tovel: ")) << "no message: " << result.err;
 }
 
 }  // namespace

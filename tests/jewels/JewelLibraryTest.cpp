@@ -43,24 +43,34 @@ protected:
         fs::path now;
         EXPECT_TRUE(GetCurrentDirectory(&now) && now == m_startDirectory) << now;
         EXPECT_EQ(m_recorder->Texts(), m_expectedMessages);
-        EXPECT_FALSE(QuitRequested()) << "a quit request without a message";
+        EXPECT_EQ(QuitCode(), -1) << "a quit request without a message";
         SetInstallDirectorySettingsFile(m_previousSettings);
         fs::remove_all(m_beside);
         fs::remove_all(m_root);
     }
 
-    bool QuitRequested() {
+    // The code of the quit request, or -1 when none was made.
+    int QuitCode() {
         MSG msg;
-        bool quit = false;
+        int code = -1;
         while (m_system->PeekMessage(&msg)) {
-            quit = quit || msg.message == WM_QUIT;
+            if (msg.message == WM_QUIT) {
+                code = static_cast<int>(msg.wParam);
+            }
         }
-        return quit;
+        return code;
     }
     void ExpectRefusal(HRESULT hr, const std::string& text) {
         EXPECT_EQ(hr, E_INVALIDARG) << text;
-        EXPECT_TRUE(QuitRequested()) << text;
+        EXPECT_EQ(QuitCode(), kFailureExitCode) << text;
         m_expectedMessages.push_back(text);
+    }
+    // How the installation-directory messages go on: where the folder was looked for first.
+    std::string NotBeside() const {
+        const fs::path folder = GetModuleFileName().parent_path();
+        return "The \"" + m_name + "\" folder is not beside the program (" +
+               (folder / m_name).string() + ", " + (folder.parent_path() / m_name).string() +
+               " or " + (folder.parent_path().parent_path() / m_name).string() + ")";
     }
     HRESULT Load(CJewelManager& manager) { return LoadJewelLibrary(manager, m_name); }
 
@@ -97,15 +107,30 @@ TEST_F(LibraryTest, FolderBesideTheProgramLaysTheMeshesOutInNameOrder) {
     EXPECT_EQ(first.next->next, nullptr) << "no spare mesh at the end";
 }
 
-TEST_F(LibraryTest, InstallationDirectoryIsTheFallback) {
+TEST_F(LibraryTest, InstallationDirectoryIsTheFallbackAndItsMessagesSayWhereTheyLooked) {
     fs::create_directory(m_root / m_name);
     ExpectRefusal(Load(m_manager),
-                  "I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'");
+                  "I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'\n" +
+                      NotBeside() +
+                      ", and no installation directory is set: TOVEL_INSTALL_DIR is not set and " +
+                      m_settings.string() + " does not exist.");
     WriteText(m_settings, "");
-    ExpectRefusal(Load(m_manager), "I Can't Open Registory Value 'installdirectory'");
+    ExpectRefusal(Load(m_manager), "I Can't Open Registory Value 'installdirectory'\n" +
+                                       NotBeside() + ", and " + m_settings.string() +
+                                       " does not name an installation directory in one line "
+                                       "of fewer than 260 characters.");
     // Without the final separator the folder name is glued to the last folder of the value.
     WriteText(m_settings, m_root.string() + "\n");
-    ExpectRefusal(Load(m_manager), "I Can't Open Directory:" + m_root.string() + m_name);
+    ExpectRefusal(Load(m_manager), "I Can't Open Directory:" + m_root.string() + m_name + "\n" +
+                                       NotBeside() + ", nor below the installation directory " +
+                                       m_root.string() + " named by " + m_settings.string() +
+                                       ", which should end with \"/\".");
+    ::setenv("TOVEL_INSTALL_DIR", "/nowhere/", 1);
+    ExpectRefusal(Load(m_manager), "I Can't Open Directory:/nowhere/" + m_name + "\n" +
+                                       NotBeside() +
+                                       ", nor below the installation directory /nowhere/ named "
+                                       "by TOVEL_INSTALL_DIR.");
+    ::unsetenv("TOVEL_INSTALL_DIR");
     EXPECT_EQ(m_manager.m_meshes, nullptr);
 
     WriteGem(m_root / m_name / "only.gem", MakeShape(3, 1));
@@ -123,7 +148,8 @@ TEST_F(LibraryTest, SettingsFileHoldsOneLineShorterThanTheRegistryBuffer) {
     EXPECT_EQ(GetInstallDirectorySettingsFile(), m_settings);
     EXPECT_EQ(SetInstallDirectorySettingsFile({}), m_settings);
     EXPECT_EQ(GetInstallDirectorySettingsFile(),
-              fs::path(TOVEL_INSTALL_PREFIX) / "etc/tovel/installdirectory");
+              GetModuleFileName().parent_path().parent_path() / "etc/tovel/installdirectory")
+        << "an installation's own file: <prefix>/etc beside <prefix>/bin";
     SetInstallDirectorySettingsFile(m_settings);
 
     auto read = [&](const std::string& text) {
@@ -156,8 +182,8 @@ TEST_F(LibraryTest, FortyFilesGiveThirtyTwoMeshes) {
     for (int i = 10; i < 50; ++i) {
         WriteGem(m_beside / ("gem" + std::to_string(i) + ".gem"), MakeShape(3, 1));
     }
-    // The search stops at the 32nd file, so a broken file after it does no harm.
-    WriteText(m_beside / "gem49.gem", "not a container");
+    // A broken file takes no place: the 32 meshes are those of the files after it.
+    WriteText(m_beside / "gem10.gem", "not a container");
 
     ASSERT_EQ(Load(m_manager), S_OK);
     EXPECT_EQ(m_manager.m_meshCount, 32u);
@@ -192,18 +218,48 @@ TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
     ExpectRefusal(Load(overIndices), tooMany);
 }
 
-TEST_F(LibraryTest, UnusableFoldersFailWithoutAMessage) {
-    // The caller ends the start-up for these.
+TEST_F(LibraryTest, ADamagedFileIsSkippedWithADebugLineAndTheRestLoad) {
+    fs::create_directory(m_beside);
+    WriteGem(m_beside / "a.gem", MakeShape(4, 2));
+    WriteText(m_beside / "b.gem", "not a container");
+    WriteGem(m_beside / "c.gem", MakeShape(10, 6));
+    std::string debug;
+    SetDebugOutput([&debug](std::string_view line) { debug += line; });
+    const HRESULT hr = Load(m_manager);
+    SetDebugOutput({});
+
+    ASSERT_EQ(hr, S_OK);
+    EXPECT_EQ(debug,
+              "Skipped the jewel file " + (m_beside / "b.gem").string() + ": it is damaged.\n");
+    EXPECT_EQ(m_manager.m_meshCount, 2u);
+    EXPECT_EQ(m_manager.m_totalVertices, 14u);
+    ASSERT_NE(m_manager.m_meshes->next, nullptr);
+    EXPECT_EQ(m_manager.m_meshes->next->firstVertex, 4u);
+    EXPECT_EQ(m_manager.m_meshes->next->firstIndex, 6u);
+}
+
+TEST_F(LibraryTest, FoldersWithoutALoadableJewelSayWhichFolderAndWhichFiles) {
+    const std::string from = "No jewel can be loaded from the folder " + m_beside.string() + ": ";
     fs::create_directory(m_beside);
     WriteText(m_beside / "notes.txt", "not a jewel");
-    EXPECT_EQ(Load(m_manager), E_INVALIDARG) << "no jewel in the folder";
-    WriteGem(m_beside / "a.gem", MakeShape(3, 1));
-    WriteText(m_beside / "b.gem", "not a container");
-    EXPECT_EQ(Load(m_manager), E_INVALIDARG);
+    ExpectRefusal(Load(m_manager), from + "it holds no jewel file (*.gem).");
+
+    WriteText(m_beside / "a.gem", "not a container");
+    ExpectRefusal(Load(m_manager), from + "a.gem is damaged.");
+    // Three files are named; a link to nothing is a file that cannot be read.
+    fs::create_symlink(m_root / "gone.gem", m_beside / "b.gem");
+    for (const char* name : {"c.gem", "d.gem", "e.gem"}) {
+        WriteText(m_beside / name, "\xFF");
+    }
+    ExpectRefusal(Load(m_manager), from +
+                                       "a.gem is damaged, b.gem cannot be read, c.gem is damaged "
+                                       "and the 2 other jewel files cannot be loaded either.");
     EXPECT_EQ(m_manager.m_meshes, nullptr) << "a failed load leaves the manager as it was";
+
     fs::remove_all(m_beside);
     WriteText(m_beside, "a file where the folder should be");
-    EXPECT_EQ(Load(m_manager), E_INVALIDARG);
+    ExpectRefusal(Load(m_manager), "No jewel can be loaded from " + m_beside.string() +
+                                       ": it cannot be opened as a folder.");
 }
 
 }  // namespace
