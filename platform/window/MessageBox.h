@@ -44,4 +44,8 @@ std::unique_ptr<MessageBoxPresenter> CreateDefaultMessageBoxPresenter();
 // Shows `text` through the process's presenter; returns once the box is closed.
 void MessageBox(std::string_view text);
 
+// The text with every line longer than `columns` characters broken at spaces; a word longer
+// than a line keeps a line of its own. The system's boxes wrap long lines, SDL's do not.
+std::string WrapMessageText(std::string_view text, std::size_t columns);
+
 }  // namespace platform

@@ -69,6 +69,23 @@ TEST(MessageBoxTest, HeadlessRunsAndTheStderrChoiceEchoInsteadOfBlocking) {
     EXPECT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
 }
 
+TEST(MessageBoxTest, LongLinesAreWrappedAtSpacesAsTheSystemsBoxesDo) {
+    const std::string longWord(12, 'x');
+    const std::pair<std::string, std::string> cases[] = {
+        {"", ""},
+        {"fits in 10", "fits in 10"},
+        {"aaa bbb ccc ddd", "aaa bbb\nccc ddd"},
+        {"first line\nsecond one here", "first line\nsecond one\nhere"},
+        {"a " + longWord + " b", "a\n" + longWord + "\nb"},
+        {"\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9 \xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9 z",
+         "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9 \xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9\nz"},
+        {"ends with a break\n", "ends with\na break\n"},
+    };
+    for (const auto& [text, wrapped] : cases) {
+        EXPECT_EQ(WrapMessageText(text, 10), wrapped) << text;
+    }
+}
+
 TEST(WildcardTest, StarAndQuestionMarkIgnoringAsciiCase) {
     EXPECT_TRUE(MatchesWildcard("*.gem", "jewel.gem"));
     EXPECT_TRUE(MatchesWildcard("*.gem", "JEWEL.GEM"));
