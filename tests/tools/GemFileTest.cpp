@@ -3,6 +3,7 @@
 
 #include <spawn.h>
 #include <sys/wait.h>
+#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -36,7 +37,9 @@ class GemFile : public ::testing::Test {
 protected:
     void SetUp() override {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_folder = fs::temp_directory_path() / (std::string("tovel-gemforge-") + test->name());
+        // The process id keeps test runs of other build trees on the machine out of the folder.
+        m_folder = fs::temp_directory_path() /
+                   ("tovel-gemforge-" + std::to_string(::getpid()) + "-" + test->name());
         fs::remove_all(m_folder);
         fs::create_directories(m_folder);
     }
