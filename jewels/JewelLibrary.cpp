@@ -215,6 +215,10 @@ HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName) {
     if (HRESULT hr = FindJewelFolder(folderName, &folder); FAILED(hr)) {
         return hr;
     }
+    return LoadJewelLibraryFrom(manager, folder);
+}
+
+HRESULT LoadJewelLibraryFrom(CJewelManager& manager, const fs::path& folder) {
     CurrentDirectoryScope current;
     if (!current.Enter(folder)) {
         return Refuse("No jewel can be loaded from " + folder.string() +

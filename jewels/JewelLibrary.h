@@ -3,6 +3,7 @@
 // one shared vertex buffer and one shared 16-bit index buffer of the manager.
 
 #include <cstdint>
+#include <filesystem>
 #include <string_view>
 
 #include "platform/base/HResult.h"
@@ -24,6 +25,8 @@ inline constexpr std::uint32_t kJewelGpuVertexBytes = 32;
 // the quit with kFailureExitCode, and fail with E_INVALIDARG. The current directory is the same
 // afterwards, and on failure the manager is left as it was.
 HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName = "Jewels");
+// The same from a folder the caller names (the contact sheet's), with the same messages.
+HRESULT LoadJewelLibraryFrom(CJewelManager& manager, const std::filesystem::path& folder);
 
 // Measures every mesh (its size and the library's m_averageSize) and makes the vertex
 // declaration and the two managed buffers on manager.m_device. E_INVALIDARG for an empty library

@@ -134,7 +134,7 @@ CJewelManager::~CJewelManager() {
     OnLostDevice();
 }
 
-HRESULT CJewelManager::Initialise() {
+HRESULT CJewelManager::Initialise(const std::filesystem::path& folder) {
     m_graphics = CGraphics::Instance();
     m_device = m_graphics->m_device;
     m_effect = m_graphics->m_effect;
@@ -142,7 +142,7 @@ HRESULT CJewelManager::Initialise() {
     if (!m_device) {
         return E_FAIL;
     }
-    HRESULT hr = LoadJewelLibrary(*this);
+    HRESULT hr = folder.empty() ? LoadJewelLibrary(*this) : LoadJewelLibraryFrom(*this, folder);
     if (SUCCEEDED(hr)) {
         hr = BuildJewelBuffers(*this);
     }

@@ -3,6 +3,7 @@
 
 #include <array>
 #include <cstdint>
+#include <filesystem>
 #include <memory>
 #include <span>
 
@@ -35,8 +36,9 @@ public:
     // the targets.
     virtual ~CJewelManager();
 
-    // Library, buffers, the pool of tasks and the effect handles.
-    HRESULT Initialise();
+    // Library, buffers, the pool of tasks and the effect handles; the library from the given
+    // folder, or when none is given from the "Jewels" folder the programs look for.
+    HRESULT Initialise(const std::filesystem::path& folder = {});
     // The pool: kTaskCount tasks as large as the library. E_OUTOFMEMORY when they cannot be had.
     HRESULT CreateTasks();
 

@@ -1,8 +1,10 @@
 #pragma once
-// Textures from image files held in memory (the embedded PNG resources), on any device.
+// Textures from image files held in memory (the embedded PNG resources), on any device, and
+// pictures written as image files.
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 #include "platform/graphics/GraphicsDevice.h"
@@ -17,5 +19,10 @@ HRESULT D3DXCreateTextureFromFileInMemory(IGraphicsDevice* device, const void* d
 // written, when the bytes are not an image SDL_image can read.
 bool DecodeImageRgba(const void* data, std::size_t bytes, std::vector<std::uint8_t>* rgba,
                      int* width, int* height);
+
+// Writes width x height pixels, rows top first, as an opaque PNG file (alpha is dropped, as a
+// window shows no alpha). False, with the reason in error, when it cannot be written.
+bool SavePng(const std::string& path, const D3DCOLOR* pixels, std::uint32_t width,
+             std::uint32_t height, std::string* error);
 
 }  // namespace platform

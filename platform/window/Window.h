@@ -190,6 +190,17 @@ public:
     // Runs the procedure's create event before returning; a create result of -1 fails creation
     // (destroy is still sent). The window starts hidden.
     virtual std::unique_ptr<Window> CreateWindow(const WindowDesc& desc, WindowProc procedure) = 0;
+    // A window of another program (an X11 window id) that this one draws into with OpenGL, as a
+    // screen saver draws into the window its host gives it. It is neither shown, moved nor
+    // destroyed by us, and brings no input events; its size is read from the system whenever it
+    // is asked for. Runs the create event as CreateWindow does; null where the backend has no
+    // such windows or the id names none.
+    virtual std::unique_ptr<Window> CreateForeignWindow(std::uint64_t nativeId,
+                                                        WindowProc procedure) {
+        (void)nativeId;
+        (void)procedure;
+        return nullptr;
+    }
 
     // Takes the next event without blocking: posted and input events in order, then the quit
     // request, then a due timer.
@@ -240,6 +251,10 @@ void PostQuitMessage(int exitCode);
 // The exit status of a program ended by a fatal problem (a failed start-up, a device that cannot
 // be brought back): its quit request carries it, so whoever started the program can tell.
 inline constexpr int kFailureExitCode = 1;
+
+// The X11 window id behind a window, for handing it to other programs and toolkits; 0 where there
+// is none (the null backend, a display system other than X11).
+std::uint64_t NativeWindowId(const Window* window);
 
 // SDL's video subsystem; null when it cannot start (no display).
 std::unique_ptr<WindowSystem> CreateSdlWindowSystem();

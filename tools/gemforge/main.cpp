@@ -1,20 +1,27 @@
 // tovel-gemforge: writes the jewel shapes the programs ship with, one "<name>.gem" file each,
-// into the folder given.
+// into the folder given; with --sheet, draws the jewels of a folder into one picture instead.
 
 #include <cstdint>
+#include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string>
 #include <system_error>
 
+#include "jewels/JewelFolder.h"
+#include "tools/gemforge/ContactSheet.h"
 #include "tools/gemforge/GemFile.h"
 #include "tools/gemforge/GemShapes.h"
 
-int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::cerr << "usage: tovel-gemforge FOLDER\n";
-        return 2;
-    }
-    const std::filesystem::path folder = argv[1];
+namespace {
+
+constexpr const char* kUsage =
+    "usage: tovel-gemforge FOLDER              write the jewels into FOLDER\n"
+    "       tovel-gemforge --sheet FILE.png [FOLDER]\n"
+    "                                          draw the jewels of FOLDER (default: the\n"
+    "                                          Jewels folder beside the program) into FILE.png\n";
+
+int WriteJewels(const std::filesystem::path& folder) {
     std::error_code error;
     std::filesystem::create_directories(folder, error);
     if (error) {
@@ -30,4 +37,33 @@ int main(int argc, char** argv) {
         }
     }
     return 0;
+}
+
+int WriteSheet(const std::filesystem::path& png, std::filesystem::path folder) {
+    if (folder.empty() && !FindFolderBesideProgram("Jewels", &folder)) {
+        std::cerr << "tovel-gemforge: no Jewels folder beside the program; name one\n";
+        return 1;
+    }
+    // The picture is drawn off screen; SDL's offscreen driver needs no display.
+    setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    std::string error;
+    if (!WriteContactSheet(png, folder, &error)) {
+        std::cerr << "tovel-gemforge: " << error << "\n";
+        return 1;
+    }
+    return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    const std::string first = argc > 1 ? argv[1] : "";
+    if (first == "--sheet" && (argc == 3 || argc == 4)) {
+        return WriteSheet(argv[2], argc == 4 ? argv[3] : "");
+    }
+    if (argc != 2 || first.starts_with("-")) {
+        std::cerr << kUsage;
+        return 2;
+    }
+    return WriteJewels(first);
 }

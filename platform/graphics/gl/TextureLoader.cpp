@@ -1,4 +1,4 @@
-// Textures and pixel arrays from image bytes, decoded by SDL2_image.
+// Textures and pixel arrays from image bytes, decoded by SDL2_image, and PNG files written by it.
 // Provides: every format SDL2_image reads (PNG for the system), converted to A8R8G8B8 with the
 // image's own alpha (opaque when it has none), or to RGBA bytes for cursors and icons.
 // Limitations: the texture keeps the image's size and has one level; Direct3D's loader would
@@ -97,6 +97,20 @@ bool DecodeImageRgba(const void* data, std::size_t bytes, std::vector<std::uint8
     *height = converted->h;
     SDL_FreeSurface(converted);
     return true;
+}
+
+bool SavePng(const std::string& path, const D3DCOLOR* pixels, std::uint32_t width,
+             std::uint32_t height, std::string* error) {
+    // SDL only reads the pixels; 0xAARRGGBB words are its RGB888 layout with alpha ignored.
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
+        const_cast<D3DCOLOR*>(pixels), static_cast<int>(width), static_cast<int>(height), 32,
+        static_cast<int>(width * 4), SDL_PIXELFORMAT_RGB888);
+    const bool saved = surface && IMG_SavePNG(surface, path.c_str()) == 0;
+    if (!saved && error) {
+        *error = SDL_GetError();
+    }
+    SDL_FreeSurface(surface);
+    return saved;
 }
 
 }  // namespace platform

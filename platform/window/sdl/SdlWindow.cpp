@@ -11,7 +11,9 @@
 // the window manager before it was ever seen restored reports its creation rectangle; a window
 // manager may ignore top-most and positions; capture needs the window to have had focus, as SDL
 // captures only for the focused window (the button's own implicit grab still holds); no
-// character input, no dropped files, no foreign windows yet.
+// character input, no dropped files. Foreign windows (another program's X11 windows drawn into
+// with OpenGL) bring no input and are never shown, moved or resized by us; their size is read
+// from the X server.
 // Depends on: SDL2's video subsystem and a display it can open (X11, Wayland, or offscreen).
 
 #include <SDL.h>
@@ -25,6 +27,7 @@
 
 #include "platform/window/KeyMap.h"
 #include "platform/window/MessageQueue.h"
+#include "platform/window/sdl/X11Window.h"
 #include "platform/system/SystemServices.h"
 #include "platform/window/Window.h"
 
@@ -52,7 +55,7 @@ class SdlWindowSystem;
 class SdlWindow final : public Window {
 public:
     SdlWindow(SdlWindowSystem& system, SDL_Window* window, std::uint32_t style, WindowProc proc,
-              Cursor* classCursor);
+              Cursor* classCursor, bool foreign = false);
     ~SdlWindow() override { DestroyWindow(); }
 
     void ShowWindow(int showCommand) override;
@@ -62,7 +65,8 @@ public:
     void GetClientRect(RECT* rect) const override {
         int width = 0;
         int height = 0;
-        if (m_window) {
+        // SDL learns nothing of a foreign window after taking it, so the server is asked.
+        if (m_window && !(m_foreign && ReadX11WindowSize(m_window, &width, &height))) {
             SDL_GetWindowSize(m_window, &width, &height);
         }
         *rect = RECT{0, 0, width, height};
@@ -136,6 +140,7 @@ private:
     std::uint32_t m_style;
     RECT m_normal{};
     bool m_shown = false;
+    bool m_foreign;
 };
 
 class SdlWindowSystem final : public WindowSystem {
@@ -164,6 +169,8 @@ public:
     }
 
     std::unique_ptr<Window> CreateWindow(const WindowDesc& desc, WindowProc procedure) override;
+    std::unique_ptr<Window> CreateForeignWindow(std::uint64_t nativeId,
+                                                WindowProc procedure) override;
 
     bool PeekMessage(MSG* msg) override {
         Pump();
@@ -374,17 +381,19 @@ private:
 };
 
 SdlWindow::SdlWindow(SdlWindowSystem& system, SDL_Window* window, std::uint32_t style,
-                     WindowProc proc, Cursor* classCursor)
+                     WindowProc proc, Cursor* classCursor, bool foreign)
     : Window(system, std::move(proc), classCursor),
       m_sdl(system),
       m_window(window),
-      m_style(style) {
+      m_style(style),
+      m_foreign(foreign) {
     SDL_SetWindowData(m_window, kWindowDataName, this);
     RememberNormal();
 }
 
 void SdlWindow::ShowWindow(int showCommand) {
-    if (!m_window) {
+    // Another program shows its own window.
+    if (!m_window || m_foreign) {
         return;
     }
     switch (showCommand) {
@@ -571,6 +580,29 @@ std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const WindowDesc& desc,
     return window;
 }
 
+std::unique_ptr<Window> SdlWindowSystem::CreateForeignWindow(std::uint64_t nativeId,
+                                                             WindowProc procedure) {
+    if (nativeId == 0) {
+        return nullptr;
+    }
+    // Taken with OpenGL, so that a GL context can be made for it.
+    SDL_SetHint(SDL_HINT_VIDEO_FOREIGN_WINDOW_OPENGL, "1");
+    SDL_Window* sdlWindow =
+        SDL_CreateWindowFrom(reinterpret_cast<const void*>(static_cast<std::uintptr_t>(nativeId)));
+    if (!sdlWindow) {
+        OutputDebugString(std::string("SDL_CreateWindowFrom: ") + SDL_GetError() + "\n");
+        return nullptr;
+    }
+    auto window = std::make_unique<SdlWindow>(*this, sdlWindow, WS_POPUP, std::move(procedure),
+                                              nullptr, true);
+    Add(window.get());
+    if (window->CallProcedure(WM_CREATE, 0, 0) == -1) {
+        window->DestroyWindow();
+        return nullptr;
+    }
+    return window;
+}
+
 void SdlWindowSystem::Translate(const SDL_Event& event) {
     switch (event.type) {
         case SDL_WINDOWEVENT:
@@ -644,6 +676,10 @@ void SdlWindowSystem::TranslatePointer(Uint32 windowId, int x, int y, std::uint3
 }
 
 }  // namespace
+
+std::uint64_t NativeWindowId(const Window* window) {
+    return window ? X11WindowId(window->GetSdlWindow()) : 0;
+}
 
 std::unique_ptr<WindowSystem> CreateSdlWindowSystem() {
     // Closing the last window is the program's decision (its destroy handler posts the quit).

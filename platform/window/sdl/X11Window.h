@@ -1,0 +1,20 @@
+#pragma once
+// What SDL does not tell about an X11 window: its id, and a foreign window's current size.
+
+#ifndef TOVEL_PLATFORM_BACKEND
+#error "a backend-internal header: only the platform libraries include it"
+#endif
+
+#include <cstdint>
+
+struct SDL_Window;
+
+namespace platform {
+
+// 0 when the window is not an X11 one.
+std::uint64_t X11WindowId(SDL_Window* window);
+
+// The window's size as the X server has it now; false when it cannot be read.
+bool ReadX11WindowSize(SDL_Window* window, int* width, int* height);
+
+}  // namespace platform

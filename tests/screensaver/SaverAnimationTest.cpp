@@ -1,0 +1,148 @@
+// The arrangements' steps with a scripted clock: when Bubble starts columns, and what the Circle
+// shows.
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "screensaver/SaverAnimation.h"
+
+namespace {
+
+TEST(SaverRandomTest, GivesTheSystemLibrarysSequence) {
+    CSaverRandom random;
+    EXPECT_EQ(41, random.Next());
+    EXPECT_EQ(18467, random.Next());
+    EXPECT_EQ(6334, random.Next());
+    random.Seed(1);
+    EXPECT_EQ(41, random.Next());
+}
+
+TEST(BubbleTest, NoColumnForTheFirstEightSecondsThenOneEveryEight) {
+    BubbleState state;
+    CSaverRandom random;
+    float total = 0.0f;
+    int spawned = 0;
+    float firstAt = 0.0f;
+    for (int frame = 0; frame < 25 * 20; ++frame) {
+        total += 0.04f;
+        if (AdvanceBubble(state, total, 0.04f, -1, 1.5f, random)) {
+            if (++spawned == 1) {
+                firstAt = total;
+            }
+        }
+    }
+    EXPECT_GT(firstAt, 8.0f);
+    EXPECT_LT(firstAt, 8.1f);
+    EXPECT_EQ(2, spawned) << "after 20 s: at 8 and at 16 seconds";
+}
+
+TEST(BubbleTest, ALongPauseStartsOneColumnThatGrowsForItsWait) {
+    BubbleState state;
+    CSaverRandom random;
+    const auto column = AdvanceBubble(state, 30.0f, 30.0f, -1, 1.0f, random);
+    ASSERT_TRUE(column.has_value());
+    EXPECT_FLOAT_EQ(37.5f, column->extraLife);
+    EXPECT_EQ(0.0f, state.spawnTimer);
+    EXPECT_FALSE(AdvanceBubble(state, 30.04f, 0.04f, -1, 1.0f, random).has_value());
+}
+
+TEST(BubbleTest, ColumnsSwayAndTakeTheirColourFromTheSettingAndTheRandomNumbers) {
+    struct Case {
+        int hue;
+        float expectedHue;
+        bool fading;
+    };
+    const float total = 9.0f;
+    const Case cases[] = {
+        {-1, static_cast<float>(std::fabs(std::sin(9.0)) * 2.0 * 3.1415927410125732), true},
+        {180, 3.1415927f, false},
+        {0, 0.0f, false},
+    };
+    for (const Case& c : cases) {
+        BubbleState state{8.5f};
+        CSaverRandom random;
+        const auto column = AdvanceBubble(state, total, 0.0f, c.hue, 16.0f / 9.0f, random);
+        ASSERT_TRUE(column.has_value());
+        EXPECT_FLOAT_EQ(c.expectedHue, column->hue) << c.hue;
+        EXPECT_EQ(c.fading, column->fading) << c.hue;
+        EXPECT_FLOAT_EQ(static_cast<float>(std::sin(9.0) * 6.0 * 16.0 / 9.0), column->x);
+        EXPECT_EQ(-9.0f, column->y);
+        // r1 = 41, then r2 = 18467.
+        EXPECT_FLOAT_EQ(static_cast<float>(0.5 + 0.5 * 41 / 32767.0), column->value);
+        EXPECT_FLOAT_EQ(static_cast<float>(0.25 + 0.75 * 18467 / 32767.0), column->saturation);
+    }
+}
+
+// k = 0.65 + 0.35 cos(0.05 t) falls below 0.4 from t = 20 acos(-0.25 / 0.35) ~ 46.8 s on.
+TEST(CircleTest, AFixedHueUsesClearJewelExactlyWhileTheSaturationIsBelowPointFour) {
+    CircleState state;
+    for (float t = 0.0f; t < 130.0f; t += 0.5f) {
+        AdvanceCircle(state, t, 0.5f, 90, 1.0f, 28);
+        const double k = 0.65 + 0.35 * std::cos(static_cast<float>(t * 0.05));
+        EXPECT_EQ(k < 0.4, state.clearJewel) << "t = " << t;
+        EXPECT_TRUE(state.manyColours);
+    }
+}
+
+TEST(CircleTest, ChangingColoursTurnTheRingWhiteEveryOtherTwoMinutes) {
+    struct Sample {
+        float total;
+        bool white;
+    };
+    // A fresh ring, stepped to the middle of each period.
+    CircleState ring;
+    const Sample samples[] = {{60.0f, false}, {180.0f, true}, {300.0f, false}, {420.0f, true}};
+    float last = 0.0f;
+    for (const Sample& s : samples) {
+        for (float t = last + 1.0f; t <= s.total; t += 1.0f) {
+            AdvanceCircle(ring, t, 1.0f, -1, 1.0f, 28);
+        }
+        last = s.total;
+        EXPECT_EQ(!s.white, ring.manyColours) << s.total;
+        for (const auto& colour : ring.colours) {
+            const bool white = colour.x == 1.0f && colour.y == 1.0f && colour.z == 1.0f;
+            EXPECT_EQ(s.white, white) << s.total;
+        }
+        if (s.white) {
+            EXPECT_TRUE(ring.clearJewel) << s.total;
+        }
+    }
+}
+
+TEST(CircleTest, TheMeshSetAdvancesEveryTwoMinutesWithinTheLibrary) {
+    struct Case {
+        std::uint32_t meshes;
+        int expected[4];  // firstMesh after 1, 2, 3 and 4 periods
+    };
+    const Case cases[] = {{28, {1, 2, 3, 4}}, {14, {1, 2, 0, 1}}, {13, {1, 0, 1, 0}},
+                          {12, {0, 0, 0, 0}}, {5, {0, 0, 0, 0}}};
+    for (const Case& c : cases) {
+        CircleState state;
+        for (int period = 0; period < 4; ++period) {
+            // Frames of one second pass the 120 s mark with the 121st.
+            for (int frame = 0; frame < 121; ++frame) {
+                AdvanceCircle(state, 1.0f, 1.0f, 0, 1.0f, c.meshes);
+            }
+            EXPECT_EQ(c.expected[period], state.firstMesh) << c.meshes << " meshes";
+        }
+    }
+}
+
+TEST(CircleTest, TwelveJewelsOnARingOfRadiusTenFollowingTheShift) {
+    CircleState state;
+    const float total = 31.4f;
+    AdvanceCircle(state, total, 0.04f, 0, 2.0f, 28);
+    const double xShift = std::sin(static_cast<float>(total * 0.05)) * 10.0 * 2.0;
+    for (int i = 0; i < kRingJewels; ++i) {
+        const double a = static_cast<float>(i * 0.5235987901687622 - total * 0.1);
+        EXPECT_NEAR(10.0 * std::cos(a) + xShift, state.positions[i].x, 1e-4) << i;
+        EXPECT_NEAR(10.0 * std::sin(a), state.positions[i].y, 1e-4) << i;
+        EXPECT_EQ(0.0f, state.positions[i].z);
+    }
+    EXPECT_NEAR(0.75 * xShift, state.light.x, 1e-4);
+    EXPECT_NEAR(0.05 * xShift, state.light.y, 1e-4);
+    EXPECT_NEAR(0.25 * xShift, state.light.z, 1e-4);
+}
+
+}  // namespace
