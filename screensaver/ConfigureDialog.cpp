@@ -48,8 +48,8 @@ bool CConfigureDialog::Procedure(Dialog* dialog, std::uint32_t message, WPARAM w
                 canvas && wParam == kHueFrameId) {
                 RECT frame;
                 if (dialog->GetItemRect(kHueFrameId, &frame)) {
-                    m_ring = PaintHueRing(*canvas, frame.right, frame.bottom,
-                                          DrawnHue(m_selectedHue));
+                    m_ring =
+                        PaintHueRing(*canvas, frame.right, frame.bottom, DrawnHue(m_selectedHue));
                 }
             }
             return false;

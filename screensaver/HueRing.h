@@ -43,8 +43,7 @@ platform::COLORREF CentreColour(int selectedHue);
 
 // Paints the black field with its white frame, the 21 items and the centre square in the
 // colour of selectedHue; returns the layout painted.
-HueRingLayout PaintHueRing(platform::DialogCanvas& canvas, int width, int height,
-                           int selectedHue);
+HueRingLayout PaintHueRing(platform::DialogCanvas& canvas, int width, int height, int selectedHue);
 
 // True when the pixel lies inside the polygon, which is filled by the winding rule.
 bool PolygonContains(const platform::POINT* points, int count, platform::POINT pixel);

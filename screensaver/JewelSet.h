@@ -16,9 +16,12 @@ class CJewelManager;
 // technique ("SeveralColorJewel" or "ClearJewel") into the manager's scene target, the mesh at
 // first + i placed by positions[i] and coloured by colours[i] and all turned by rotation; then
 // adds scene and glow onto the current render target with the merge factor. The camera and the
-// light are the caller's. Stops at the first failure, with the render target as it was.
+// light are the caller's; given the camera's view-projection, the glow is made and merged only
+// where the jewels can be, which changes no pixel. Stops at the first failure, with the render
+// target as it was.
 HRESULT DrawJewelSet(CJewelManager& manager, platform::D3DXHANDLE technique,
                      const platform::D3DMATRIX& rotation,
                      std::span<const platform::D3DVECTOR4> positions,
                      std::span<const platform::D3DVECTOR4> colours, std::uint32_t first,
-                     std::uint32_t count, float mergeFactor);
+                     std::uint32_t count, float mergeFactor,
+                     const platform::D3DMATRIX* viewProjection = nullptr);

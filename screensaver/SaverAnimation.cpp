@@ -27,8 +27,8 @@ float RingHue(int index) {
     return static_cast<float>(index * kPi / 10.0);
 }
 
-std::optional<ColumnStart> AdvanceBubble(BubbleState& state, float total, float dt,
-                                         int selectedHue, float aspect, CSaverRandom& random) {
+std::optional<ColumnStart> AdvanceBubble(BubbleState& state, float total, float dt, int selectedHue,
+                                         float aspect, CSaverRandom& random) {
     state.spawnTimer += dt;
     if (!(state.spawnTimer > kSpawnInterval)) {
         return std::nullopt;
@@ -36,8 +36,8 @@ std::optional<ColumnStart> AdvanceBubble(BubbleState& state, float total, float 
     const bool changing = selectedHue < 0;
     const double t = total;
     ColumnStart column;
-    column.hue = changing ? static_cast<float>(std::fabs(std::sin(t)) * kTwoPi)
-                          : FixedHue(selectedHue);
+    column.hue =
+        changing ? static_cast<float>(std::fabs(std::sin(t)) * kTwoPi) : FixedHue(selectedHue);
     const int r1 = random.Next();
     const int r2 = random.Next();
     column.x = static_cast<float>(std::sin(t) * kSwayWidth * aspect);

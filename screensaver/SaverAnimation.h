@@ -49,8 +49,8 @@ struct ColumnStart {
 // Adds dt to the spawn timer; once it passes eight seconds, the column to start now (at most one
 // however long dt was). selectedHue is degrees or -1 for changing colours; aspect is the view's
 // width over its height.
-std::optional<ColumnStart> AdvanceBubble(BubbleState& state, float total, float dt,
-                                         int selectedHue, float aspect, CSaverRandom& random);
+std::optional<ColumnStart> AdvanceBubble(BubbleState& state, float total, float dt, int selectedHue,
+                                         float aspect, CSaverRandom& random);
 
 inline constexpr int kRingJewels = 12;
 // Circle: the set of meshes moves on, and with changing colours the ring changes between coloured

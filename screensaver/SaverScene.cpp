@@ -115,9 +115,8 @@ HRESULT CSaverScene::BubbleFrame(float total, float dt) {
     if (!device) {
         return D3DERR_INVALIDCALL;
     }
-    if (const std::optional<ColumnStart> column =
-            AdvanceBubble(m_bubble, total, dt, m_selectedHue, m_viewWidth / m_viewHeight,
-                          m_random)) {
+    if (const std::optional<ColumnStart> column = AdvanceBubble(
+            m_bubble, total, dt, m_selectedHue, m_viewWidth / m_viewHeight, m_random)) {
         if (CJewelTask* task =
                 jewels->SpawnColumn(column->x, column->y, column->z, column->hue,
                                     column->saturation, column->value, column->fading)) {
@@ -164,12 +163,12 @@ HRESULT CSaverScene::CircleFrame(float total, float dt) {
         return hr;
     }
     const std::uint32_t first =
-        jewels->m_meshCount ? static_cast<std::uint32_t>(m_circleState.firstMesh) %
-                                  jewels->m_meshCount
-                            : 0;
+        jewels->m_meshCount
+            ? static_cast<std::uint32_t>(m_circleState.firstMesh) % jewels->m_meshCount
+            : 0;
     DrawJewelSet(*jewels, m_circleState.clearJewel ? m_hClearJewel : m_hSeveralColorJewel,
                  m_circleState.rotation, m_circleState.positions, m_circleState.colours, first,
-                 kRingJewels, kRingMergeFactor);
+                 kRingJewels, kRingMergeFactor, &m_viewProjection);
     device->EndScene();
     return device->Present();
 }

@@ -43,6 +43,7 @@ public:
     float TotalTime() const { return m_totalTime; }
     const BubbleState& Bubble() const { return m_bubble; }
     const CircleState& Circle() const { return m_circleState; }
+    const platform::D3DMATRIX& ViewProjection() const { return m_viewProjection; }
     CSaverRandom& Random() { return m_random; }
 
 private:

@@ -133,8 +133,7 @@ std::string HexId(std::uint64_t id) {
 
 int RunScreenSaver(WindowSystem& system, const SaverOptions& options) {
     CScreenSaver saver(system, options);
-    auto procedure = [&saver](Window* window, std::uint32_t message, WPARAM wParam,
-                              LPARAM lParam) {
+    auto procedure = [&saver](Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
         return saver.Procedure(window, message, wParam, lParam);
     };
 
@@ -150,8 +149,7 @@ int RunScreenSaver(WindowSystem& system, const SaverOptions& options) {
         WindowDesc desc;
         desc.title = "sstovel";
         desc.openGl = true;
-        if (LoadResourceImage(resources::kIconResource, &icon, &desc.iconWidth,
-                              &desc.iconHeight)) {
+        if (LoadResourceImage(resources::kIconResource, &icon, &desc.iconWidth, &desc.iconHeight)) {
             desc.iconRgba = icon.data();
         }
         DisplayMode display;

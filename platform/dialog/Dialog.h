@@ -48,8 +48,8 @@ public:
 enum class DialogControlKind {
     DefaultButton,  // activated by Enter too
     Button,
-    BlackFrame,     // an empty frame the procedure paints into; clicks go to the dialog
-    DropDownList,   // a list to pick one entry from; its height is that of the dropped list
+    BlackFrame,    // an empty frame the procedure paints into; clicks go to the dialog
+    DropDownList,  // a list to pick one entry from; its height is that of the dropped list
 };
 
 struct DialogControl {

@@ -13,8 +13,8 @@
 namespace platform {
 
 void RecordingCanvas::Rectangle(int left, int top, int right, int bottom) {
-    m_shapes.push_back({true, {POINT{left, top}, POINT{right, bottom}}, m_pen, m_penWidth,
-                        m_brush});
+    m_shapes.push_back(
+        {true, {POINT{left, top}, POINT{right, bottom}}, m_pen, m_penWidth, m_brush});
 }
 
 void RecordingCanvas::Polygon(const POINT* points, int count) {

@@ -115,8 +115,11 @@ TEST(CircleTest, TheMeshSetAdvancesEveryTwoMinutesWithinTheLibrary) {
         std::uint32_t meshes;
         int expected[4];  // firstMesh after 1, 2, 3 and 4 periods
     };
-    const Case cases[] = {{28, {1, 2, 3, 4}}, {14, {1, 2, 0, 1}}, {13, {1, 0, 1, 0}},
-                          {12, {0, 0, 0, 0}}, {5, {0, 0, 0, 0}}};
+    const Case cases[] = {{28, {1, 2, 3, 4}},
+                          {14, {1, 2, 0, 1}},
+                          {13, {1, 0, 1, 0}},
+                          {12, {0, 0, 0, 0}},
+                          {5, {0, 0, 0, 0}}};
     for (const Case& c : cases) {
         CircleState state;
         for (int period = 0; period < 4; ++period) {

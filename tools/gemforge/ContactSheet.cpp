@@ -91,8 +91,8 @@ SheetGrid LayOutSheet(std::uint32_t count) {
     if (count == 0) {
         return {};
     }
-    const auto columns = static_cast<std::uint32_t>(
-        std::ceil(std::sqrt(static_cast<double>(count) * 16.0 / 9.0)));
+    const auto columns =
+        static_cast<std::uint32_t>(std::ceil(std::sqrt(static_cast<double>(count) * 16.0 / 9.0)));
     const std::uint32_t fitted = std::min(columns, count);
     return {fitted, (count + fitted - 1) / fitted};
 }
@@ -138,8 +138,8 @@ bool WriteContactSheet(const std::filesystem::path& png, const std::filesystem::
     const D3DVECTOR3 eye{0.0f, 0.0f, -distance}, at{0.0f, 0.0f, 0.0f}, up{0.0f, 1.0f, 0.0f};
     D3DMATRIX view, projection, viewProjection, rotation;
     D3DXMatrixLookAtLH(&view, &eye, &at, &up);
-    D3DXMatrixPerspectiveFovLH(&projection, kFieldOfView, static_cast<float>(width) / height,
-                               0.0f, 10.0f);
+    D3DXMatrixPerspectiveFovLH(&projection, kFieldOfView, static_cast<float>(width) / height, 0.0f,
+                               10.0f);
     D3DXMatrixMultiply(&viewProjection, &view, &projection);
     D3DXMatrixRotationYawPitchRoll(&rotation, kYaw, kPitch, kRoll);
     // The light stands in front of the sheet's middle, as the ring's stands inside the ring.

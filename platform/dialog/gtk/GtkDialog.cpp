@@ -53,7 +53,9 @@ void SetSource(cairo_t* cr, COLORREF colour) {
 
 class CairoCanvas final : public DialogCanvas {
 public:
-    explicit CairoCanvas(cairo_t* cr) : m_cr(cr) { cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING); }
+    explicit CairoCanvas(cairo_t* cr) : m_cr(cr) {
+        cairo_set_fill_rule(cr, CAIRO_FILL_RULE_WINDING);
+    }
 
     void SelectPen(COLORREF colour, int width) override {
         m_pen = colour;
@@ -101,6 +103,8 @@ public:
     ~GtkDialogBox() override {
         if (m_window) {
             gtk_widget_destroy(m_window);
+            // The caller's loop is not GTK's: the window must go now, not at GTK's next turn.
+            gdk_display_flush(gdk_display_get_default());
         }
         if (m_loop) {
             g_main_loop_unref(m_loop);
@@ -198,8 +202,8 @@ public:
             return;
         }
         GtkWidget* box = gtk_message_dialog_new(m_window ? GTK_WINDOW(m_window) : nullptr,
-                                                GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER,
-                                                GTK_BUTTONS_OK, "%s", std::string(text).c_str());
+                                                GTK_DIALOG_MODAL, GTK_MESSAGE_OTHER, GTK_BUTTONS_OK,
+                                                "%s", std::string(text).c_str());
         gtk_dialog_run(GTK_DIALOG(box));
         gtk_widget_destroy(box);
     }
@@ -266,8 +270,7 @@ void GtkDialogBox::Build() {
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
 
     GtkCssProvider* css = gtk_css_provider_new();
-    const std::string style = std::string("* { font-family: ") +
-                              FontFamilies(m_template.fontFace) +
+    const std::string style = std::string("* { font-family: ") + FontFamilies(m_template.fontFace) +
                               "; font-size: " + std::to_string(m_template.fontPoints) + "pt; }" +
                               kCompactStyle;
     gtk_css_provider_load_from_data(css, style.c_str(), -1, nullptr);
@@ -304,8 +307,8 @@ void GtkDialogBox::Build() {
                 g_signal_connect(widget, "changed", G_CALLBACK(OnChanged), this);
                 // The template's height is the dropped list's; closed, the list is as tall as a
                 // button.
-                const DialogControl closed{control.id, control.kind, {}, control.x, control.y,
-                                           control.width, 14};
+                const DialogControl closed{control.id, control.kind,  {}, control.x,
+                                           control.y,  control.width, 14};
                 rect = MapDialogRect(closed, m_units);
                 break;
             }
@@ -357,8 +360,8 @@ std::intptr_t GtkDialogBox::Run(const Window* owner, std::function<bool()> backg
     if (const char* path = std::getenv("TOVEL_DIALOG_SNAPSHOT"); path && *path) {
         m_snapshotPath = path;
         gtk_widget_realize(m_window);
-        g_signal_connect(gdk_window_get_frame_clock(gtk_widget_get_window(m_window)),
-                         "after-paint", G_CALLBACK(OnAfterPaint), this);
+        g_signal_connect(gdk_window_get_frame_clock(gtk_widget_get_window(m_window)), "after-paint",
+                         G_CALLBACK(OnAfterPaint), this);
     }
     gtk_widget_show_all(m_window);
     guint timer = 0;
@@ -416,8 +419,9 @@ gboolean GtkDialogBox::OnButtonRelease(GtkWidget*, GdkEventButton* event, gpoint
     if (event->button != GDK_BUTTON_PRIMARY) {
         return FALSE;
     }
-    self->Send(WM_LBUTTONUP, 0,
-               MAKELPARAM(static_cast<std::uint32_t>(event->x), static_cast<std::uint32_t>(event->y)));
+    self->Send(
+        WM_LBUTTONUP, 0,
+        MAKELPARAM(static_cast<std::uint32_t>(event->x), static_cast<std::uint32_t>(event->y)));
     return TRUE;
 }
 
