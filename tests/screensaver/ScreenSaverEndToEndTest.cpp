@@ -314,6 +314,13 @@ TEST_F(ScreenSaverTest, DrawsIntoAWindowAnotherProgramMadeAndLeavesItThere) {
             << "the host's window is still there";
     }
     host.reset();
+
+    // A window that is not there is said so, and nothing is drawn.
+    const RunResult missing =
+        tovel_test::RunProgram(SSTOVEL_PATH, {"--window-id", "0x7ffffff0"}, Environment(), m_dir);
+    EXPECT_EQ(1, missing.status);
+    EXPECT_NE(std::string::npos, missing.err.find("cannot draw into the window 0x7ffffff0"))
+        << missing.err;
 }
 
 // Where the dialog's controls are on the screen, from its size: the base units are the ones

@@ -269,15 +269,20 @@ void GtkDialogBox::Build() {
     gtk_window_set_modal(GTK_WINDOW(m_window), TRUE);
     gtk_window_set_resizable(GTK_WINDOW(m_window), FALSE);
 
-    GtkCssProvider* css = gtk_css_provider_new();
-    const std::string style = std::string("* { font-family: ") + FontFamilies(m_template.fontFace) +
-                              "; font-size: " + std::to_string(m_template.fontPoints) + "pt; }" +
-                              kCompactStyle;
-    gtk_css_provider_load_from_data(css, style.c_str(), -1, nullptr);
-    gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(m_window),
-                                              GTK_STYLE_PROVIDER(css),
-                                              GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
-    g_object_unref(css);
+    // The style holds for every dialog of the process, so it is given to the screen once.
+    static bool styled = false;
+    if (!styled) {
+        styled = true;
+        GtkCssProvider* css = gtk_css_provider_new();
+        const std::string style =
+            std::string("* { font-family: ") + FontFamilies(m_template.fontFace) +
+            "; font-size: " + std::to_string(m_template.fontPoints) + "pt; }" + kCompactStyle;
+        gtk_css_provider_load_from_data(css, style.c_str(), -1, nullptr);
+        gtk_style_context_add_provider_for_screen(gtk_widget_get_screen(m_window),
+                                                  GTK_STYLE_PROVIDER(css),
+                                                  GTK_STYLE_PROVIDER_PRIORITY_APPLICATION);
+        g_object_unref(css);
+    }
     MeasureBaseUnits();
 
     GtkWidget* fixed = gtk_fixed_new();

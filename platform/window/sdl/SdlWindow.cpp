@@ -582,7 +582,8 @@ std::unique_ptr<Window> SdlWindowSystem::CreateWindow(const WindowDesc& desc,
 
 std::unique_ptr<Window> SdlWindowSystem::CreateForeignWindow(std::uint64_t nativeId,
                                                              WindowProc procedure) {
-    if (nativeId == 0) {
+    // SDL would take a wrong id to a fatal X error.
+    if (nativeId == 0 || !X11WindowExists(nativeId)) {
         return nullptr;
     }
     // Taken with OpenGL, so that a GL context can be made for it.

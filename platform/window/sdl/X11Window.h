@@ -11,6 +11,10 @@ struct SDL_Window;
 
 namespace platform {
 
+// True when the X server of $DISPLAY has a window of that id. Asked on a connection of its own,
+// so that a wrong id is an answer rather than a fatal X error.
+bool X11WindowExists(std::uint64_t id);
+
 // 0 when the window is not an X11 one.
 std::uint64_t X11WindowId(SDL_Window* window);
 
