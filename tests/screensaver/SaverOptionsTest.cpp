@@ -2,9 +2,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fstream>
+#include <regex>
+#include <set>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "screensaver/HueRing.h"
 #include "screensaver/SaverOptions.h"
 #include "screensaver/SaverSettings.h"
 
@@ -88,6 +93,42 @@ TEST(SaverOptionsTest, RefusesWhatMakesNoSenseAndSaysWhy) {
     const Parsed help = Parse({"--help"});
     EXPECT_FALSE(help.ok);
     EXPECT_TRUE(help.error.empty());
+}
+
+// XScreenSaver's settings dialog runs "sstovel --root" plus the arg-set of each chosen option.
+TEST(SaverOptionsTest, EveryChoiceOfTheXScreenSaverDescriptionIsUnderstood) {
+    std::ifstream file(SSTOVEL_XML);
+    std::stringstream text;
+    text << file.rdbuf();
+    const std::string xml = text.str();
+    ASSERT_NE(std::string::npos, xml.find("<command arg=\"--root\"/>"));
+    std::set<int> hues;
+    std::set<int> arrangements;
+    const std::regex argSet("arg-set=\"([^\"]*)\"");
+    for (auto it = std::sregex_iterator(xml.begin(), xml.end(), argSet);
+         it != std::sregex_iterator(); ++it) {
+        std::vector<std::string> words = {"--root"};
+        std::istringstream split((*it)[1].str());
+        for (std::string word; split >> word;) {
+            words.push_back(word);
+        }
+        const std::vector<std::string_view> args(words.begin(), words.end());
+        const Parsed p = Parse(args, "0x400007");
+        ASSERT_TRUE(p.ok) << (*it)[1].str() << ": " << p.error;
+        if (p.options.hue) {
+            hues.insert(*p.options.hue);
+        }
+        if (p.options.arrangement) {
+            arrangements.insert(*p.options.arrangement);
+        }
+    }
+    EXPECT_EQ((std::set<int>{kBubble, kCircle}), arrangements);
+    // Changing colours and the twenty hues of the dialog's ring.
+    std::set<int> ring = {-1};
+    for (const HueRingItem& item : LayOutHueRing(260, 260).items) {
+        ring.insert(item.value);
+    }
+    EXPECT_EQ(ring, hues);
 }
 
 }  // namespace
