@@ -497,4 +497,17 @@ TEST_F(ScreenSaverTest, FullScreenItEndsOnAPointerMovementOrAKeyPress) {
     }
 }
 
+TEST_F(ScreenSaverTest, WithoutItsJewelsItSaysWhereItLookedAndEnds) {
+    // A copy with no "Jewels" beside or above it, and an installation directory without them.
+    fs::create_directories(m_dir.Path() / "bin");
+    const fs::path program = m_dir.Path() / "bin" / "sstovel";
+    fs::copy_file(SSTOVEL_PATH, program);
+    const fs::path nowhere = m_dir.Path() / "nowhere";
+    const RunResult result = tovel_test::RunProgram(
+        program, {"--window"}, Environment({"TOVEL_INSTALL_DIR=" + nowhere.string() + "/"}), m_dir);
+    EXPECT_EQ(1, result.status) << result.err;
+    EXPECT_NE(std::string::npos, result.err.find("I Can't Open Directory:" + nowhere.string()))
+        << result.err;
+}
+
 }  // namespace

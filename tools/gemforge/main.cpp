@@ -9,6 +9,7 @@
 #include <system_error>
 
 #include "jewels/JewelFolder.h"
+#include "platform/window/MessageBox.h"
 #include "tools/gemforge/ContactSheet.h"
 #include "tools/gemforge/GemFile.h"
 #include "tools/gemforge/GemShapes.h"
@@ -44,8 +45,10 @@ int WriteSheet(const std::filesystem::path& png, std::filesystem::path folder) {
         std::cerr << "tovel-gemforge: no Jewels folder beside the program; name one\n";
         return 1;
     }
-    // The picture is drawn off screen; SDL's offscreen driver needs no display.
+    // The picture is drawn off screen; SDL's offscreen driver needs no display. A tool run from
+    // a shell says what went wrong there, not in a box.
     setenv("SDL_VIDEODRIVER", "offscreen", 0);
+    delete platform::MessageBoxPresenter::SetInstance(new platform::MessageBoxRecorder(true));
     std::string error;
     if (!WriteContactSheet(png, folder, &error)) {
         std::cerr << "tovel-gemforge: " << error << "\n";
