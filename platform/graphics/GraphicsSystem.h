@@ -4,6 +4,7 @@
 // checks). See GlSystem.cpp for what the GL backend provides.
 
 #include <cstdint>
+#include <string>
 
 #include "platform/graphics/GraphicsDevice.h"
 #include "platform/graphics/GraphicsTypes.h"
@@ -105,5 +106,10 @@ IGraphicsSystem* CreateGlGraphicsSystem();
 // A device with a hidden window of its own, for tests and headless runs: with
 // SDL_VIDEODRIVER=offscreen it needs no display.
 HRESULT CreateHiddenGlDevice(std::uint32_t width, std::uint32_t height, IGraphicsDevice** device);
+
+// Keeps the video system, and with it the GL driver, loaded until the process ends, so that a
+// run making and dropping many hidden devices (the tests) loads the driver once. False, with the
+// reason in `error`, when there is no video system to load.
+bool KeepGraphicsDriverLoaded(std::string* error);
 
 }  // namespace platform

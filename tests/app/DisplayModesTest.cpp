@@ -19,10 +19,10 @@
 #include "platform/window/KeyMap.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/NullWindow.h"
-#include "tests/platform/GlTestSupport.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
+#include "tests/support/gpu/Image.h"
 
 namespace {
 

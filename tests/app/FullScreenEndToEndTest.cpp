@@ -15,9 +15,9 @@
 #include <sstream>
 #include <thread>
 
-#include "tests/platform/GlTestSupport.h"
-#include "tests/support/AudioMeasure.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/audio/AudioMeasure.h"
+#include "tests/support/gpu/Image.h"
 
 namespace {
 

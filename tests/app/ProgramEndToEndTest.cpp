@@ -11,9 +11,9 @@
 #include <functional>
 #include <thread>
 
-#include "tests/support/AudioMeasure.h"
 #include "tests/support/ChildProcess.h"
-#include "tests/platform/GlTestSupport.h"
+#include "tests/support/audio/AudioMeasure.h"
+#include "tests/support/gpu/Image.h"
 
 namespace {
 

@@ -13,7 +13,7 @@
 #include <string>
 #include <tuple>
 
-#include "tests/graphics/GraphicsFixture.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 namespace tovel_test {
 namespace {

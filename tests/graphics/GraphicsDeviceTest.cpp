@@ -7,11 +7,11 @@
 #include <vector>
 
 #include "graphics/Graphics.h"
+#include "platform/system/SystemServices.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/NullWindow.h"
-#include "platform/system/SystemServices.h"
-#include "tests/graphics/GraphicsFixture.h"
 #include "tests/support/ScopedInstance.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 namespace tovel_test {
 namespace {

@@ -9,8 +9,8 @@
 #include <string>
 
 #include "graphics/Bloom.h"
-#include "tests/graphics/GraphicsFixture.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 namespace tovel_test {
 namespace {

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "platform/graphics/D3DMath.h"
-#include "tests/graphics/GraphicsFixture.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 namespace tovel_test {
 namespace {

@@ -9,9 +9,9 @@
 
 #include "jewels/JewelLibrary.h"
 #include "jewels/JewelManager.h"
-#include "tests/graphics/GraphicsFixture.h"
 #include "tests/jewels/TestGems.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 namespace {
 

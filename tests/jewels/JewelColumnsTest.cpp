@@ -10,9 +10,9 @@
 
 #include "jewels/JewelManager.h"
 #include "platform/graphics/D3DMath.h"
-#include "tests/graphics/GraphicsFixture.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 namespace {
 

@@ -11,10 +11,10 @@
 #include "keyboard/KeyTable.h"
 #include "keyboard/SynthesizerKeyboard.h"
 #include "platform/audio/AudioEngine.h"
-#include "tests/graphics/GraphicsFixture.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 namespace {
 

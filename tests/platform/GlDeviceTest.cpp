@@ -10,8 +10,8 @@
 #include <SDL.h>
 
 #include "platform/graphics/GraphicsSystem.h"
-#include "tests/platform/GlTestSupport.h"
 #include "tests/support/ScopedEnvironment.h"
+#include "tests/support/gpu/DeviceFixture.h"
 
 namespace tovel_test {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "platform/graphics/D3DMath.h"
-#include "tests/platform/GlTestSupport.h"
+#include "tests/support/gpu/DeviceFixture.h"
 
 namespace tovel_test {
 namespace {

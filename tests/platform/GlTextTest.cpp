@@ -9,9 +9,9 @@
 #include <iterator>
 #include <string>
 
-#include "platform/graphics/TextureLoader.h"
 #include "platform/graphics/GraphicsFont.h"
-#include "tests/platform/GlTestSupport.h"
+#include "platform/graphics/TextureLoader.h"
+#include "tests/support/gpu/DeviceFixture.h"
 
 namespace tovel_test {
 namespace {

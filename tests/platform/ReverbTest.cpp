@@ -10,8 +10,13 @@
 #include <utility>
 #include <vector>
 
+#include "tests/support/audio/AudioMeasure.h"
+
 namespace platform {
 namespace {
+
+using tovel_test::Decibels;
+using tovel_test::Energy;
 
 constexpr std::uint32_t kRate = 44100;
 constexpr double kPi = 3.14159265358979323846;
@@ -60,18 +65,6 @@ std::vector<float> Noise(std::size_t frames, float deviation, unsigned seed) {
     return x;
 }
 
-double Energy(const std::vector<float>& x) {
-    double e = 0.0;
-    for (float v : x) {
-        e += double{v} * v;
-    }
-    return e;
-}
-
-double Db(double energyRatio) {
-    return 10.0 * std::log10(energyRatio);
-}
-
 // T30: least-squares line through the -5..-35 dB part of the Schroeder energy decay curve.
 double T30Seconds(const std::vector<float>& ir, std::uint32_t rate) {
     std::vector<double> edc(ir.size());
@@ -81,7 +74,7 @@ double T30Seconds(const std::vector<float>& ir, std::uint32_t rate) {
     }
     double sx = 0, sy = 0, sxx = 0, sxy = 0, n = 0;
     for (std::size_t i = 0; i < edc.size(); ++i) {
-        const double db = Db(edc[i] / edc[0]), t = static_cast<double>(i) / rate;
+        const double db = Decibels(edc[i] / edc[0]), t = static_cast<double>(i) / rate;
         if (db <= -5.0 && db >= -35.0) {
             sx += t, sy += db, sxx += t * t, sxy += t * db, n += 1;
         }
@@ -186,7 +179,7 @@ TEST(ReverbLevel, BroadbandLevelHoldsForAnyDecay) {
     p.RoomFilterFreq = 20000.0f;  // about flat, to see the network's own level
     for (float decay : {0.3f, 1.0f, 3.0f, 8.0f}) {
         p.DecayTime = decay;
-        const double gainDb = Db(Energy(ImpulseResponse(p, 3.0 * decay)));
+        const double gainDb = Decibels(Energy(ImpulseResponse(p, 3.0 * decay)));
         EXPECT_NEAR(gainDb, -10.5, 1.5) << "decay " << decay << " s";
     }
 }
@@ -209,21 +202,24 @@ TEST(ReverbLevel, ExtremeSettingsStayFiniteAndAudible) {
 
 TEST(ReverbFilters, RoomFilterAndShelves) {
     const double low = BurstEnergy(kBus, 500.0), high = BurstEnergy(kBus, 15000.0);
-    EXPECT_LT(Db(high / low), -6.0) << "15 kHz against 500 Hz through the 5 kHz room low-pass";
+    EXPECT_LT(Decibels(high / low), -6.0)
+        << "15 kHz against 500 Hz through the 5 kHz room low-pass";
     ReverbParameters p = kBus;
     p.RoomFilterHF = -12.0f;
-    EXPECT_LT(Db(BurstEnergy(p, 15000.0) / high), -3.0) << "RoomFilterHF -12 dB at 15 kHz";
+    EXPECT_LT(Decibels(BurstEnergy(p, 15000.0) / high), -3.0) << "RoomFilterHF -12 dB at 15 kHz";
     p = kBus;
     p.RoomFilterMain = -6.0f;
-    EXPECT_NEAR(Db(BurstEnergy(p, 500.0) / low), -6.0, 0.01) << "RoomFilterMain -6 dB";
+    EXPECT_NEAR(Decibels(BurstEnergy(p, 500.0) / low), -6.0, 0.01) << "RoomFilterMain -6 dB";
 
     // Each shelf at -8 dB reaches about that well past its corner.
     p = kBus;
     p.LowEQGain = 0, p.LowEQCutoff = 9;  // 500 Hz
-    EXPECT_NEAR(Db(BurstEnergy(p, 100.0) / BurstEnergy(kBus, 100.0)), -8.0, 1.5) << "at 100 Hz";
+    EXPECT_NEAR(Decibels(BurstEnergy(p, 100.0) / BurstEnergy(kBus, 100.0)), -8.0, 1.5)
+        << "at 100 Hz";
     p = kBus;
     p.HighEQGain = 0, p.HighEQCutoff = 0;  // 1000 Hz
-    EXPECT_NEAR(Db(BurstEnergy(p, 8000.0) / BurstEnergy(kBus, 8000.0)), -8.0, 1.5) << "at 8 kHz";
+    EXPECT_NEAR(Decibels(BurstEnergy(p, 8000.0) / BurstEnergy(kBus, 8000.0)), -8.0, 1.5)
+        << "at 8 kHz";
 }
 
 TEST(ReverbState, ResetAndSilenceLeaveNoTailAndNoSubnormals) {

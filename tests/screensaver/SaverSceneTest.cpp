@@ -14,7 +14,6 @@
 #include "platform/window/NullWindow.h"
 #include "screensaver/JewelSet.h"
 #include "screensaver/SaverScene.h"
-#include "tests/platform/GlTestSupport.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"

@@ -9,8 +9,8 @@
 #include <utility>
 #include <vector>
 
-#include "tests/support/AudioMeasure.h"
 #include "tests/support/ChildProcess.h"
+#include "tests/support/audio/AudioMeasure.h"
 
 namespace {
 
@@ -24,6 +24,7 @@ constexpr double kWavePeak = 3276.0 / 32768.0;     // loudest sample before the 
 
 using tovel_test::Peak;
 using tovel_test::Period;
+using tovel_test::Rms;
 using tovel_test::TempDir;
 using Result = tovel_test::RunResult;
 
@@ -52,14 +53,6 @@ std::vector<float> ReadWav(const fs::path& path) {
         return {};
     }
     return tovel_test::Floats(b, 58, (b.size() - 58) / 4);
-}
-
-double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end) {
-    double sum = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-        sum += static_cast<double>(x[i]) * x[i];
-    }
-    return std::sqrt(sum / static_cast<double>(end - begin));
 }
 
 // The first sample louder than floor and one past the last (by default, samples not exactly 0).

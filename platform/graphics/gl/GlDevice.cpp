@@ -148,6 +148,16 @@ HRESULT CreateHiddenGlDevice(std::uint32_t width, std::uint32_t height, IGraphic
     return D3D_OK;
 }
 
+bool KeepGraphicsDriverLoaded(std::string* error) {
+    if (SDL_InitSubSystem(SDL_INIT_VIDEO) == 0) {
+        return true;
+    }
+    if (error) {
+        *error = SDL_GetError();
+    }
+    return false;
+}
+
 GlDevice::GlDevice(SDL_Window* window, bool ownsWindow, void* context)
     : m_window(window), m_ownsWindow(ownsWindow), m_context(context) {}
 

@@ -1,6 +1,6 @@
 #pragma once
-// Measuring recorded sound: samples from raw bytes, peaks, pitch periods, and the recordings that
-// SDL's disk driver makes of what the audio device was given.
+// Measuring sound: samples from raw bytes, energy, level, peaks, pitch periods, and the
+// recordings that SDL's disk driver makes of what the audio device was given.
 
 #include <cstddef>
 #include <filesystem>
@@ -11,6 +11,12 @@ namespace tovel_test {
 
 std::vector<float> Floats(const std::string& bytes, std::size_t at, std::size_t count);
 
+// The sum of the squared samples.
+double Energy(const std::vector<float>& x);
+// An energy ratio in decibels.
+double Decibels(double energyRatio);
+// Root mean square and largest magnitude of x[begin, end).
+double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end);
 double Peak(const std::vector<float>& x, std::size_t begin, std::size_t end);
 
 // The period in samples of x[begin, end), by the cumulative-mean-normalised difference: the first

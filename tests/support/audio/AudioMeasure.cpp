@@ -1,12 +1,12 @@
-#include "tests/support/AudioMeasure.h"
+#include "tests/support/audio/AudioMeasure.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-#include "tests/support/ChildProcess.h"
+#include <fstream>
+#include <iterator>
 
 namespace tovel_test {
 
@@ -14,6 +14,26 @@ std::vector<float> Floats(const std::string& bytes, std::size_t at, std::size_t 
     std::vector<float> samples(count);
     std::memcpy(samples.data(), bytes.data() + at, count * sizeof(float));
     return samples;
+}
+
+double Energy(const std::vector<float>& x) {
+    double e = 0.0;
+    for (float v : x) {
+        e += double{v} * v;
+    }
+    return e;
+}
+
+double Decibels(double energyRatio) {
+    return 10.0 * std::log10(energyRatio);
+}
+
+double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end) {
+    double sum = 0;
+    for (std::size_t i = begin; i < end; ++i) {
+        sum += static_cast<double>(x[i]) * x[i];
+    }
+    return std::sqrt(sum / static_cast<double>(end - begin));
 }
 
 double Peak(const std::vector<float>& x, std::size_t begin, std::size_t end) {
@@ -48,7 +68,8 @@ double Period(const std::vector<float>& x, std::size_t begin, std::size_t end, s
 }
 
 std::vector<float> ReadDeviceRecording(const std::filesystem::path& raw, std::size_t* channels) {
-    const std::string bytes = ReadFile(raw);
+    std::ifstream file(raw, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(file), {}};
     const std::vector<float> frames = Floats(bytes, 0, bytes.size() / 4);
     std::size_t count = frames.size() % 2 == 0 ? 2 : 1;
     for (std::size_t i = 0; count == 2 && i < frames.size(); i += 2) {

@@ -6,8 +6,8 @@
 
 #include "graphics/Graphics.h"
 #include "platform/window/Window.h"
-#include "tests/platform/GlTestSupport.h"
 #include "tests/support/ScopedInstance.h"
+#include "tests/support/gpu/DeviceFixture.h"
 
 namespace tovel_test {
 

@@ -1,4 +1,4 @@
-#include "tests/graphics/GraphicsFixture.h"
+#include "tests/support/gpu/GraphicsFixture.h"
 
 #include "platform/window/NullWindow.h"
 
