@@ -159,9 +159,10 @@ bool CSynthesizerKeyboard::HoldKey(CKeyboardKey& key, float dt) {
 }
 
 void CSynthesizerKeyboard::ReleaseKey(CKeyboardKey& key) {
-    if (PlaysNoteOf(key)) {
+    const CKeyboardKey** player = PlayerSlot(key.m_voice);
+    if (player && *player == &key) {
         key.m_voice->ReleaseNote();
-        *PlayerSlot(key.m_voice) = nullptr;
+        *player = nullptr;
     }
     key.m_voice = nullptr;
     if (key.m_jewel) {
@@ -171,17 +172,12 @@ void CSynthesizerKeyboard::ReleaseKey(CKeyboardKey& key) {
 }
 
 const CKeyboardKey** CSynthesizerKeyboard::PlayerSlot(const CPlayTask* voice) {
-    const CSynthesizer* synth = CSynthesizer::Instance();
-    for (std::uint32_t i = 0; synth->m_voices && i < CSynthesizer::kVoiceCount; ++i) {
-        if (&synth->m_voices[i] == voice) {
-            return &m_voicePlayers[i];
-        }
-    }
-    return nullptr;
+    const std::uint32_t index = CSynthesizer::Instance()->VoiceIndex(voice);
+    return index < CSynthesizer::kVoiceCount ? &m_voicePlayers[index] : nullptr;
 }
 
 bool CSynthesizerKeyboard::PlaysNoteOf(const CKeyboardKey& key) {
-    const CKeyboardKey** player = key.m_voice ? PlayerSlot(key.m_voice) : nullptr;
+    const CKeyboardKey** player = PlayerSlot(key.m_voice);
     return player && *player == &key;
 }
 

@@ -140,7 +140,8 @@ public:
 private:
     HRESULT BuildKeyTable();
     void ReleaseKey(CKeyboardKey& key);
-    // The slot recording which key's note `voice` plays; null for a voice not of the synthesizer.
+    // The slot recording which key's note `voice` plays; null for none, or a voice not of the
+    // synthesizer.
     const CKeyboardKey** PlayerSlot(const CPlayTask* voice);
     bool PlaysNoteOf(const CKeyboardKey& key);
 

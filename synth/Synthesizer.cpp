@@ -1,5 +1,6 @@
 #include "synth/Synthesizer.h"
 
+#include <functional>
 #include <new>
 #include <utility>
 
@@ -163,4 +164,14 @@ void CSynthesizer::ReleaseEndedWaves() {
     for (std::uint32_t i = 0; m_voices && i < kVoiceCount; ++i) {
         m_voices[i].ReleaseEndedWave();
     }
+}
+
+std::uint32_t CSynthesizer::VoiceIndex(const CPlayTask* voice) const {
+    const CPlayTask* first = m_voices.get();
+    // std::less orders any two pointers, so a voice of some other pool is told apart safely.
+    const std::less<const CPlayTask*> before;
+    if (!first || !voice || before(voice, first) || !before(voice, first + kVoiceCount)) {
+        return kVoiceCount;
+    }
+    return static_cast<std::uint32_t>(voice - first);
 }

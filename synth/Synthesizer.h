@@ -42,6 +42,8 @@ public:
     CPlayTask* FindFreeVoice();
     // Lets go of the waveform sets of the notes that have ended; the key scan calls it every frame.
     void ReleaseEndedWaves();
+    // The index of `voice` among the voices, or kVoiceCount for one that is not of them.
+    std::uint32_t VoiceIndex(const CPlayTask* voice) const;
 
     // The reverb bus's settings: reverberated signal only, a large, dense room that decays in 1 s.
     static platform::ReverbParameters ReverbSettings();

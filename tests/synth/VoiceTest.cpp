@@ -31,8 +31,16 @@ TEST_F(VoiceTest, SynthesizerSetsUpRangeGraphAndVoices) {
         EXPECT_NE(synth->m_voices[i].m_voice, nullptr) << "voice " << i;
         EXPECT_EQ(synth->m_voices[i].m_wave.load(), nullptr);
         EXPECT_EQ(synth->m_voices[i].m_energy.load(), 0.0f);
+        EXPECT_EQ(synth->VoiceIndex(&synth->m_voices[i]), i);
     }
     EXPECT_EQ(synth->FindFreeVoice(), &synth->m_voices[0]);
+    // Another voice, none, and the first place past the pool.
+    const CPlayTask stranger;
+    const CPlayTask* others[] = {&stranger, nullptr,
+                                 synth->m_voices.get() + CSynthesizer::kVoiceCount};
+    for (const CPlayTask* other : others) {
+        EXPECT_EQ(synth->VoiceIndex(other), CSynthesizer::kVoiceCount);
+    }
 }
 
 TEST_F(VoiceTest, TapOnA4PlaysThreeBuffersAtHalvingGainsThenFreesTheVoice) {
