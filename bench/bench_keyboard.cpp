@@ -56,7 +56,7 @@ double Milliseconds(Clock::duration d) {
 // first block that carries a new note's samples, not the reverb's delayed answer.
 class OnsetTap final : public AudioEffect {
 public:
-    HRESULT Initialize(std::uint32_t channels, std::uint32_t) override {
+    HRESULT Initialise(std::uint32_t channels, std::uint32_t) override {
         m_channels = channels;
         return S_OK;
     }

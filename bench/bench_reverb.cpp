@@ -17,7 +17,7 @@ constexpr std::uint32_t kBlockFrames = 256;
 // give the real-time factor (seconds of audio per second of CPU) and the cost per sample.
 void BM_ReverbOneSecond(benchmark::State& state) {
     AudioEffect* reverb = nullptr;
-    if (CreateReverb(&reverb) != S_OK || reverb->Initialize(1, kRate) != S_OK) {
+    if (CreateReverb(&reverb) != S_OK || reverb->Initialise(1, kRate) != S_OK) {
         state.SkipWithError("cannot create the reverb");
         return;
     }

@@ -14,7 +14,7 @@ class AudioEffect : public RefCounted {
 public:
     // Called once when the effect joins a voice's chain, before any other call. The effect may
     // allocate here; Process must not allocate.
-    virtual HRESULT Initialize(std::uint32_t channels, std::uint32_t sampleRate) = 0;
+    virtual HRESULT Initialise(std::uint32_t channels, std::uint32_t sampleRate) = 0;
     virtual HRESULT SetParameters(const void* parameters, std::uint32_t bytes) = 0;
     virtual HRESULT GetParameters(void* parameters, std::uint32_t bytes) const = 0;
     // Processes frames * channels interleaved samples in place.

@@ -76,11 +76,11 @@ void AudioEngine::DestroyAll() {
 
 HRESULT AudioEngine::Initialize(std::uint32_t /*flags*/, std::uint32_t /*processor*/) {
     std::lock_guard lock(m_mutex);
-    if (m_initialized) {
+    if (m_initialised) {
         return XAUDIO2_E_INVALID_CALL;
     }
-    HRESULT hr = m_output->Initialize();
-    m_initialized = SUCCEEDED(hr);
+    HRESULT hr = m_output->Initialise();
+    m_initialised = SUCCEEDED(hr);
     return hr;
 }
 
@@ -89,7 +89,7 @@ HRESULT AudioEngine::GetDeviceCount(std::uint32_t* count) {
         return E_INVALIDARG;
     }
     std::lock_guard lock(m_mutex);
-    if (!m_initialized) {
+    if (!m_initialised) {
         return XAUDIO2_E_INVALID_CALL;
     }
     *count = m_output->GetDeviceCount();
@@ -101,7 +101,7 @@ HRESULT AudioEngine::GetDeviceDetails(std::uint32_t index, DeviceDetails* detail
         return E_INVALIDARG;
     }
     std::lock_guard lock(m_mutex);
-    if (!m_initialized) {
+    if (!m_initialised) {
         return XAUDIO2_E_INVALID_CALL;
     }
     return m_output->GetDeviceDetails(index, details);
@@ -120,7 +120,7 @@ HRESULT AudioEngine::CreateMasteringVoice(MasteringVoice** voice, std::uint32_t 
     }
     {
         std::lock_guard lock(m_mutex);
-        if (!m_initialized || m_master || m_opening) {
+        if (!m_initialised || m_master || m_opening) {
             return XAUDIO2_E_INVALID_CALL;
         }
         m_opening = true;

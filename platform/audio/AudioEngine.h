@@ -86,7 +86,7 @@ private:
 
     std::unique_ptr<AudioOutput> m_output;
     mutable std::recursive_mutex m_mutex;
-    bool m_initialized = false;
+    bool m_initialised = false;
     bool m_rendering = false;
     bool m_opening = false;  // a mastering voice's device is being opened
     std::uint32_t m_sampleRate = 0;

@@ -62,7 +62,7 @@ HRESULT Voice::SetEffectChain(const EffectChain* chain) {
     std::vector<EffectSlot> effects;
     for (std::uint32_t i = 0; i < count; ++i) {
         const EffectDescriptor& d = chain->pEffectDescriptors[i];
-        HRESULT hr = d.pEffect->Initialize(m_channels, m_engine.m_sampleRate);
+        HRESULT hr = d.pEffect->Initialise(m_channels, m_engine.m_sampleRate);
         if (FAILED(hr)) {
             return hr;
         }

@@ -272,7 +272,7 @@ void Hadamard8(std::array<float, kLines>& v) {
 
 class Reverb final : public AudioEffect {
 public:
-    HRESULT Initialize(std::uint32_t channels, std::uint32_t sampleRate) override;
+    HRESULT Initialise(std::uint32_t channels, std::uint32_t sampleRate) override;
     HRESULT SetParameters(const void* parameters, std::uint32_t bytes) override;
     HRESULT GetParameters(void* parameters, std::uint32_t bytes) const override;
     void Process(float* samples, std::uint32_t frames) override;
@@ -283,7 +283,7 @@ private:
     void ProcessChunk(float* samples, std::uint32_t frames);
 
     ReverbParameters m_params = kDefaultParameters;
-    std::uint32_t m_sampleRate = 0;  // 0 until Initialize succeeds
+    std::uint32_t m_sampleRate = 0;  // 0 until Initialise succeeds
     std::uint32_t m_position = 0;
 
     DelayBuffer m_preDelay;
@@ -326,7 +326,7 @@ private:
     FilterState m_state;
 };
 
-HRESULT Reverb::Initialize(std::uint32_t channels, std::uint32_t sampleRate) {
+HRESULT Reverb::Initialise(std::uint32_t channels, std::uint32_t sampleRate) {
     if (channels != 1 || sampleRate < kMinSampleRateHz || sampleRate > kMaxSampleRateHz) {
         return E_INVALIDARG;
     }

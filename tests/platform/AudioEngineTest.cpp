@@ -213,7 +213,7 @@ class Scale : public AudioEffect {
 public:
     Scale(float factor, int* alive) : m_factor(factor), m_alive(alive) { ++*m_alive; }
     ~Scale() override { --*m_alive; }
-    HRESULT Initialize(std::uint32_t channels, std::uint32_t) override {
+    HRESULT Initialise(std::uint32_t channels, std::uint32_t) override {
         return channels == 1 ? S_OK : E_INVALIDARG;
     }
     HRESULT SetParameters(const void* p, std::uint32_t) override {

@@ -36,7 +36,7 @@ EffectPtr MakeReverb(const ReverbParameters& p, std::uint32_t rate = kRate) {
     AudioEffect* raw = nullptr;
     EXPECT_EQ(CreateReverb(&raw), S_OK);
     EffectPtr reverb(raw);
-    EXPECT_EQ(reverb->Initialize(1, rate), S_OK);
+    EXPECT_EQ(reverb->Initialise(1, rate), S_OK);
     EXPECT_EQ(reverb->SetParameters(&p, sizeof p), S_OK);
     return reverb;
 }
@@ -99,10 +99,10 @@ TEST(ReverbSetup, FormatsDefaultsAndParameterRanges) {
     AudioEffect* raw = nullptr;
     ASSERT_EQ(CreateReverb(&raw), S_OK);
     EffectPtr reverb(raw);
-    EXPECT_EQ(reverb->Initialize(2, kRate), E_INVALIDARG);
-    EXPECT_EQ(reverb->Initialize(1, 7999), E_INVALIDARG);
-    EXPECT_EQ(reverb->Initialize(1, 192001), E_INVALIDARG);
-    EXPECT_EQ(reverb->Initialize(1, 20000), S_OK);
+    EXPECT_EQ(reverb->Initialise(2, kRate), E_INVALIDARG);
+    EXPECT_EQ(reverb->Initialise(1, 7999), E_INVALIDARG);
+    EXPECT_EQ(reverb->Initialise(1, 192001), E_INVALIDARG);
+    EXPECT_EQ(reverb->Initialise(1, 20000), S_OK);
     ReverbParameters p{};
     ASSERT_EQ(reverb->GetParameters(&p, sizeof p), S_OK);
     EXPECT_EQ(std::memcmp(&p, &kBus, sizeof p), 0) << "defaults differ from the bus settings";

@@ -19,7 +19,7 @@ public:
     using RenderFunction = void (*)(void* context, float* out, std::uint32_t frames);
 
     virtual ~AudioOutput() = default;
-    virtual HRESULT Initialize() = 0;
+    virtual HRESULT Initialise() = 0;
     virtual std::uint32_t GetDeviceCount() = 0;
     virtual HRESULT GetDeviceDetails(std::uint32_t index, DeviceDetails* details) = 0;
     // Opens device `index` at sampleRate with `channels` (0: the device's own, at most two) and

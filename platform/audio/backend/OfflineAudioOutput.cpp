@@ -15,7 +15,7 @@ class OfflineAudioOutput final : public AudioOutput {
 public:
     explicit OfflineAudioOutput(std::uint32_t channels) : m_channels(channels) {}
 
-    HRESULT Initialize() override { return S_OK; }
+    HRESULT Initialise() override { return S_OK; }
     std::uint32_t GetDeviceCount() override { return 1; }
 
     HRESULT GetDeviceDetails(std::uint32_t index, DeviceDetails* details) override {

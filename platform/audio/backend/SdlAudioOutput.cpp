@@ -45,7 +45,7 @@ public:
         }
     }
 
-    HRESULT Initialize() override {
+    HRESULT Initialise() override {
         const char* chosen = std::getenv("SDL_AUDIODRIVER");
         if (!chosen || !*chosen) {
             SDL_SetHint(SDL_HINT_AUDIODRIVER, kPreferredDrivers);

@@ -105,7 +105,7 @@ HRESULT CreateGlDevice(SDL_Window* window, IGraphicsDevice** device) {
     }
     KeepLoadedLibraries();
     auto* created = new GlDevice(window, false, context);
-    const HRESULT hr = created->Initialize();
+    const HRESULT hr = created->Initialise();
     if (FAILED(hr)) {
         created->Release();
         return hr;
@@ -139,7 +139,7 @@ HRESULT CreateHiddenGlDevice(std::uint32_t width, std::uint32_t height, IGraphic
     }
     KeepLoadedLibraries();
     auto* created = new GlDevice(window, true, context);
-    const HRESULT hr = created->Initialize();
+    const HRESULT hr = created->Initialise();
     if (FAILED(hr)) {
         created->Release();
         return hr;
@@ -175,7 +175,7 @@ GlDevice::~GlDevice() {
     }
 }
 
-HRESULT GlDevice::Initialize() {
+HRESULT GlDevice::Initialise() {
     if (SDL_GL_MakeCurrent(m_window, static_cast<SDL_GLContext>(m_context)) != 0) {
         std::fprintf(stderr, "GL context not current: %s\n", SDL_GetError());
         return E_FAIL;

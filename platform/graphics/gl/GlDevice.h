@@ -64,7 +64,7 @@ public:
 
     GlDevice(SDL_Window* window, bool ownsWindow, void* context);
     ~GlDevice() override;
-    HRESULT Initialize();
+    HRESULT Initialise();
 
     HRESULT TestCooperativeLevel() override;
     void SimulateDeviceLoss(DeviceLossTest loss) override;
