@@ -1,3 +1,8 @@
+// The effect's technique and parameter table: each technique's name and pass states, and each
+// parameter's name, semantic, type, array length and default. The effect lives in three places:
+// this table; the techniques' GLSL source in resources/effect/Effect.glsl; and the effect
+// framework that compiles and runs it in platform/graphics/gl/GlEffect.cpp.
+
 #include "graphics/EffectDescription.h"
 
 #include <string>

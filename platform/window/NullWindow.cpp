@@ -2,7 +2,7 @@
 // Provides: windows that keep their placement, style, full-screen and top-most state and report
 // size changes through the queue the way the SDL backend does (the first show synchronously, the
 // rest queued, each distinct size once); the shared event queue and timers; key state, cursor
-// position and display mode as set by the test or run that owns the system.
+// position and display mode as set by the test or run that owns the window system.
 // Limitations: nothing is drawn and no input arrives by itself; key names are the JIS legends,
 // as if the layout named no key; cursors have no image.
 // Depends on: nothing beyond the shared queue.

@@ -109,8 +109,8 @@ public:
 
 struct WindowDesc {
     std::string title;
-    // Client area; CW_USEDEFAULT lets the system place the window and gives it three quarters
-    // of the desktop in each direction.
+    // Client area; CW_USEDEFAULT lets the window manager place the window and gives it three
+    // quarters of the desktop in each direction.
     int x = CW_USEDEFAULT, y = CW_USEDEFAULT, width = CW_USEDEFAULT, height = CW_USEDEFAULT;
     std::uint32_t style = WS_OVERLAPPEDWINDOW;
     Cursor* cursor = nullptr;  // class cursor shown by default processing; null: the arrow
@@ -118,8 +118,8 @@ struct WindowDesc {
     // The window's icon as 32-bit RGBA pixels, rows top first; none when null.
     const std::uint8_t* iconRgba = nullptr;
     int iconWidth = 0, iconHeight = 0;
-    // The smallest client area the user may size the window to, where the system holds to it
-    // (an X server without a window manager does not); 0: no limit.
+    // The smallest client area the user may size the window to, where the window manager holds
+    // to it (an X server without one does not); 0: no limit.
     int minWidth = 0, minHeight = 0;
 };
 

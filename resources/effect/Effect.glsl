@@ -1,6 +1,9 @@
 // The effect of both programs: every shader they draw with. Each technique compiles this file
 // with its own name defined (TECHNIQUE_Keyboard, TECHNIQUE_PaletteJewel, ...) behind the
 // stage interface and the parameter uniforms, so the source holds only the techniques' code.
+// The effect lives in three places: this source; the technique and parameter table, with each
+// technique's pass states, in graphics/EffectDescription.cpp; and the effect framework that
+// compiles and runs it in platform/graphics/gl/GlEffect.cpp.
 //
 // Matrices arrive as the program wrote them, row-major for row vectors: `M * v` is the
 // row-vector product v·M, as the program composes world × view × projection.

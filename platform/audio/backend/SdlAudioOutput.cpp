@@ -1,5 +1,5 @@
 // The real audio output: SDL2's audio device, pulled by SDL's audio thread.
-// Provides: the output devices SDL lists, with index 0 standing for the system's default output;
+// Provides: the output devices SDL lists, with index 0 standing for the desktop's default output;
 // 32-bit float samples at the engine's rate, converted by SDL to whatever the device takes; a
 // device buffer of 256 frames so that a struck key is heard at once.
 // Limitations: at most two output channels (a mono mix gains nothing from more); when no device

@@ -8,6 +8,10 @@
 // one, they are compiled again from the sources kept here, so the lost and reset notifications
 // have nothing to release or rebuild.
 // Depends on: libepoxy (GL 4.5 core) and the device's program pipeline.
+//
+// The effect lives in three places: this framework; the techniques' GLSL source in
+// resources/effect/Effect.glsl; and the technique and parameter table, with each technique's
+// pass states, in graphics/EffectDescription.cpp.
 
 #include "platform/graphics/gl/GlEffect.h"
 
