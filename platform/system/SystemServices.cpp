@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <mutex>
 #include <system_error>
+#include <utility>
 
 namespace platform {
 
@@ -46,9 +47,9 @@ void OutputDebugString(std::string_view text) {
     std::fflush(stderr);
 }
 
-void SetDebugOutput(std::function<void(std::string_view)> sink) {
+std::function<void(std::string_view)> SetDebugOutput(std::function<void(std::string_view)> sink) {
     std::lock_guard lock(g_debugMutex);
-    g_debugSink = std::move(sink);
+    return std::exchange(g_debugSink, std::move(sink));
 }
 
 std::filesystem::path GetModuleFileName() {

@@ -24,9 +24,9 @@ constexpr std::uint32_t ElapsedMilliseconds(std::uint32_t earlier, std::uint32_t
 void Sleep(std::uint32_t milliseconds);
 
 // The debug channel: stderr, unless a sink is installed (tests read the lines back that way).
-// An empty sink restores stderr.
+// An empty sink restores stderr; the previous sink is handed back, for the caller to put back.
 void OutputDebugString(std::string_view text);
-void SetDebugOutput(std::function<void(std::string_view)> sink);
+std::function<void(std::string_view)> SetDebugOutput(std::function<void(std::string_view)> sink);
 
 // The running program's file (its path after symbolic links are resolved); empty if unknown.
 std::filesystem::path GetModuleFileName();

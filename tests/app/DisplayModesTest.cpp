@@ -20,6 +20,7 @@
 #include "platform/window/MessageBox.h"
 #include "platform/window/NullWindow.h"
 #include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedDebugOutput.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
 #include "tests/support/gpu/Image.h"
@@ -42,7 +43,6 @@ std::size_t Count(const std::string& text, const std::string& line) {
 class DisplayModesTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        SetDebugOutput([this](std::string_view text) { m_lines += text; });
         m_system = std::make_unique<NullWindowSystem>();
         m_system->SetDisplayMode({kDisplayWidth, kDisplayHeight, 60, 22});
         WindowDesc desc;
@@ -71,7 +71,6 @@ protected:
         fullScreen = false;
         active = true;
         deviceLost = false;
-        SetDebugOutput(nullptr);
     }
 
     // Runs every queued event through the window procedure.
@@ -122,13 +121,14 @@ protected:
         return std::filesystem::path(TOVEL_JEWELS_DIR).parent_path().string() + "/";
     }
 
+    std::string m_lines;
+    tovel_test::ScopedDebugOutput m_debug{[this](std::string_view text) { m_lines += text; }};
     tovel_test::ScopedAudioBackend m_audio{AudioBackend::Unavailable};
     tovel_test::ScopedInstance<MessageBoxPresenter> m_boxes{new MessageBoxRecorder()};
     tovel_test::ScopedEnvironment m_installDirectory{"TOVEL_INSTALL_DIR",
                                                       InstallDirectory().c_str()};
     std::unique_ptr<NullWindowSystem> m_system;
     std::unique_ptr<Window> m_window;
-    std::string m_lines;
 };
 
 TEST_F(DisplayModesTest, MinimisingAndRestoringReleasesAndRecreatesEveryComponentOnce) {

@@ -10,6 +10,7 @@
 #include "platform/system/SystemServices.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/NullWindow.h"
+#include "tests/support/ScopedDebugOutput.h"
 #include "tests/support/ScopedInstance.h"
 #include "tests/support/gpu/GraphicsFixture.h"
 
@@ -182,7 +183,6 @@ TEST_F(GraphicsTest, TheEffectHoldsEveryTechniqueAndParameter) {
 
 TEST_F(GraphicsTest, AnEffectThatDoesNotCompileWritesOneDebugLineAndFails) {
     std::vector<std::string> lines;
-    SetDebugOutput([&](std::string_view line) { lines.emplace_back(line); });
     CGraphics broken;
     m_device->AddRef();
     broken.m_device = m_device;
@@ -190,8 +190,10 @@ TEST_F(GraphicsTest, AnEffectThatDoesNotCompileWritesOneDebugLineAndFails) {
     for (int i = 0; i < 200; ++i) {
         source += "and neither is line " + std::to_string(i) + ";\n";
     }
-    EXPECT_TRUE(FAILED(broken.CreateEffect(source)));
-    SetDebugOutput(nullptr);
+    {
+        ScopedDebugOutput sink([&](std::string_view line) { lines.emplace_back(line); });
+        EXPECT_TRUE(FAILED(broken.CreateEffect(source)));
+    }
     EXPECT_EQ(nullptr, broken.m_effect);
     ASSERT_EQ(1u, lines.size());
     EXPECT_FALSE(lines[0].empty());

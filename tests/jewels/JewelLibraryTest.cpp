@@ -14,6 +14,7 @@
 #include "platform/window/NullWindow.h"
 #include "platform/system/SystemServices.h"
 #include "tests/jewels/TestGems.h"
+#include "tests/support/ScopedDebugOutput.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -224,9 +225,11 @@ TEST_F(LibraryTest, ADamagedFileIsSkippedWithADebugLineAndTheRestLoad) {
     WriteText(m_beside / "b.gem", "not a container");
     WriteGem(m_beside / "c.gem", MakeShape(10, 6));
     std::string debug;
-    SetDebugOutput([&debug](std::string_view line) { debug += line; });
-    const HRESULT hr = Load(m_manager);
-    SetDebugOutput({});
+    HRESULT hr = E_FAIL;
+    {
+        tovel_test::ScopedDebugOutput sink([&debug](std::string_view line) { debug += line; });
+        hr = Load(m_manager);
+    }
 
     ASSERT_EQ(hr, S_OK);
     EXPECT_EQ(debug,

@@ -7,8 +7,9 @@
 #include <fstream>
 #include <random>
 
-#include "platform/window/MessageBox.h"
 #include "platform/system/SystemServices.h"
+#include "platform/window/MessageBox.h"
+#include "tests/support/ScopedDebugOutput.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -30,9 +31,10 @@ TEST(ClockTest, DifferenceAcrossTheWrapIsSmallAndPositive) {
 
 TEST(DebugOutputTest, LinesGoToTheInstalledSinkOtherwiseToStderr) {
     std::string captured;
-    SetDebugOutput([&](std::string_view text) { captured += text; });
-    OutputDebugString("Call OnMinimizeWindow()\n");
-    SetDebugOutput(nullptr);
+    {
+        tovel_test::ScopedDebugOutput sink([&](std::string_view text) { captured += text; });
+        OutputDebugString("Call OnMinimizeWindow()\n");
+    }
     EXPECT_EQ(captured, "Call OnMinimizeWindow()\n");
 
     testing::internal::CaptureStderr();

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedDebugOutput.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -63,6 +64,18 @@ TEST(ScopedEnvironmentTest, ValuesAndAbsencesComeBack) {
         EXPECT_EQ("a", Variable(kName));
     }
     EXPECT_EQ("(unset)", Variable(kName));
+}
+
+TEST(ScopedDebugOutputTest, TheSinkOfTheScopesStartTakesTheLinesAgain) {
+    std::string outer, inner;
+    ScopedDebugOutput outerSink([&](std::string_view text) { outer += text; });
+    {
+        ScopedDebugOutput innerSink([&](std::string_view text) { inner += text; });
+        platform::OutputDebugString("a");
+    }
+    platform::OutputDebugString("b");
+    EXPECT_EQ("a", inner);
+    EXPECT_EQ("b", outer);
 }
 
 TEST(ScopedAudioBackendTest, TheChoiceOfTheScopesStartComesBack) {
