@@ -8,6 +8,7 @@
 #include <utility>
 
 #include <SDL.h>
+#include <unistd.h>
 
 #include "platform/graphics/GraphicsSystem.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -167,7 +168,7 @@ TEST_F(GlDeviceTest, ALossTakenBackNeedsNoReset) {
 TEST_F(GlDeviceTest, RowZeroIsTheTopAndTheSnapshotWaitsForItsFrame) {
     m_device->Release();
     m_device = nullptr;
-    const std::string path = ::testing::TempDir() + "tovel_snapshot_test.png";
+    const std::string path = ::testing::TempDir() + "tovel_snapshot_test_" + std::to_string(::getpid()) + ".png";
     std::filesystem::remove(path);
     {
         ScopedEnvironment snapshot("TOVEL_SNAPSHOT", path.c_str());

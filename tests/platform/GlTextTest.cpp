@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 #include <SDL_image.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -24,7 +25,7 @@ std::vector<char> EncodePng(const Image& image) {
     SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(
         pixels.data(), static_cast<int>(image.width), static_cast<int>(image.height), 32,
         static_cast<int>(image.width * 4), SDL_PIXELFORMAT_ARGB8888);
-    const std::string path = ::testing::TempDir() + "tovel_texture_test.png";
+    const std::string path = ::testing::TempDir() + "tovel_texture_test_" + std::to_string(::getpid()) + ".png";
     EXPECT_EQ(0, IMG_SavePNG(surface, path.c_str())) << IMG_GetError();
     SDL_FreeSurface(surface);
     std::ifstream file(path, std::ios::binary);
