@@ -55,13 +55,6 @@ TEST_F(GlDeviceTest, PngBytesBecomeATextureWithTheirOwnTexelsAndAlpha) {
     EXPECT_EQ(E_FAIL, D3DXCreateTextureFromFileInMemory(m_device, junk, sizeof junk, &none));
 }
 
-TEST(FontResolutionTest, ArialBoldIsLiberationSansBold) {
-    const std::string bold = ResolveFontFile("Arial", 700, false);
-    EXPECT_NE(std::string::npos, bold.find("LiberationSans-Bold")) << bold;
-    const std::string regular = ResolveFontFile("Arial", 400, false);
-    EXPECT_NE(std::string::npos, regular.find("LiberationSans-Regular")) << regular;
-}
-
 // Bounds of the pixels that differ from `background`: left, top, right, bottom (exclusive).
 RECT InkBounds(const Image& image, D3DCOLOR background) {
     RECT ink = {static_cast<std::int32_t>(image.width), static_cast<std::int32_t>(image.height), 0,

@@ -1,5 +1,5 @@
-// The null window backend: size events of the window modes, placement and full screen, pointer
-// capture and cursors, key state and key names.
+// The null window backend: pointer capture and cursors, key state and key names. Its window
+// modes are pinned where the program's display modes run on it.
 
 #include <gtest/gtest.h>
 
@@ -13,7 +13,6 @@
 namespace platform {
 namespace {
 
-using test::Event;
 using test::EventLog;
 
 class NullWindowTest : public ::testing::Test {
@@ -30,61 +29,10 @@ protected:
         log.events.clear();
     }
 
-    std::vector<Event> Sizes() {
-        test::DrainQueue(system);
-        std::vector<Event> sizes = log.Only(WM_SIZE);
-        log.events.clear();
-        return sizes;
-    }
-
     NullWindowSystem system;
     EventLog log;
     std::unique_ptr<Window> window;
 };
-
-TEST_F(NullWindowTest, ShowStatesSendOneSizeEventPerChangeWithItsKind) {
-    window->ShowWindow(SW_SHOWMINIMIZED);
-    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_MINIMIZED, 0}}));
-    window->ShowWindow(SW_SHOWMINIMIZED);
-    EXPECT_TRUE(Sizes().empty());
-    window->ShowWindow(SW_SHOWNORMAL);
-    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
-    window->ShowWindow(SW_SHOWMAXIMIZED);
-    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_MAXIMIZED, MAKELPARAM(1280, 1024)}}));
-    window->MoveWindow(10, 20, 300, 200);
-    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(300, 200)}}));
-}
-
-TEST_F(NullWindowTest, FullScreenIsARestoredWindowOfTheDisplaySizeAndPlacementBringsItBack) {
-    WINDOWPLACEMENT saved;
-    ASSERT_TRUE(window->GetWindowPlacement(&saved));
-    EXPECT_EQ(saved.showCmd, SW_SHOWNORMAL);
-    EXPECT_EQ(saved.rcNormalPosition.left, 100);
-    EXPECT_EQ(saved.rcNormalPosition.top, 50);
-    EXPECT_EQ(saved.rcNormalPosition.right, 740);
-    EXPECT_EQ(saved.rcNormalPosition.bottom, 530);
-
-    system.SetDisplayMode(DisplayMode{1920, 1080, 60, 22});
-    DisplayMode mode;
-    ASSERT_TRUE(system.GetDisplayMode(window.get(), &mode));
-    window->SetWindowStyle(WS_POPUP);
-    window->SetTopMost(true);
-    window->SetFullScreen(true);
-    EXPECT_EQ(Sizes(),
-              (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(mode.Width, mode.Height)}}));
-    EXPECT_TRUE(window->IsFullScreen());
-    EXPECT_TRUE(window->IsTopMost());
-    EXPECT_EQ(window->GetWindowStyle(), WS_POPUP);
-
-    window->SetWindowStyle(WS_OVERLAPPEDWINDOW);
-    ASSERT_TRUE(window->SetWindowPlacement(saved));
-    EXPECT_EQ(Sizes(), (std::vector<Event>{{WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
-    EXPECT_FALSE(window->IsFullScreen());
-    RECT client;
-    window->GetClientRect(&client);
-    EXPECT_EQ(client.right, 640);
-    EXPECT_EQ(client.bottom, 480);
-}
 
 TEST_F(NullWindowTest, CursorPositionIsReadInClientCoordinatesAndCaptureEndsWithTheWindow) {
     system.SetCursorPosition(POINT{150, 45});
