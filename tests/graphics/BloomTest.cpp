@@ -1,5 +1,5 @@
 // The bloom steps drawn with the program's effect and compared with the processor's reckoning;
-// the kernel tables; the saved render target; the lazily found handles.
+// the kernel tables; the saved render target.
 
 #include "graphics/Bloom.h"
 
@@ -7,10 +7,7 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <numbers>
-#include <set>
-#include <string>
 #include <tuple>
 
 #include "tests/support/gpu/GraphicsFixture.h"
@@ -281,103 +278,6 @@ TEST_F(BloomTest, RestoreBringsTheSavedTargetBackAndDropsItsReference) {
     EXPECT_EQ(refused, m_graphics->m_savedRenderTarget);
     m_owned.push_back(refused);
     m_graphics->m_savedRenderTarget = nullptr;
-}
-
-// The program's effect behind a counter of lookups; names in `hidden` are not found.
-class WatchedEffect final : public IGraphicsEffect {
-public:
-    explicit WatchedEffect(IGraphicsEffect* real) : m_real(real) { m_real->AddRef(); }
-    ~WatchedEffect() override { m_real->Release(); }
-
-    D3DXHANDLE GetTechniqueByName(const char* name) override {
-        return Watch(name, m_real->GetTechniqueByName(name));
-    }
-    D3DXHANDLE GetParameterBySemantic(D3DXHANDLE parent, const char* semantic) override {
-        return Watch(semantic, m_real->GetParameterBySemantic(parent, semantic));
-    }
-    D3DXHANDLE GetParameterByName(D3DXHANDLE parent, const char* name) override {
-        return Watch(name, m_real->GetParameterByName(parent, name));
-    }
-    HRESULT SetTechnique(D3DXHANDLE t) override { return m_real->SetTechnique(t); }
-    HRESULT Begin(std::uint32_t* passes, std::uint32_t flags) override {
-        return m_real->Begin(passes, flags);
-    }
-    HRESULT BeginPass(std::uint32_t pass) override { return m_real->BeginPass(pass); }
-    HRESULT CommitChanges() override { return m_real->CommitChanges(); }
-    HRESULT EndPass() override { return m_real->EndPass(); }
-    HRESULT End() override { return m_real->End(); }
-    HRESULT SetRawValue(D3DXHANDLE p, const void* data, std::uint32_t offset,
-                        std::uint32_t bytes) override {
-        return m_real->SetRawValue(p, data, offset, bytes);
-    }
-    HRESULT SetValue(D3DXHANDLE p, const void* data, std::uint32_t bytes) override {
-        return m_real->SetValue(p, data, bytes);
-    }
-    HRESULT SetMatrix(D3DXHANDLE p, const D3DMATRIX* m) override { return m_real->SetMatrix(p, m); }
-    HRESULT SetFloat(D3DXHANDLE p, float value) override { return m_real->SetFloat(p, value); }
-    HRESULT SetInt(D3DXHANDLE p, std::int32_t value) override { return m_real->SetInt(p, value); }
-    HRESULT SetVector(D3DXHANDLE p, const D3DVECTOR4* v) override {
-        return m_real->SetVector(p, v);
-    }
-    HRESULT OnLostDevice() override { return m_real->OnLostDevice(); }
-    HRESULT OnResetDevice() override { return m_real->OnResetDevice(); }
-
-    std::map<std::string, int> lookups;
-    std::set<std::string> hidden;
-
-private:
-    D3DXHANDLE Watch(const char* name, D3DXHANDLE found) {
-        ++lookups[name];
-        return hidden.contains(name) ? nullptr : found;
-    }
-
-    IGraphicsEffect* m_real;
-};
-
-TEST_F(BloomTest, HandlesFoundAreKeptAndMissingOnesAreLookedUpAgain) {
-    auto* watched = new WatchedEffect(m_effect);
-    CGraphics probe;
-    m_device->AddRef();
-    probe.m_device = m_device;
-    probe.m_effect = watched;
-    constexpr std::uint32_t kSize = 8;
-    constexpr D3DCOLOR kHeld = D3DCOLOR_ARGB(0x01, 0x02, 0x03, 0x04);
-    IGraphicsSurface* sceneSurface = nullptr;
-    IGraphicsSurface* target = nullptr;
-    IGraphicsTexture* scene = FilledTarget(kSize, kSize, 0x10101010, &sceneSurface);
-    IGraphicsTexture* output = FilledTarget(kSize, kSize, kHeld, &target);
-    const Image untouched = Read(target);
-
-    // Without FloatConst the merge stops before it binds or draws anything.
-    watched->hidden = {"FloatConst"};
-    ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, target));
-    MergeRenderTargets(probe, scene, scene, 1.0f);
-    MergeRenderTargets(probe, scene, scene, 1.0f);
-    EXPECT_EQ(2, watched->lookups["FloatConst"]);
-    EXPECT_EQ(1, watched->lookups["MergeRenderTarget"]);
-    EXPECT_TRUE(ImagesNear(untouched, Read(target), 0));
-    IGraphicsTexture* bound = nullptr;
-    m_device->GetTexture(0, &bound);
-    EXPECT_EQ(nullptr, bound);
-
-    watched->hidden.clear();
-    MergeRenderTargets(probe, scene, scene, 1.0f);
-    MergeRenderTargets(probe, scene, scene, 1.0f);
-    EXPECT_EQ(3, watched->lookups["FloatConst"]);
-    EXPECT_EQ(1, watched->lookups["MergeRenderTarget"]);
-    EXPECT_EQ(m_effect->GetParameterBySemantic(nullptr, "FloatConst"), probe.m_hFloatConst);
-    EXPECT_EQ(D3DCOLOR_ARGB(0x01 + 4 * 0x10 + 2 * 3 * 0x10, 0x42, 0x43, 0x44),
-              Read(target).At(3, 3));
-
-    BloomKernel kernel;
-    BuildStreakKernel(kernel, kSize, 7.0f, 1.0f);
-    for (int i = 0; i < 2; ++i) {
-        ApplyBrightPass(probe, output, scene);
-        ApplyBlur(probe, output, scene, kernel);
-    }
-    EXPECT_EQ(1, watched->lookups["BrightPassFilter"]);
-    EXPECT_EQ(1, watched->lookups["GaussBlurF4x32"]);
-    EXPECT_EQ(1, watched->lookups["Float4x32"]);
 }
 
 }  // namespace
