@@ -95,18 +95,6 @@ TEST_F(JewelBuffersTest, EveryMeshSitsAtItsPlaceInTheSharedBuffers) {
     EXPECT_FLOAT_EQ(m_manager->m_averageSize, (first.size + first.next->size + 1.0f) / 3.0f);
 }
 
-TEST_F(JewelBuffersTest, TheJewelsTheBuildMadeFormOneLibrary) {
-    const fs::path built = TOVEL_JEWELS_DIR;
-    tovel_test::ScopedEnvironment installDir("TOVEL_INSTALL_DIR",
-                                             (built.parent_path().string() + "/").c_str());
-    ASSERT_EQ(LoadJewelLibrary(*m_manager), S_OK);
-    const auto files = static_cast<std::uint32_t>(
-        std::distance(fs::directory_iterator(built), fs::directory_iterator()));
-    EXPECT_EQ(m_manager->m_meshCount, std::min(files, kMaxJewelMeshes));
-    ASSERT_EQ(BuildJewelBuffers(*m_manager), S_OK);
-    EXPECT_NEAR(m_manager->m_averageSize, 1.0f, 0.25f) << "the jewels are made to size 1";
-}
-
 TEST_F(JewelBuffersTest, ARebuildReplacesTheBuffersAndAFailureKeepsThem) {
     EXPECT_EQ(BuildJewelBuffers(*m_manager), E_INVALIDARG) << "an empty library";
     Load({tovel_test::Cube()});

@@ -1,7 +1,6 @@
 #include "jewels/JewelMesh.h"
 
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <cmath>
 #include <cstring>
@@ -11,67 +10,37 @@
 
 #include "container/ContainerFile.h"
 #include "container/Vendra.h"
+#include "tests/jewels/TestGems.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-
-struct Shape {
-    std::vector<float> vertices;  // six floats each
-    std::vector<std::uint16_t> indices;
-};
-
-// A cube with corners at +-1 (normals left zero: the loader does not look at them).
-Shape Cube() {
-    Shape s;
-    for (int i = 0; i < 8; ++i) {
-        s.vertices.insert(s.vertices.end(), {i & 1 ? 1.0f : -1.0f, i & 2 ? 1.0f : -1.0f,
-                                             i & 4 ? 1.0f : -1.0f, 0, 0, 0});
-    }
-    s.indices = {0, 1, 3, 0, 3, 2, 4, 6, 7, 4, 7, 5, 0, 4, 5, 0, 5, 1,
-                 2, 3, 7, 2, 7, 6, 0, 2, 6, 0, 6, 4, 1, 5, 7, 1, 7, 3};
-    return s;
-}
+using tovel_test::GemTree;
+using tovel_test::TestShape;
 
 class GemFileTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        dir = fs::temp_directory_path() /
-              ("tovel-jewels-" + std::to_string(::getpid()) + "-" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::create_directories(dir);
-    }
+    void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }
 
     // Writes a jewel file; change may damage the tree before it is written.
-    fs::path Write(const Shape& shape, const std::function<void(CVendra&)>& change = {},
+    fs::path Write(const TestShape& shape, const std::function<void(CVendra&)>& change = {},
                    std::uint32_t vertexCount = UINT32_MAX, std::uint32_t indexCount = UINT32_MAX) {
-        CVendra tree;
-        CVendraLayer* layer = AddLayer(tree);
-        EXPECT_EQ(SetInt32(*layer, 0x80, vertexCount != UINT32_MAX
-                                             ? vertexCount
-                                             : static_cast<std::uint32_t>(shape.vertices.size() / 6)),
-                  S_OK);
-        EXPECT_EQ(SetInt32(*layer, 0x81, indexCount != UINT32_MAX
-                                             ? indexCount
-                                             : static_cast<std::uint32_t>(shape.indices.size())),
-                  S_OK);
-        EXPECT_EQ(SetExtensionWords32(*layer, std::as_bytes(std::span(shape.vertices))), S_OK);
-        EXPECT_EQ(SetExtensionWords16(*layer, std::as_bytes(std::span(shape.indices))), S_OK);
+        const std::unique_ptr<CVendra> tree = GemTree(shape, vertexCount, indexCount);
         if (change) {
-            change(tree);
+            change(*tree);
         }
         const fs::path path = dir / ("mesh" + std::to_string(++files) + ".gem");
-        EXPECT_EQ(WriteContainer(path, tree), S_OK);
+        EXPECT_EQ(WriteContainer(path, *tree), S_OK);
         return path;
     }
 
-    fs::path dir;
+    const fs::path dir = tovel_test::TestTempPath("tovel-jewels-");
     int files = 0;
 };
 
 TEST_F(GemFileTest, LoadsWhatWasWrittenAndMeasuresIt) {
-    const Shape cube = Cube();
+    const TestShape cube = tovel_test::Cube();
     JewelMesh mesh;
     ASSERT_EQ(LoadGem(Write(cube), mesh), S_OK);
     EXPECT_EQ(mesh.vertexCount, 8u);
@@ -98,7 +67,7 @@ TEST_F(GemFileTest, LoadsWhatWasWrittenAndMeasuresIt) {
 }
 
 TEST_F(GemFileTest, IncompleteOrInconsistentFilesAreRefused) {
-    const Shape cube = Cube();
+    const TestShape cube = tovel_test::Cube();
     auto refused = [&](const fs::path& path, const char* what) {
         JewelMesh mesh;
         EXPECT_EQ(LoadGem(path, mesh), E_INVALIDARG) << what;
@@ -117,21 +86,20 @@ TEST_F(GemFileTest, IncompleteOrInconsistentFilesAreRefused) {
     refused(Write(cube, {}, UINT32_MAX, 39), "more indices than data");
     refused(Write(cube, {}, 70000), "beyond 16-bit indices");
     refused(Write(cube, {}, UINT32_MAX, 2), "no whole triangle");
-    Shape wild = cube;
+    TestShape wild = cube;
     wild.indices[5] = 8;
     refused(Write(wild), "index outside the mesh");
-    Shape nan = cube;
+    TestShape nan = cube;
     nan.vertices[3 * 6 + 1] = std::nanf("");
     refused(Write(nan), "position not a number");
 
     // A file whose layer lacks a count element.
-    CVendra tree;
-    CVendraLayer* layer = AddLayer(tree);
-    SetInt32(*layer, 0x80, 8);
-    SetExtensionWords32(*layer, std::as_bytes(std::span(cube.vertices)));
-    SetExtensionWords16(*layer, std::as_bytes(std::span(cube.indices)));
-    ASSERT_EQ(WriteContainer(dir / "nocount.gem", tree), S_OK);
-    refused(dir / "nocount.gem", "no index count");
+    refused(Write(cube,
+                  [](CVendra& t) {
+                      t.m_firstLayer->m_firstElement->m_next.reset();
+                      t.m_firstLayer->m_count = 1;
+                  }),
+            "no index count");
 }
 
 TEST(JewelMeshTest, RangesCoverRunsOfTheList) {

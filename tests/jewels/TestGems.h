@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <span>
 #include <string>
 #include <vector>
@@ -45,14 +46,25 @@ inline TestShape Cube() {
     return shape;
 }
 
+// The tree of a jewel file; counts other than the arrays' own make it inconsistent.
+inline std::unique_ptr<CVendra> GemTree(const TestShape& shape,
+                                        std::uint32_t vertexCount = UINT32_MAX,
+                                        std::uint32_t indexCount = UINT32_MAX) {
+    auto tree = std::make_unique<CVendra>();
+    CVendraLayer* layer = AddLayer(*tree);
+    SetInt32(*layer, 0x80,
+             vertexCount != UINT32_MAX ? vertexCount
+                                       : static_cast<std::uint32_t>(shape.vertices.size() / 6));
+    SetInt32(
+        *layer, 0x81,
+        indexCount != UINT32_MAX ? indexCount : static_cast<std::uint32_t>(shape.indices.size()));
+    SetExtensionWords32(*layer, std::as_bytes(std::span(shape.vertices)));
+    SetExtensionWords16(*layer, std::as_bytes(std::span(shape.indices)));
+    return tree;
+}
+
 inline void WriteGem(const std::filesystem::path& path, const TestShape& shape) {
-    CVendra tree;
-    CVendraLayer* layer = AddLayer(tree);
-    ASSERT_EQ(SetInt32(*layer, 0x80, static_cast<std::uint32_t>(shape.vertices.size() / 6)), S_OK);
-    ASSERT_EQ(SetInt32(*layer, 0x81, static_cast<std::uint32_t>(shape.indices.size())), S_OK);
-    ASSERT_EQ(SetExtensionWords32(*layer, std::as_bytes(std::span(shape.vertices))), S_OK);
-    ASSERT_EQ(SetExtensionWords16(*layer, std::as_bytes(std::span(shape.indices))), S_OK);
-    ASSERT_EQ(WriteContainer(path, tree), S_OK) << path;
+    ASSERT_EQ(WriteContainer(path, *GemTree(shape)), S_OK) << path;
 }
 
 // A temporary path of this process and test.
