@@ -132,20 +132,4 @@ TEST(CircleTest, TheMeshSetAdvancesEveryTwoMinutesWithinTheLibrary) {
     }
 }
 
-TEST(CircleTest, TwelveJewelsOnARingOfRadiusTenFollowingTheShift) {
-    CircleState state;
-    const float total = 31.4f;
-    AdvanceCircle(state, total, 0.04f, 0, 2.0f, 28);
-    const double xShift = std::sin(static_cast<float>(total * 0.05)) * 10.0 * 2.0;
-    for (int i = 0; i < kRingJewels; ++i) {
-        const double a = static_cast<float>(i * 0.5235987901687622 - total * 0.1);
-        EXPECT_NEAR(10.0 * std::cos(a) + xShift, state.positions[i].x, 1e-4) << i;
-        EXPECT_NEAR(10.0 * std::sin(a), state.positions[i].y, 1e-4) << i;
-        EXPECT_EQ(0.0f, state.positions[i].z);
-    }
-    EXPECT_NEAR(0.75 * xShift, state.light.x, 1e-4);
-    EXPECT_NEAR(0.05 * xShift, state.light.y, 1e-4);
-    EXPECT_NEAR(0.25 * xShift, state.light.z, 1e-4);
-}
-
 }  // namespace

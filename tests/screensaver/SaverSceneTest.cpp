@@ -78,28 +78,6 @@ protected:
     IGraphicsDevice* m_device = nullptr;
 };
 
-TEST_F(SaverSceneTest, BubbleShowsOnlyBlackForEightSecondsThenItsFirstColumn) {
-    Start({-1, kBubble});
-    RunUntil(7.96);
-    EXPECT_EQ(0u, Lit(Picture())) << "nothing before the first column";
-    EXPECT_FALSE(CJewelManager::Instance()->HasActiveColumns());
-    RunUntil(10.0);
-    EXPECT_TRUE(CJewelManager::Instance()->HasActiveColumns());
-    EXPECT_GT(Lit(Picture()), 50u) << "the first column rises from the bottom";
-}
-
-TEST_F(SaverSceneTest, ALongPauseBetweenTimerEventsStartsOneColumn) {
-    Start({90, kBubble});
-    m_now = 60000;
-    m_scene.OnTimer();
-    int columns = 0;
-    for (CJewelTask* t = CJewelManager::Instance()->m_activeTasks; t; t = t->m_next) {
-        ++columns;
-    }
-    EXPECT_EQ(1, columns);
-    EXPECT_FLOAT_EQ(60.0f, m_scene.TotalTime()) << "no clamping";
-}
-
 TEST_F(SaverSceneTest, TheRingsGlowMadeWhereTheJewelsCanBeChangesNoPixel) {
     Start({-1, kCircle});
     RunUntil(2.0);

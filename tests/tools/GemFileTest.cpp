@@ -1,5 +1,5 @@
-// Jewel files: the layout the jewel library reads, the 16-bit limits, and the generator run as
-// the build runs it.
+// Jewel files: the 16-bit limits, and the generator run as the build runs it, writing what the
+// library writes.
 
 #include <spawn.h>
 #include <sys/wait.h>
@@ -7,8 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <bit>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -16,8 +14,6 @@
 #include <string>
 #include <vector>
 
-#include "container/ContainerFile.h"
-#include "container/Vendra.h"
 #include "tests/tools/GemforgeTestSupport.h"
 #include "tools/gemforge/GemFile.h"
 #include "tools/gemforge/GemShapes.h"
@@ -47,40 +43,6 @@ protected:
 
     fs::path m_folder;
 };
-
-TEST_F(GemFile, ReadsBackWithTheJewelLayout) {
-    for (const GemShape& shape : BuildGemShapes()) {
-        SCOPED_TRACE(shape.name);
-        const MeshArrays expected = ArraysOf(shape.mesh);
-        const fs::path path = m_folder / (shape.name + ".gem");
-        ASSERT_EQ(WriteGem(path, shape.mesh), S_OK);
-
-        CVendra root;
-        ASSERT_EQ(ReadContainer(path, root), S_OK);
-        ASSERT_NE(root.m_firstLayer, nullptr);
-        CVendraLayer& layer = *root.m_firstLayer;
-        EXPECT_EQ(layer.m_id, 0);
-        EXPECT_EQ(NextLayer(layer), nullptr);
-        EXPECT_EQ(ReadInt32(layer, 0x80), expected.vertices.size());
-        EXPECT_EQ(ReadInt32(layer, 0x81), expected.indices.size());
-        ASSERT_NE(layer.m_extension, nullptr);
-
-        // On disk every float and index is big-endian.
-        const CVendraElement* rawVertices = FindElement(*layer.m_extension, 0x80);
-        ASSERT_NE(rawVertices, nullptr);
-        ASSERT_EQ(rawVertices->m_length, expected.vertices.size() * 24);
-        const std::uint32_t x = std::bit_cast<std::uint32_t>(expected.vertices[0].position[0]);
-        EXPECT_EQ(rawVertices->m_data[0], x >> 24);
-        EXPECT_EQ(rawVertices->m_data[3], x & 0xFF);
-
-        const std::span<std::uint8_t> vertices = GetExtensionWords32(layer);
-        ASSERT_EQ(vertices.size(), expected.vertices.size() * sizeof(GemVertex));
-        EXPECT_EQ(std::memcmp(vertices.data(), expected.vertices.data(), vertices.size()), 0);
-        const std::span<std::uint8_t> indices = GetExtensionWords16(layer);
-        ASSERT_EQ(indices.size(), expected.indices.size() * 2);
-        EXPECT_EQ(std::memcmp(indices.data(), expected.indices.data(), indices.size()), 0);
-    }
-}
 
 TEST_F(GemFile, RefusesAMeshThatSixteenBitIndicesCannotCount) {
     GemMesh mesh;
