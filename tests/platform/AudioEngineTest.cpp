@@ -5,17 +5,12 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
 #include <cmath>
-#include <cstdlib>
 #include <functional>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "tests/support/ScopedAudioBackend.h"
-#include "tests/support/ScopedEnvironment.h"
 
 using namespace platform;
 
@@ -307,43 +302,6 @@ TEST_F(AudioEngineTest, CallbacksActOnTheExactNextSampleAndDestroyStopsThem) {
     Render(8);
     EXPECT_EQ(r.events, (std::vector<std::string>{"start@0", "end@3", "start@3", "end@6"}))
         << "no callback after DestroyVoice";
-}
-
-// The dummy driver stands for a machine without a sound card: nothing is heard, but the buffers
-// still play out in real time.
-TEST_F(AudioEngineTest, SilentDriverKeepsTimeAndCallsBackOnItsOwnThread) {
-    engine->Release();
-    engine = nullptr;
-    {
-        tovel_test::ScopedEnvironment driver("SDL_AUDIODRIVER", "dummy");
-        Open(AudioBackend::Device, 2);
-    }
-    std::uint32_t count = 0;
-    ASSERT_EQ(engine->GetDeviceCount(&count), S_OK);
-    EXPECT_GE(count, 1u) << "device 0 is the default output";
-    EXPECT_FALSE(engine->IsOffline());
-    float out[2];
-    EXPECT_EQ(engine->RenderOffline(out, 1), XAUDIO2_E_INVALID_CALL);
-
-    Recorder r;
-    std::atomic<bool> ended{false};
-    std::thread::id thread;
-    r.hook = [&](const std::string& what) {
-        if (what == "stream end") {
-            thread = std::this_thread::get_id();
-            ended = true;
-        }
-    };
-    const std::vector<std::int16_t> samples(441, 100);  // 10 ms
-    AudioBuffer b = Buffer(samples, 0, XAUDIO2_END_OF_STREAM);
-    Source(r)->SubmitSourceBuffer(&b);
-    r.voice->Start();
-    for (int i = 0; i < 500 && !ended; ++i) {
-        std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    EXPECT_TRUE(ended);
-    EXPECT_NE(thread, std::this_thread::get_id());
-    r.voice->DestroyVoice();
 }
 
 }  // namespace

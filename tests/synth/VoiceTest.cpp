@@ -35,37 +35,6 @@ TEST_F(VoiceTest, SynthesizerSetsUpRangeGraphAndVoices) {
     }
 }
 
-TEST_F(VoiceTest, TapOnA4PlaysThreeBuffersAtHalvingGainsThenFreesTheVoice) {
-    Dry();
-    CPlayTask* voice = synth->FindFreeVoice();
-    const std::shared_ptr<const CNoteWave> a4 = Wave(kA4);
-    voice->Play(a4, CPlayTask::kStartEnergy);
-    EXPECT_EQ(voice->m_buffer.LoopCount, 88u);
-    std::vector<float> out = Render(kFrame);
-    voice->ReleaseNote();  // key up in the next frame
-    for (int i = 0; i < 60 && voice->m_wave.load(); ++i) {
-        std::vector<float> more = Render(kFrame);
-        out.insert(out.end(), more.begin(), more.end());
-    }
-    EXPECT_EQ(voice->m_wave.load(), nullptr) << "the slot is free again";
-    EXPECT_EQ(voice->m_energy.load(), 0.0f);
-    std::vector<float> after = Render(4 * kFrame);
-    out.insert(out.end(), after.begin(), after.end());
-    EXPECT_EQ(synth->FindFreeVoice(), voice);
-
-    // 89, 89 and 45 periods at gains 2, 1 and 0.5, exactly, then silence.
-    const std::uint32_t period = 101;
-    const std::uint32_t ends[] = {89 * period, 178 * period, 223 * period};
-    const float gains[] = {2.0f, 1.0f, 0.5f};
-    ASSERT_GT(out.size(), ends[2] + 1000);
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        int buffer = i < ends[0] ? 0 : i < ends[1] ? 1 : i < ends[2] ? 2 : 3;
-        const float expected =
-            buffer == 3 ? 0.0f : a4->m_samples[i % period] / 32768.0f * gains[buffer];
-        ASSERT_EQ(out[i], expected) << "sample " << i << " in buffer " << buffer;
-    }
-}
-
 TEST_F(VoiceTest, BufferLengthsFollowFrequencyAndEnergy) {
     Dry();
     CPlayTask* low = &synth->m_voices[0];
