@@ -102,17 +102,15 @@ TEST_F(KeyboardSceneTest, TargetsFollowTheBackBufferInMultiplesOfEight) {
         CJewelManager::Instance()->OnLostDevice();
         ASSERT_EQ(S_OK, m_device->Reset(w, h));
         ASSERT_EQ(S_OK, m_keyboard->OnResetDevice());
-        EXPECT_EQ(1024u, m_keyboard->m_targetWidth);
-        EXPECT_EQ(768u, m_keyboard->m_targetHeight);
-        EXPECT_EQ(Size(m_keyboard->m_sceneTarget), 1024u * 10000 + 768);
-        EXPECT_EQ(Size(m_keyboard->m_brightTarget), 128u * 10000 + 96);
-        EXPECT_EQ(Size(m_keyboard->m_blurTarget), 128u * 10000 + 96);
-        EXPECT_EQ(Size(m_keyboard->m_jewelTarget), 192u * 10000 + 192);
-        EXPECT_EQ(Size(m_keyboard->m_jewelMerged), 192u * 10000 + 192);
-        EXPECT_EQ(Size(m_keyboard->m_jewelBright), 24u * 10000 + 24);
-        EXPECT_EQ(Size(m_keyboard->m_jewelBlur), 24u * 10000 + 24);
-        EXPECT_EQ(Size(m_keyboard->m_labelTexture), 390u * 10000 + 107);
-        EXPECT_EQ(192u, m_keyboard->m_jewelViewport.Width);
+        const CSynthesizerKeyboard& k = *m_keyboard;
+        EXPECT_EQ((std::vector<std::uint32_t>{10240768, 1280096, 1280096, 1920192, 1920192,
+                                              240024, 240024, 3900107}),
+                  (std::vector<std::uint32_t>{
+                      Size(k.m_sceneTarget), Size(k.m_brightTarget), Size(k.m_blurTarget),
+                      Size(k.m_jewelTarget), Size(k.m_jewelMerged), Size(k.m_jewelBright),
+                      Size(k.m_jewelBlur), Size(k.m_labelTexture)}))
+            << w << "x" << h;
+        EXPECT_EQ(192u, k.m_jewelViewport.Width);
     }
     m_keyboard->OnLostDevice();
     EXPECT_EQ(nullptr, m_keyboard->m_sceneTarget);

@@ -21,7 +21,6 @@ using platform::IDCANCEL;
 using platform::IDOK;
 using platform::NullDialog;
 using platform::POINT;
-using platform::RGB;
 
 class ConfigureDialogTest : public ::testing::Test {
 protected:
@@ -130,23 +129,6 @@ TEST_F(ConfigureDialogTest, ClicksBeforePaintingOrOutsideEveryItemChangeAndWrite
     EXPECT_EQ(0, dialog.Invalidations(kHueFrameId));
     EXPECT_EQ(written, fs::last_write_time(File()));
     EXPECT_EQ("[Screen Saver.sstovel]\nSELECTEDHUE=54\n", ReadFile());
-}
-
-TEST_F(ConfigureDialogTest, TheCentreShowsTheSettingWhiteForChangingColours) {
-    struct Case {
-        const char* file;
-        platform::COLORREF centre;
-    };
-    const Case cases[] = {{"", RGB(255, 255, 255)},
-                          {"[Screen Saver.sstovel]\nSELECTEDHUE=120\n", RGB(0, 255, 0)},
-                          {"[Screen Saver.sstovel]\nSELECTEDHUE=-7\n", RGB(255, 255, 255)}};
-    for (const Case& c : cases) {
-        WriteFile(c.file);
-        NullDialog dialog = Open();
-        dialog.Paint(kHueFrameId);
-        ASSERT_FALSE(dialog.Canvas().Shapes().empty());
-        EXPECT_EQ(c.centre, dialog.Canvas().Shapes().back().brush) << c.file;
-    }
 }
 
 TEST_F(ConfigureDialogTest, AFileThatCannotBeWrittenIsReportedAndOkKeepsTheDialogOpen) {
