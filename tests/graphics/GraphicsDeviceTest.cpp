@@ -153,12 +153,6 @@ TEST_F(DeviceCreationTest, TargetsThatCannotBeBlendedIntoEndTheProgram) {
     m_expectedMessages = {"This Machine's GPU lack of ability"};
 }
 
-TEST_F(DeviceCreationTest, TheRealDriverAllowsBlendingIntoRgba8Targets) {
-    GraphicsSystemFactory::DeleteInstance();
-    EXPECT_EQ(S_OK, CGraphics::Instance()->CreateDevice(m_window.get()));
-    EXPECT_FALSE(QuitRequested());
-}
-
 TEST_F(GraphicsTest, TheEffectHoldsEveryTechniqueAndParameter) {
     for (const char* name :
          {"Keyboard", "PaletteJewel", "KeyboardClearJewel", "KeyboardColorJewel", "ClearJewel",

@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <utility>
+#include <vector>
 
 #include "platform/dialog/NullDialog.h"
 #include "screensaver/HueRing.h"
@@ -23,6 +25,15 @@ POINT Centroid(const HueRingItem& item) {
     return POINT{x / 4, y / 4};
 }
 
+// Corners as plain pairs, so that a mismatch prints them.
+std::vector<std::pair<int, int>> Xy(const std::array<POINT, 4>& points) {
+    std::vector<std::pair<int, int>> xy;
+    for (const POINT& p : points) {
+        xy.emplace_back(p.x, p.y);
+    }
+    return xy;
+}
+
 TEST(HueRingTest, ItemValuesAreTheTruncatedDegreesOfTheSinglePrecisionHues) {
     const std::array<int, 20> expected = {0,   18,  36,  54,  72,  90,  108, 125, 144, 162,
                                           180, 197, 216, 234, 251, 269, 288, 306, 324, 341};
@@ -39,11 +50,7 @@ TEST(HueRingTest, GeometryOfA260SquareFrame) {
     EXPECT_EQ(27, layout.barWidth);
     EXPECT_EQ(130, layout.centreX);
     EXPECT_EQ(130, layout.centreY);
-    const std::array<POINT, 4> top = {{{143, 27}, {117, 27}, {117, 0}, {143, 0}}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(top[i].x, layout.items[0].points[i].x) << i;
-        EXPECT_EQ(top[i].y, layout.items[0].points[i].y) << i;
-    }
+    EXPECT_EQ(Xy({{{143, 27}, {117, 27}, {117, 0}, {143, 0}}}), Xy(layout.items[0].points));
     // Item 1 is turned by 2pi/21 clockwise on screen: (13, -103) goes to
     // (trunc(13 cos - (-103) sin), trunc(13 sin + (-103) cos)) = (42, -94).
     EXPECT_EQ(130 + 42, layout.items[1].points[0].x);
@@ -51,11 +58,7 @@ TEST(HueRingTest, GeometryOfA260SquareFrame) {
     // Item 20 mirrors item 1 across the vertical axis, within a pixel of truncation.
     EXPECT_NEAR(260 - layout.items[1].points[1].x, layout.items[20].points[0].x, 1);
     EXPECT_NEAR(layout.items[1].points[1].y, layout.items[20].points[0].y, 1);
-    const std::array<POINT, 4> centre = {{{103, 103}, {157, 103}, {157, 157}, {103, 157}}};
-    for (int i = 0; i < 4; ++i) {
-        EXPECT_EQ(centre[i].x, layout.centre[i].x) << i;
-        EXPECT_EQ(centre[i].y, layout.centre[i].y) << i;
-    }
+    EXPECT_EQ(Xy({{{103, 103}, {157, 103}, {157, 157}, {103, 157}}}), Xy(layout.centre));
 }
 
 TEST(HueRingTest, PaintsFieldItemsAndCentreInOrder) {
