@@ -6,6 +6,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
+#include <tuple>
 #include <vector>
 
 #include "container/ContainerFile.h"
@@ -105,35 +106,31 @@ TEST_F(GemFileTest, IncompleteOrInconsistentFilesAreRefused) {
 TEST(JewelMeshTest, RangesCoverRunsOfTheList) {
     // Three meshes of 10, 4 and 6 vertices with 6, 2 and 3 triangles, laid out as in the library.
     JewelMesh head;
-    head.vertexCount = 10;
-    head.triangleCount = 6;
-    head.next = std::make_unique<JewelMesh>();
-    JewelMesh& second = *head.next;
-    second.vertexCount = 4;
-    second.triangleCount = 2;
-    second.firstVertex = 10;
-    second.firstIndex = 18;
-    second.next = std::make_unique<JewelMesh>();
-    JewelMesh& third = *second.next;
-    third.vertexCount = 6;
-    third.triangleCount = 3;
-    third.firstVertex = 14;
-    third.firstIndex = 24;
+    JewelMesh* tail = &head;
+    const std::uint32_t layout[3][4] = {{10, 6, 0, 0}, {4, 2, 10, 18}, {6, 3, 14, 24}};
+    for (const auto& [vertices, triangles, firstVertex, firstIndex] : layout) {
+        if (tail->vertexCount) {
+            tail->next = std::make_unique<JewelMesh>();
+            tail = tail->next.get();
+        }
+        tail->vertexCount = vertices;
+        tail->triangleCount = static_cast<std::uint16_t>(triangles);
+        tail->firstVertex = firstVertex;
+        tail->firstIndex = firstIndex;
+    }
 
-    MeshRange r;
-    EXPECT_EQ(GetMeshRange(&head, 1, 1, &r), 1u);
-    EXPECT_EQ(r.firstVertex, 10u);
-    EXPECT_EQ(r.firstIndex, 18u);
-    EXPECT_EQ(r.vertexTotal, 4u);
-    EXPECT_EQ(r.triangleTotal, 2u);
-    EXPECT_EQ(GetMeshRange(&head, 0, 5, &r), 3u) << "stops at the end of the list";
-    EXPECT_EQ(r.vertexTotal, 20u);
-    EXPECT_EQ(r.triangleTotal, 11u);
-    EXPECT_EQ(GetMeshRange(&head, 3, 2, &r), 0u);
-    EXPECT_EQ(r.vertexTotal, 0u);
+    // {first mesh, meshes asked for}: meshes found, first vertex and index, vertices, triangles.
+    const std::uint32_t cases[][7] = {
+        {1, 1, 1, 10, 18, 4, 2}, {0, 5, 3, 0, 0, 20, 11} /* stops at the end */, {3, 2, 0}};
+    for (const auto& c : cases) {
+        MeshRange r;
+        EXPECT_EQ(GetMeshRange(&head, c[0], c[1], &r), c[2]);
+        EXPECT_EQ(std::tuple(c[3], c[4], c[5], c[6]),
+                  std::tuple(r.firstVertex, r.firstIndex, r.vertexTotal, r.triangleTotal))
+            << "from " << c[0];
+    }
 
     // A long list goes without using the stack for each mesh.
-    JewelMesh* tail = &third;
     for (int i = 0; i < 200000; ++i) {
         tail->next = std::make_unique<JewelMesh>();
         tail = tail->next.get();
