@@ -1,5 +1,6 @@
 // A real SDL window on an X server: creation and first show, size events, the pointer in client
-// coordinates, key events and key state, cursors, full screen and back, timers and waking.
+// coordinates, key events and key state, cursors, and the frame pause. Full screen and back, and
+// timers and posts that end the wait, are what the programs' end-to-end runs go through.
 
 #include <gtest/gtest.h>
 
@@ -9,7 +10,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <thread>
-#include <tuple>
 
 #include "platform/window/KeyMap.h"
 #include "platform/window/Window.h"
@@ -64,23 +64,6 @@ protected:
             }
         }
         return true;
-    }
-
-    // Dispatches, then waits in WaitMessage, until `done` holds: a wait with nothing to come
-    // would not return, so the condition is checked before every wait.
-    template <typename Condition>
-    bool WaitUntil(Condition done) {
-        return PumpUntil([&] {
-            if (done()) {
-                return true;
-            }
-            system->WaitMessage();
-            return false;
-        });
-    }
-
-    bool LastEventIs(const Event& event) const {
-        return !log.events.empty() && log.events.back() == event;
     }
 
     std::unique_ptr<WindowSystem> system;
@@ -196,47 +179,6 @@ TEST_F(SdlWindowTest, TheFramePauseEndsForAKeyGoingDownButNotForItsRepeats) {
     system->WaitForKeyInput(30000);
     EXPECT_LT(Clock::now() - start, std::chrono::seconds(15));
     press.join();
-}
-
-TEST_F(SdlWindowTest, FullScreenTakesTheDisplaySizeAndPlacementGivesTheWindowBack) {
-    Show();
-    DisplayMode mode;
-    ASSERT_TRUE(system->GetDisplayMode(window.get(), &mode));
-    EXPECT_EQ(std::tuple(1280u, 1024u, 22u), std::tuple(mode.Width, mode.Height, mode.Format));
-    WINDOWPLACEMENT saved;
-    ASSERT_TRUE(window->GetWindowPlacement(&saved));
-
-    window->SetWindowStyle(WS_POPUP);
-    window->SetTopMost(true);
-    window->SetFullScreen(true);
-    EXPECT_TRUE(window->IsFullScreen() && window->IsTopMost());
-    EXPECT_TRUE(SDL_GetWindowFlags(window->GetSdlWindow()) & SDL_WINDOW_BORDERLESS);
-    const Event full{WM_SIZE, SIZE_RESTORED, MAKELPARAM(mode.Width, mode.Height)};
-    EXPECT_TRUE(PumpUntil([&] { return LastEventIs(full); }));
-
-    window->SetWindowStyle(WS_OVERLAPPEDWINDOW);
-    ASSERT_TRUE(window->SetWindowPlacement(saved));
-    EXPECT_FALSE(window->IsFullScreen());
-    const Event back{WM_SIZE, SIZE_RESTORED, MAKELPARAM(kWidth, kHeight)};
-    EXPECT_TRUE(PumpUntil([&] { return LastEventIs(back); }));
-}
-
-TEST_F(SdlWindowTest, TimersAndPostsFromAnotherThreadEndTheWait) {
-    Show();
-
-    window->SetTimer(32767, 40);
-    const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(WaitUntil([&] { return !log.Only(WM_TIMER).empty(); }));
-    EXPECT_GE(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(35));
-    EXPECT_EQ(log.Only(WM_TIMER)[0].wParam, 32767u);
-    window->KillTimer(32767);
-
-    std::thread poster([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(30));
-        system->PostMessage(window.get(), WM_KEYUP, 0x41, 0);
-    });
-    EXPECT_TRUE(WaitUntil([&] { return !log.Only(WM_KEYUP).empty(); }));
-    poster.join();
 }
 
 }  // namespace
