@@ -66,14 +66,6 @@ TEST_F(ConfigureDialogTest, MissingOrDamagedFileGivesChangingColoursAndBubble) {
     }
 }
 
-TEST_F(ConfigureDialogTest, OpensWithTheStoredArrangementSelected) {
-    WriteFile("[Screen Saver.sstovel]\nSELECTEDHUE=90\nSELECTEDTYPE=1\n");
-    NullDialog dialog = Open();
-    EXPECT_EQ((std::vector<std::string>{"Bubble", "Circle"}), dialog.Entries(kArrangementListId));
-    EXPECT_EQ(1, dialog.GetCurSel(kArrangementListId));
-    EXPECT_EQ(90, m_dialog.SelectedHue());
-}
-
 TEST_F(ConfigureDialogTest, AnUnknownArrangementOpensWithoutSelectionAndOkStoresMinusOne) {
     WriteFile("[Screen Saver.sstovel]\nSELECTEDTYPE=7\n");
     NullDialog dialog = Open();
