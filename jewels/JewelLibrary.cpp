@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "container/ContainerFile.h"
+#include "jewels/JewelBuffers.h"
 #include "jewels/JewelFolder.h"
 #include "jewels/JewelManager.h"
 #include "jewels/JewelMesh.h"
@@ -23,9 +24,6 @@ using namespace platform;
 namespace {
 
 namespace fs = std::filesystem;
-
-constexpr std::uint32_t kFloatsPerGpuVertex = kJewelGpuVertexBytes / 4;
-constexpr std::uint32_t kIndexBytes = 2;
 
 // A fatal start-up problem: the user is told, the frame loop ends at its first iteration and the
 // program with the status of a failure.
@@ -159,53 +157,11 @@ private:
 };
 
 template <class T>
-void Replace(T*& field, Held<T>& made) {
+void Replace(T*& field, T* made) {
     if (field) {
         field->Release();
     }
-    field = made.Detach();
-}
-
-HRESULT FillVertices(CJewelManager& manager, IGraphicsVertexBuffer* buffer, float* sizeSum,
-                     float* radius) {
-    void* data = nullptr;
-    if (HRESULT hr = buffer->Lock(0, 0, &data); FAILED(hr)) {
-        return hr;
-    }
-    auto* out = static_cast<std::uint8_t*>(data);
-    std::uint32_t k = 0;
-    for (JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next.get(), ++k) {
-        mesh->size = MeasureJewelMesh(*mesh);
-        *sizeSum += mesh->size;
-        for (std::uint32_t v = 0; v < mesh->vertexCount; ++v) {
-            const float* in = &mesh->vertices[std::size_t{v} * JewelMesh::kFloatsPerVertex];
-            *radius = std::max(*radius, std::sqrt(in[0] * in[0] + in[1] * in[1] + in[2] * in[2]));
-            // The fourth position component picks the mesh's entry of the effect's per-mesh
-            // array, so several meshes drawn by one call are each placed separately; the last
-            // float is unused and kept zero so the buffer's content is always the same.
-            const float gpu[kFloatsPerGpuVertex] = {in[0], in[1], in[2], static_cast<float>(k),
-                                                    in[3], in[4], in[5], 0.0f};
-            std::memcpy(out, gpu, kJewelGpuVertexBytes);
-            out += kJewelGpuVertexBytes;
-        }
-    }
-    return buffer->Unlock();
-}
-
-HRESULT FillIndices(const CJewelManager& manager, IGraphicsIndexBuffer* buffer) {
-    void* data = nullptr;
-    if (HRESULT hr = buffer->Lock(0, 0, &data); FAILED(hr)) {
-        return hr;
-    }
-    auto* out = static_cast<std::uint8_t*>(data);
-    for (const JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next.get()) {
-        for (std::uint32_t i = 0; i < std::uint32_t{mesh->triangleCount} * 3; ++i) {
-            const auto index = static_cast<std::uint16_t>(mesh->firstVertex + mesh->indices[i]);
-            std::memcpy(out, &index, kIndexBytes);
-            out += kIndexBytes;
-        }
-    }
-    return buffer->Unlock();
+    field = made;
 }
 
 }  // namespace
@@ -230,8 +186,7 @@ HRESULT LoadJewelLibraryFrom(CJewelManager& manager, const fs::path& folder) {
                       ": it holds no jewel file (*.gem).");
     }
 
-    std::unique_ptr<JewelMesh> meshes;
-    std::unique_ptr<JewelMesh>* tail = &meshes;
+    JewelMeshList meshes;
     std::uint32_t count = 0;
     std::uint32_t totalVertices = 0;
     std::uint32_t totalIndices = 0;
@@ -261,8 +216,7 @@ HRESULT LoadJewelLibraryFrom(CJewelManager& manager, const fs::path& folder) {
         mesh->firstIndex = static_cast<std::uint16_t>(totalIndices);
         totalVertices += mesh->vertexCount;
         totalIndices += indices;
-        *tail = std::move(mesh);
-        tail = &(*tail)->next;
+        meshes.Append(std::move(mesh));
         ++count;
     }
     if (count == 0) {
@@ -282,7 +236,7 @@ HRESULT BuildJewelBuffers(CJewelManager& manager) {
     std::uint32_t meshes = 0;
     std::uint32_t vertices = 0;
     std::uint32_t triangles = 0;
-    for (const JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next.get()) {
+    for (const JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next) {
         ++meshes;
         vertices += mesh->vertexCount;
         triangles += mesh->triangleCount;
@@ -296,36 +250,30 @@ HRESULT BuildJewelBuffers(CJewelManager& manager) {
         return E_INVALIDARG;
     }
 
-    static constexpr D3DVERTEXELEMENT9 kElements[] = {
-        {0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
-        {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_NORMAL, 0},
-        D3DDECL_END,
-    };
-    IGraphicsDevice* device = manager.m_device;
-    Held<IGraphicsVertexDeclaration> declaration;
-    Held<IGraphicsVertexBuffer> vertexBuffer;
-    Held<IGraphicsIndexBuffer> indexBuffer;
+    // Each mesh's size, and how far any vertex lies from its mesh's origin, for the columns.
     float sizeSum = 0.0f, radius = 0.0f;
-    HRESULT hr = device->CreateVertexDeclaration(kElements, declaration.Out());
-    if (SUCCEEDED(hr)) {
-        hr = device->CreateVertexBuffer(vertices * kJewelGpuVertexBytes, 0, D3DPOOL_MANAGED,
-                                        vertexBuffer.Out());
+    for (JewelMesh* mesh = manager.m_meshes.get(); mesh; mesh = mesh->next) {
+        mesh->size = MeasureJewelMesh(*mesh);
+        sizeSum += mesh->size;
+        for (std::uint32_t v = 0; v < mesh->vertexCount; ++v) {
+            const float* p = &mesh->vertices[std::size_t{v} * JewelMesh::kFloatsPerVertex];
+            radius = std::max(radius, std::sqrt(p[0] * p[0] + p[1] * p[1] + p[2] * p[2]));
+        }
     }
+
+    Held<IGraphicsVertexDeclaration> declaration;
+    IGraphicsVertexBuffer* vertexBuffer = nullptr;
+    IGraphicsIndexBuffer* indexBuffer = nullptr;
+    HRESULT hr = CreateJewelDeclaration(manager.m_device, declaration.Out());
     if (SUCCEEDED(hr)) {
-        hr = device->CreateIndexBuffer(triangles * 3 * kIndexBytes, 0, D3DFMT_INDEX16,
-                                       D3DPOOL_MANAGED, indexBuffer.Out());
-    }
-    if (SUCCEEDED(hr)) {
-        hr = FillVertices(manager, vertexBuffer.Get(), &sizeSum, &radius);
-    }
-    if (SUCCEEDED(hr)) {
-        hr = FillIndices(manager, indexBuffer.Get());
+        hr = PackJewelMeshes(manager.m_device, manager.m_meshes.get(), &vertexBuffer,
+                             &indexBuffer);
     }
     if (FAILED(hr)) {
         return hr;
     }
 
-    Replace(manager.m_vertexDecl, declaration);
+    Replace(manager.m_vertexDecl, declaration.Detach());
     Replace(manager.m_vertexBuffer, vertexBuffer);
     Replace(manager.m_indexBuffer, indexBuffer);
     manager.m_averageSize = sizeSum / static_cast<float>(meshes);

@@ -6,15 +6,14 @@
 #include <filesystem>
 #include <string_view>
 
+#include "jewels/JewelBuffers.h"
 #include "platform/base/HResult.h"
 
 class CJewelManager;
 
 inline constexpr std::uint32_t kMaxJewelMeshes = 32;
 // Indices are 16-bit, so the library holds fewer than this many vertices and indices.
-inline constexpr std::uint32_t kJewelLibraryLimit = 65536;
-// Position x, y, z, the mesh's place in the library, normal x, y, z, one unused float.
-inline constexpr std::uint32_t kJewelGpuVertexBytes = 32;
+inline constexpr std::uint32_t kJewelLibraryLimit = kJewelPackLimit;
 
 // Finds the folder (beside the program or one or two folders up, else below the installation
 // directory), loads its "*.gem" files in name order into manager's mesh list with their first
@@ -29,7 +28,7 @@ HRESULT LoadJewelLibrary(CJewelManager& manager, std::string_view folderName = "
 HRESULT LoadJewelLibraryFrom(CJewelManager& manager, const std::filesystem::path& folder);
 
 // Measures every mesh (its size and the library's m_averageSize) and makes the vertex
-// declaration and the two managed buffers on manager.m_device. E_INVALIDARG for an empty library
+// declaration and the two managed buffers on manager.m_device (JewelBuffers.h). E_INVALIDARG for an empty library
 // or totals that disagree with the list; a device failure is returned as it came, with nothing
 // made kept. Buffers held before are released once the new ones are complete.
 HRESULT BuildJewelBuffers(CJewelManager& manager);

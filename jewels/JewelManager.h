@@ -102,7 +102,7 @@ public:
     std::uint32_t m_meshCount = 0;  // 0..kMaxJewelMeshes
     float m_averageSize = 0.0f;     // mean of the meshes' size
     float m_meshRadius = 0.0f;      // the farthest any vertex lies from its mesh's origin
-    std::unique_ptr<JewelMesh> m_meshes;
+    JewelMeshList m_meshes;
 
     CJewelTask* m_activeTasks = nullptr;  // first of the active list, in spawn order
     // The pool as a stack: the next free task is m_freeTasks[m_takenCount]; null while active.

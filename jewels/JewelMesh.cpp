@@ -5,6 +5,7 @@
 #include <cstring>
 #include <limits>
 #include <new>
+#include <utility>
 
 #include "container/ContainerFile.h"
 #include "container/Vendra.h"
@@ -80,11 +81,34 @@ HRESULT TakeMesh(CVendra& tree, JewelMesh& mesh) {
 
 }  // namespace
 
-JewelMesh::~JewelMesh() {
-    std::unique_ptr<JewelMesh> rest = std::move(next);
-    while (rest) {
-        rest = std::move(rest->next);
+JewelMeshList::JewelMeshList(JewelMeshList&& other) noexcept
+    : m_head(std::exchange(other.m_head, nullptr)), m_tail(std::exchange(other.m_tail, nullptr)) {}
+
+JewelMeshList& JewelMeshList::operator=(JewelMeshList&& other) noexcept {
+    if (this != &other) {
+        reset();
+        m_head = std::exchange(other.m_head, nullptr);
+        m_tail = std::exchange(other.m_tail, nullptr);
     }
+    return *this;
+}
+
+void JewelMeshList::reset() {
+    for (JewelMesh* mesh = std::exchange(m_head, nullptr); mesh;) {
+        delete std::exchange(mesh, mesh->next);
+    }
+    m_tail = nullptr;
+}
+
+void JewelMeshList::Append(std::unique_ptr<JewelMesh> mesh) {
+    JewelMesh* added = mesh.release();
+    added->next = nullptr;
+    if (m_tail) {
+        m_tail->next = added;
+    } else {
+        m_head = added;
+    }
+    m_tail = added;
 }
 
 HRESULT LoadGem(std::span<const std::uint8_t> bytes, JewelMesh& mesh) {
@@ -152,7 +176,7 @@ std::uint32_t GetMeshRange(const JewelMesh* first, std::uint32_t start, std::uin
     *range = MeshRange{};
     const JewelMesh* mesh = first;
     for (std::uint32_t i = 0; i < start && mesh; ++i) {
-        mesh = mesh->next.get();
+        mesh = mesh->next;
     }
     if (!mesh) {
         return 0;
@@ -160,7 +184,7 @@ std::uint32_t GetMeshRange(const JewelMesh* first, std::uint32_t start, std::uin
     range->firstVertex = mesh->firstVertex;
     range->firstIndex = mesh->firstIndex;
     std::uint32_t covered = 0;
-    for (; covered < count && mesh; ++covered, mesh = mesh->next.get()) {
+    for (; covered < count && mesh; ++covered, mesh = mesh->next) {
         range->vertexTotal += mesh->vertexCount;
         range->triangleTotal += mesh->triangleCount;
     }

@@ -1,7 +1,8 @@
 #pragma once
-// Jewel shapes: small triangle meshes, kept as a singly linked list in load order, and the
-// operations that read one from a jewel file, copy one, and measure runs of them for drawing.
+// Jewel shapes: small triangle meshes, chained in drawing order, and the operations that read one
+// from a jewel file, copy one, and measure runs of them for drawing.
 
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <memory>
@@ -16,9 +17,6 @@ struct JewelMesh {
     JewelMesh() = default;
     JewelMesh(const JewelMesh&) = delete;
     JewelMesh& operator=(const JewelMesh&) = delete;
-    // Frees the rest of the list too, one mesh at a time, so that a long list cannot exhaust
-    // the stack.
-    ~JewelMesh();
 
     std::uint32_t vertexCount = 0;
     std::uint32_t firstVertex = 0;    // in the library: vertices of all meshes before this one
@@ -27,7 +25,36 @@ struct JewelMesh {
     std::unique_ptr<float[]> vertices;          // vertexCount * 6 floats, host order
     std::unique_ptr<std::uint16_t[]> indices;   // triangleCount * 3, relative to this mesh
     float size = 0.0f;                          // mean half extent
-    std::unique_ptr<JewelMesh> next;
+    // The next mesh of the chain it is drawn in, not owned: the library's meshes belong to their
+    // JewelMeshList, a palette's each to its entry.
+    JewelMesh* next = nullptr;
+};
+
+// The jewel library's meshes: owns every mesh of the chain it holds and frees them from the head,
+// one at a time, so that a long chain cannot exhaust the stack.
+class JewelMeshList {
+public:
+    JewelMeshList() = default;
+    JewelMeshList(const JewelMeshList&) = delete;
+    JewelMeshList& operator=(const JewelMeshList&) = delete;
+    JewelMeshList(JewelMeshList&& other) noexcept;
+    JewelMeshList& operator=(JewelMeshList&& other) noexcept;
+    ~JewelMeshList() { reset(); }
+
+    JewelMesh* get() const { return m_head; }
+    JewelMesh& operator*() const { return *m_head; }
+    JewelMesh* operator->() const { return m_head; }
+    explicit operator bool() const { return m_head != nullptr; }
+    friend bool operator==(const JewelMeshList& list, std::nullptr_t) { return !list.m_head; }
+
+    // Frees every mesh of the chain and holds none.
+    void reset();
+    // Takes the mesh and links it after the last one.
+    void Append(std::unique_ptr<JewelMesh> mesh);
+
+private:
+    JewelMesh* m_head = nullptr;
+    JewelMesh* m_tail = nullptr;
 };
 
 // Reads a jewel file's bytes into mesh: S_OK, or E_INVALIDARG for bytes that are not a complete

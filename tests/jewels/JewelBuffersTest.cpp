@@ -113,7 +113,8 @@ TEST_F(JewelBuffersTest, ARebuildReplacesTheBuffersAndAFailureKeepsThem) {
 TEST_F(JewelBuffersTest, ADeviceFailureKeepsNothingItMade) {
     // The device makes no buffer of zero bytes: a library without a triangle (which no jewel
     // file gives) gets its declaration and vertex buffer, then no index buffer.
-    m_manager->m_meshes = std::make_unique<JewelMesh>();
+    m_manager->m_meshes.reset();
+    m_manager->m_meshes.Append(std::make_unique<JewelMesh>());
     m_manager->m_meshes->vertexCount = 3;
     m_manager->m_meshes->vertices = std::make_unique<float[]>(3 * JewelMesh::kFloatsPerVertex);
     m_manager->m_meshCount = 1;

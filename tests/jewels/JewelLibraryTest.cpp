@@ -198,7 +198,7 @@ TEST_F(LibraryTest, ADamagedFileIsSkippedAndFortyFilesGiveThirtyTwoMeshes) {
     EXPECT_EQ(m_manager.m_meshes->next->firstVertex, 4u);
     const JewelMesh* last = m_manager.m_meshes.get();
     for (int i = 1; i < 32; ++i) {
-        last = last->next.get();
+        last = last->next;
     }
     EXPECT_EQ(last->firstIndex, 93u);
     EXPECT_EQ(last->next, nullptr);

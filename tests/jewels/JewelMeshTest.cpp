@@ -105,19 +105,17 @@ TEST_F(GemFileTest, IncompleteOrInconsistentFilesAreRefused) {
 
 TEST(JewelMeshTest, RangesCoverRunsOfTheList) {
     // Three meshes of 10, 4 and 6 vertices with 6, 2 and 3 triangles, laid out as in the library.
-    JewelMesh head;
-    JewelMesh* tail = &head;
+    JewelMeshList list;
     const std::uint32_t layout[3][4] = {{10, 6, 0, 0}, {4, 2, 10, 18}, {6, 3, 14, 24}};
     for (const auto& [vertices, triangles, firstVertex, firstIndex] : layout) {
-        if (tail->vertexCount) {
-            tail->next = std::make_unique<JewelMesh>();
-            tail = tail->next.get();
-        }
-        tail->vertexCount = vertices;
-        tail->triangleCount = static_cast<std::uint16_t>(triangles);
-        tail->firstVertex = firstVertex;
-        tail->firstIndex = firstIndex;
+        auto mesh = std::make_unique<JewelMesh>();
+        mesh->vertexCount = vertices;
+        mesh->triangleCount = static_cast<std::uint16_t>(triangles);
+        mesh->firstVertex = firstVertex;
+        mesh->firstIndex = firstIndex;
+        list.Append(std::move(mesh));
     }
+    JewelMesh& head = *list;
 
     // {first mesh, meshes asked for}: meshes found, first vertex and index, vertices, triangles.
     const std::uint32_t cases[][7] = {
@@ -132,8 +130,7 @@ TEST(JewelMeshTest, RangesCoverRunsOfTheList) {
 
     // A long list goes without using the stack for each mesh.
     for (int i = 0; i < 200000; ++i) {
-        tail->next = std::make_unique<JewelMesh>();
-        tail = tail->next.get();
+        list.Append(std::make_unique<JewelMesh>());
     }
 }
 
