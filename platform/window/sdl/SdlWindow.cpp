@@ -240,6 +240,17 @@ public:
     bool GetCursorPos(POINT* screen) const override {
         int x = 0;
         int y = 0;
+        // SDL's global position is a cached query that X11 refreshes only on raw input events,
+        // which pointers driven through XTest never send: it can stay where a drag began. The
+        // window that has the pointer (or holds the capture) follows every motion event.
+        if (SDL_Window* focus = SDL_GetMouseFocus()) {
+            int left = 0;
+            int top = 0;
+            SDL_GetMouseState(&x, &y);
+            SDL_GetWindowPosition(focus, &left, &top);
+            *screen = POINT{left + x, top + y};
+            return true;
+        }
         SDL_GetGlobalMouseState(&x, &y);
         *screen = POINT{x, y};
         return true;
