@@ -4,18 +4,18 @@
 #include <vector>
 
 #include "app/DisplayModes.h"
+#include "app/PointerRouting.h"
 #include "app/WindowProcedure.h"
 #include "graphics/ResourceTexture.h"
 #include "jewels/JewelManager.h"
 #include "platform/window/MessageBox.h"
 #include "resources/Resources.h"
-#include "synth/Synthesizer.h"
-#include "synth/Timbre.h"
 
 using namespace platform;
 
 CGraphics* graphics = nullptr;
 CSynthesizerKeyboard* keyboard = nullptr;
+CTimbrePalette* palette = nullptr;
 IGraphicsTexture* restoreButtonTexture = nullptr;
 RestoreButtonVertex restoreButtonQuad[4] = {};
 bool deviceLost = false;
@@ -125,7 +125,17 @@ int RunFrameLoop(WindowSystem& system, const FrameLoopHooks& hooks) {
 void InitApplication(WindowSystem& system) {
     // The jewel manager loads the jewel library on its first use; a failure requests the quit.
     CJewelManager::Instance();
-    // The palette and the harmonics control come up here, before the keyboard.
+    // Loading the palette's timbres also brings up the synthesizer.
+    if (!palette) {
+        palette = CTimbrePalette::Instance();
+        if (!palette) {
+            MessageBox("Create Palette Failed");
+            platform::PostQuitMessage(0);
+        } else {
+            palette->SetTileDrop(DropTileOnKeyboard);
+        }
+    }
+    // The harmonics control comes up here, before the keyboard.
     if (!keyboard) {
         keyboard = CSynthesizerKeyboard::Instance();
         keyboard->SetKeyStateSource(
@@ -133,13 +143,12 @@ void InitApplication(WindowSystem& system) {
         keyboard->SetKeyNameSource(
             [&system](std::uint8_t virtualKey) { return system.GetKeyName(virtualKey); });
     }
-    // Until the palette hands over its pressed entry, the keyboard plays a built-in timbre.
-    // The keys share its waveforms, which outlive this copy.
-    CSynthesizer* synth = CSynthesizer::Instance();
-    CTimbre startTimbre;
-    startTimbre.SetAllEvenHiWave();
-    startTimbre.BuildWaves(synth->m_lowest, synth->m_highest);
-    keyboard->SetTimbre(startTimbre);
+    // The keyboard plays the palette's first timbre; without one (a start-up that is ending) its
+    // keys stay silent.
+    if (palette && palette->m_pressedEntry && palette->m_pressedEntry->m_timbre) {
+        keyboard->SetTimbre(*palette->m_pressedEntry->m_timbre);
+    }
+    // Seeded only now, so the jewels the palette picked while loading are the same on every run.
     std::srand(timeGetTime());
     if (graphics && graphics->m_device) {
         D3DXCreateTextureFromResource(graphics->m_device, resources::kRestoreButtonResource,
@@ -158,8 +167,11 @@ HRESULT RenderFrame(IGraphicsDevice* device, float total, float dt) {
     if (FAILED(device->BeginScene())) {
         return S_OK;
     }
-    // The harmonics control, then the palette, draw here; the keyboard scene draws the jewel
+    // The harmonics control draws here, then the palette; the keyboard scene draws the jewel
     // columns too.
+    if (palette) {
+        palette->Render(total, dt);
+    }
     if (keyboard) {
         keyboard->RenderScene(total, dt);
     }
@@ -195,10 +207,12 @@ HRESULT ShutdownApplication() {
         restoreButtonTexture->Release();
         restoreButtonTexture = nullptr;
     }
-    // The keyboard takes the synthesizer and the jewel manager with it; the harmonics control
-    // and the palette follow it.
+    // The keyboard takes the synthesizer and the jewel manager with it, and with the voices ends
+    // every note; the harmonics control and the palette follow it.
     CSynthesizerKeyboard::DeleteInstance();
     keyboard = nullptr;
+    CTimbrePalette::DeleteInstance();
+    palette = nullptr;
     CGraphics::DeleteInstance();
     graphics = nullptr;
     return S_OK;

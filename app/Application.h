@@ -7,6 +7,7 @@
 
 #include "graphics/Graphics.h"
 #include "keyboard/SynthesizerKeyboard.h"
+#include "palette/TimbrePalette.h"
 #include "platform/system/SystemServices.h"
 #include "platform/window/Window.h"
 
@@ -23,6 +24,7 @@ static_assert(sizeof(RestoreButtonVertex) == 28);
 // CSynthesizerKeyboard::Instance, taken at start-up and forgotten at shutdown.
 extern CGraphics* graphics;
 extern CSynthesizerKeyboard* keyboard;
+extern CTimbrePalette* palette;
 extern platform::IGraphicsTexture* restoreButtonTexture;
 extern RestoreButtonVertex restoreButtonQuad[4];
 extern bool deviceLost;  // while set, the loop retries the reset instead of drawing

@@ -117,6 +117,12 @@ HRESULT OnResetDevice() {
         MessageBox("Failed in Keyboard reset device.");
         platform::PostQuitMessage(platform::kFailureExitCode);
     }
+    if (palette) {
+        hr = palette->Layout();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
     hr = CJewelManager::Instance()->OnResetDevice();
     if (FAILED(hr)) {
         return hr;
@@ -142,6 +148,12 @@ HRESULT ReleaseDeviceResources() {
     // The harmonics control's font and effect come first, the palette's after the keyboard's.
     if (keyboard) {
         const HRESULT hr = keyboard->OnLostDevice();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    if (palette) {
+        const HRESULT hr = palette->OnLostDevice();
         if (FAILED(hr)) {
             return hr;
         }

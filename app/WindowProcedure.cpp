@@ -2,6 +2,7 @@
 
 #include "app/Application.h"
 #include "app/DisplayModes.h"
+#include "app/PointerRouting.h"
 #include "platform/window/KeyMap.h"
 
 using namespace platform;
@@ -28,29 +29,6 @@ LRESULT OnSize(Window* window, WPARAM kind, LPARAM size) {
     }
 }
 
-// The pointer's client coordinates, each an unsigned 16-bit half, never sign-extended.
-float PointerX(LPARAM lParam) {
-    return LOWORD(static_cast<std::uintptr_t>(lParam));
-}
-float PointerY(LPARAM lParam) {
-    return HIWORD(static_cast<std::uintptr_t>(lParam));
-}
-
-// The open hand over the restore button, in a window too, where the button is not drawn. The
-// components that can be held or pressed come before it.
-void OnPointerMove(Window* window, LPARAM lParam) {
-    if (HitRestoreButton(PointerX(lParam), PointerY(lParam))) {
-        window->System().SetCursor(hoverCursor);
-    }
-}
-
-// A release that no component takes leaves full screen when it is over the restore button.
-void OnLeftButtonUp(Window* window, LPARAM lParam) {
-    if (HitRestoreButton(PointerX(lParam), PointerY(lParam))) {
-        OnCanceledFullScreen(window);
-    }
-}
-
 }  // namespace
 
 LRESULT MainWindowProc(Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
@@ -73,10 +51,9 @@ LRESULT MainWindowProc(Window* window, std::uint32_t message, WPARAM wParam, LPA
             }
             return 0;
         case WM_MOUSEMOVE:
-            OnPointerMove(window, lParam);
-            return 0;
+        case WM_LBUTTONDOWN:
         case WM_LBUTTONUP:
-            OnLeftButtonUp(window, lParam);
+            RoutePointerEvent(ProgramPointerRoutes(), window, message, lParam);
             return 0;
         default:
             return DefWindowProc(window, message, wParam, lParam);

@@ -7,12 +7,14 @@
 // the top of the view, GPU work included; goal: at most 16 ms a frame.
 
 #include <benchmark/benchmark.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <filesystem>
 #include <memory>
 #include <random>
 #include <string>
@@ -50,6 +52,25 @@ constexpr int kReadbackRepeats = 20;
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
 }
+
+// The palette's Timbres folder is made in a data home of the benchmark's own, empty, so that the
+// keyboard plays the built-in timbres and no user's folder is touched.
+class PrivateDataHome {
+public:
+    PrivateDataHome()
+        : m_home(std::filesystem::temp_directory_path() /
+                 ("tovel-bench-keyboard-" + std::to_string(::getpid()))) {
+        setenv("XDG_DATA_HOME", m_home.c_str(), 1);
+    }
+    ~PrivateDataHome() {
+        std::error_code error;
+        std::filesystem::remove_all(m_home, error);
+    }
+
+private:
+    std::filesystem::path m_home;
+};
+const PrivateDataHome g_dataHome;
 
 // Passes the reverb bus's input through untouched and notes, on the audio thread, when sound
 // starts after silence. It sits in front of the reverb, so it hears the voices themselves: the

@@ -16,6 +16,9 @@ inline constexpr int kHoverCursorResource = 102;
 inline constexpr int kGrabCursorResource = 103;
 // The effect: GLSL of every technique, one file.
 inline constexpr int kEffectResource = 200;
+// The palette's tiles: 512 x 512 PNG, a 4 x 4 grid of greyscale card patterns, tile position i
+// printed with pattern i mod 16 (column i mod 4, row (i div 4) mod 4).
+inline constexpr int kPatternAtlasResource = 210;
 // The button that leaves full screen, 64 x 64 PNG with premultiplied colours.
 inline constexpr int kRestoreButtonResource = 211;
 

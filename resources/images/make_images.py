@@ -1,6 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the images the programs carry: the program icon, the two hand cursors and the button
-that leaves full screen. Shapes are signed-distance functions sampled 4x4 per pixel, so edges are
+"""Draws the images the programs carry: the program icon, the two hand cursors, the button that
+leaves full screen and the palette's sixteen card patterns. Shapes are signed-distance functions sampled 4x4 per pixel, so edges are
 smooth at any size. Run it from anywhere; it rewrites the PNGs beside itself."""
 
 import math
@@ -167,8 +167,193 @@ def icon():
     return render(64, 64, shade)
 
 
+# --- The palette's card patterns: a 4 x 4 grid of 128 x 128 greyscale cards, 512 x 512 --------
+#
+# A tile shows its cell stretched to a card 1.414 times as high as wide, so each pattern is drawn
+# in card units (x across 0..1, y down 0..1.414) to come out undistorted. The tile's colour is
+# lightened where the grey is bright (the device adds it smoothly) and shown through the alpha,
+# so a pattern's lines are drawn lighter and more opaque than the card between them.
+
+CARD_HEIGHT = 1.414
+CELL = 128
+PIXEL = 1.0 / CELL  # one pixel in card units, across
+
+
+def smooth(edge0, edge1, x):
+    t = max(0.0, min(1.0, (x - edge0) / (edge1 - edge0)))
+    return t * t * (3 - 2 * t)
+
+
+def line(distance, width):
+    """1 on a line of the given width, fading out over a pixel."""
+    return 1.0 - smooth(width * 0.5 - PIXEL * 0.75, width * 0.5 + PIXEL * 0.75, abs(distance))
+
+
+def stripes(x, y):
+    return line((x + y) % 0.14 - 0.07, 0.035)
+
+
+def dots(x, y):
+    row = math.floor(y / 0.13)
+    dx = x - 0.065 * (row % 2)
+    cx = (dx % 0.13) - 0.065
+    cy = (y % 0.13) - 0.065
+    return 1.0 - smooth(0.028 - PIXEL, 0.028 + PIXEL, math.hypot(cx, cy))
+
+
+def checks(x, y):
+    s = 0.125
+    u, v = (x % s) / s - 0.5, (y % s) / s - 0.5
+    parity = (math.floor(x / s) + math.floor(y / s)) % 2
+    soft = smooth(-0.5, -0.42, -max(abs(u), abs(v)))  # a soft bevel at each square's edge
+    return (0.35 + 0.45 * parity) * soft
+
+
+def rings(x, y):
+    r = math.hypot(x - 0.5, y - CARD_HEIGHT / 2)
+    return line((r % 0.09) - 0.045, 0.022) * (0.55 + 0.45 * math.cos(r * 9.0) ** 2)
+
+
+def waves(x, y):
+    wave = y + 0.035 * math.sin(x * 2 * math.pi * 2.5)
+    return line((wave % 0.1) - 0.05, 0.028)
+
+
+def chevrons(x, y):
+    z = y + abs(((x % 0.16) - 0.08))
+    return line((z % 0.11) - 0.055, 0.03)
+
+
+def honeycomb(x, y):
+    size = 0.075
+    # Axial hexagon coordinates of the point, rounded to the nearest cell centre.
+    q = (2 / 3 * x) / size
+    r = (-1 / 3 * x + math.sqrt(3) / 3 * y) / size
+    cq, cr = round(q), round(r)
+    cs, s = round(-q - r), -q - r
+    dq, dr, ds = abs(cq - q), abs(cr - r), abs(cs - s)
+    if dq > dr and dq > ds:
+        cq = -cr - cs
+    elif dr > ds:
+        cr = -cq - cs
+    cx = size * 1.5 * cq
+    cy = size * math.sqrt(3) * (cr + cq / 2)
+    px, py = abs(x - cx), abs(y - cy)
+    edge = max(px * 0.5 + py * math.sqrt(3) / 2, px) - size * math.sqrt(3) / 2
+    return line(edge, 0.016)
+
+
+def crosshatch(x, y):
+    a = line(((x + y) % 0.09) - 0.045, 0.012)
+    b = line(((x - y) % 0.09) - 0.045, 0.012)
+    return max(a, b) * 0.85
+
+
+def sunburst(x, y):
+    angle = math.atan2(y - CARD_HEIGHT * 1.05, x - 0.5)
+    ray = (angle * 18 / math.pi) % 2.0 - 1.0
+    fade = smooth(1.6, 0.2, math.hypot(x - 0.5, y - CARD_HEIGHT * 1.05))
+    return (1.0 - smooth(0.35, 0.65, abs(ray))) * (0.35 + 0.65 * fade)
+
+
+def scales(x, y):
+    """Fish scales: rows of circles, each row overlapping the one above it."""
+    radius = 0.075
+    dy = radius * 0.75
+    j0 = math.floor(y / dy)
+    for j in range(j0 + 2, j0 - 3, -1):
+        shift = radius * (j % 2)
+        i = round((x - shift) / (2 * radius))
+        for k in (i - 1, i, i + 1):
+            d = math.hypot(x - (shift + 2 * radius * k), y - j * dy)
+            if d < radius:
+                return max(line(d - radius, 0.016), 0.45 * (d / radius) ** 3)
+    return 0.0
+
+
+def plaid(x, y):
+    def bands(t):
+        t = t % 0.24
+        return max(0.6 * line(t - 0.06, 0.05), 0.9 * line(t - 0.15, 0.012), 0.45 * line(t - 0.2, 0.025))
+    return min(1.0, bands(x) * 0.6 + bands(y) * 0.6)
+
+
+def argyle(x, y):
+    w, h = 0.25, 0.3
+    u = ((x % w) / w - 0.5) * 2
+    v = ((y % h) / h - 0.5) * 2
+    diamond = abs(u) + abs(v)
+    parity = (math.floor(x / w) + math.floor(y / h)) % 2
+    fill = (1.0 - smooth(0.98, 1.02, diamond)) * (0.3 + 0.25 * parity)
+    cross = max(line(((x + y * w / h) % (2 * w)) - w, 0.01), line(((x - y * w / h) % (2 * w)) - w, 0.01))
+    return max(fill, 0.8 * cross)
+
+
+def sparkles(x, y):
+    s = 0.2
+    row = math.floor(y / s)
+    cx = ((x + 0.1 * (row % 2)) % s) - s / 2
+    cy = (y % s) - s / 2
+    ax, ay = abs(cx), abs(cy)
+    star = (ax * ay) ** 0.5 + 0.08 * math.hypot(cx, cy)
+    return 1.0 - smooth(0.012, 0.02, star)
+
+
+def bricks(x, y):
+    h, w = 0.075, 0.2
+    row = math.floor(y / h)
+    bx = (x + (w / 2) * (row % 2)) % w
+    by = y % h
+    mortar = max(line(by, 0.014), line(bx, 0.014))
+    return 0.25 + 0.6 * mortar
+
+
+def moire(x, y):
+    r1 = math.hypot(x - 0.2, y - 0.35)
+    r2 = math.hypot(x - 0.8, y - 1.05)
+    return (0.5 + 0.5 * math.cos(r1 * 95)) * (0.5 + 0.5 * math.cos(r2 * 95))
+
+
+def triangles(x, y):
+    h = 0.1
+    w = h * 2 / math.sqrt(3)
+    row = math.floor(y / h)
+    u = (x + (w / 2) * (row % 2)) / w
+    v = (y % h) / h
+    frac = u % 1.0
+    up = (frac > v * 0.5 and frac < 1 - v * 0.5)
+    base = 0.55 if up else 0.2
+    edge = min(abs(frac - v * 0.5), abs(frac - (1 - v * 0.5)), v, 1 - v)
+    return base + 0.4 * line(edge * w, 0.01)
+
+
+PATTERNS = [stripes, dots, checks, rings, waves, chevrons, honeycomb, crosshatch,
+            sunburst, scales, plaid, argyle, sparkles, bricks, moire, triangles]
+
+
+def patterns():
+    def shade(px, py):
+        column, row = int(px // CELL), int(py // CELL)
+        pattern = PATTERNS[row * 4 + column]
+        x = (px - column * CELL) / CELL
+        y = (py - row * CELL) / CELL * CARD_HEIGHT
+        # The card: rounded corners, and a fine frame just inside its edge.
+        card = box(x, y, 0.5, CARD_HEIGHT / 2, 0.5, CARD_HEIGHT / 2, 0.07)
+        inside = max(0.0, min(1.0, 0.5 - card / PIXEL))
+        if inside <= 0.0:
+            return (0.0, 0.0, 0.0, 0.0)
+        frame = line(card + 0.035, 0.012)
+        f = max(min(1.0, pattern(x, y)), 0.75 * frame)
+        grey = 0.4 * f
+        alpha = (0.8 + 0.2 * f) * inside
+        return (grey, grey, grey, alpha)
+
+    return render(4 * CELL, 4 * CELL, shade, samples=3)
+
+
 if __name__ == "__main__":
     write_png("hand_open.png", 32, 32, hand(closed=False))
     write_png("hand_closed.png", 32, 32, hand(closed=True))
     write_png("restore_button.png", 64, 64, restore_button())
     write_png("icon.png", 64, 64, icon())
+    write_png("patterns.png", 512, 512, patterns())

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <malloc.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <filesystem>
@@ -71,6 +72,8 @@ protected:
         fullScreen = false;
         active = true;
         deviceLost = false;
+        std::error_code error;
+        std::filesystem::remove_all(m_dataHome, error);
     }
 
     // Runs every queued event through the window procedure.
@@ -125,6 +128,13 @@ protected:
     tovel_test::ScopedDebugOutput m_debug{[this](std::string_view text) { m_lines += text; }};
     tovel_test::ScopedAudioBackend m_audio{AudioBackend::Unavailable};
     tovel_test::ScopedInstance<MessageBoxPresenter> m_boxes{new MessageBoxRecorder()};
+    // The palette's Timbres folder lies in a data home of this process, not the user's.
+    const std::filesystem::path m_dataHome =
+        std::filesystem::temp_directory_path() / ("display-modes-" + std::to_string(::getpid()));
+    tovel_test::ScopedEnvironment m_dataHomeVariable{"XDG_DATA_HOME", m_dataHome.c_str()};
+    // The software renderer draws on the calling thread, so that what the heap holds after a
+    // frame does not depend on how far its own threads have got.
+    tovel_test::ScopedEnvironment m_serialRenderer{"LP_NUM_THREADS", "0"};
     tovel_test::ScopedEnvironment m_installDirectory{"TOVEL_INSTALL_DIR",
                                                       InstallDirectory().c_str()};
     std::unique_ptr<NullWindowSystem> m_system;
@@ -157,6 +167,8 @@ TEST_F(DisplayModesTest, MinimisingAndRestoringReleasesAndRecreatesEveryComponen
     EXPECT_EQ(640u, keyboard->m_targetWidth);
     EXPECT_NE(nullptr, keyboard->m_sceneTarget);
     EXPECT_NE(nullptr, CJewelManager::Instance()->m_sceneTarget);
+    EXPECT_EQ(600u, palette->m_targetWidth);
+    EXPECT_NE(nullptr, palette->m_mergedTarget);
 }
 
 // Each way out of full screen gives back the window as it was, with one reset at its size.

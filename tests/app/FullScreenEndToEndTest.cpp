@@ -126,6 +126,7 @@ protected:
             30.0))
             << "openbox did not start";
         env.push_back("TOVEL_MESSAGE_BOX=stderr");
+        env.push_back("XDG_DATA_HOME=" + (m_dir.Path() / "data").string());  // not the user's
         env.push_back("TOVEL_SNAPSHOT=" + Shot().string());
         env.push_back("TOVEL_SNAPSHOT_FRAME=0");  // only when asked for
         m_tovel = std::make_unique<ChildProcess>(TOVEL_PATH, std::vector<std::string>{}, env,

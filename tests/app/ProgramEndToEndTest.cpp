@@ -24,6 +24,12 @@ using tovel_test::TempDir;
 
 const std::vector<std::string> kQuietEnvironment = {"SDL_AUDIODRIVER=dummy",
                                                     "TOVEL_MESSAGE_BOX=stderr"};
+// The Timbres folder a program without one beside it makes is kept below the data home.
+std::vector<std::string> QuietEnvironment(const TempDir& dir) {
+    std::vector<std::string> env = kQuietEnvironment;
+    env.push_back("XDG_DATA_HOME=" + (dir.Path() / "data").string());
+    return env;
+}
 
 bool WaitForFile(const fs::path& path, ChildProcess& child, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
@@ -41,7 +47,7 @@ bool WaitForFile(const fs::path& path, ChildProcess& child, double seconds) {
 TEST(ProgramTest, RunsItsFrameLoopAndEndsCleanlyWhenClosed) {
     TempDir dir;
     const fs::path shot = dir.Path() / "frame.png";
-    std::vector<std::string> env = kQuietEnvironment;
+    std::vector<std::string> env = QuietEnvironment(dir);
     env.push_back("TOVEL_SNAPSHOT=" + shot.string());
     env.push_back("TOVEL_SNAPSHOT_FRAME=10");
     ChildProcess tovel(TOVEL_PATH, {}, env, dir);
@@ -59,7 +65,7 @@ TEST(ProgramTest, RunsItsFrameLoopAndEndsCleanlyWhenClosed) {
 
 TEST(ProgramTest, WithoutADisplayItSaysSoInsteadOfRunningUnseen) {
     TempDir dir;
-    std::vector<std::string> env = kQuietEnvironment;
+    std::vector<std::string> env = QuietEnvironment(dir);
     env.push_back("DISPLAY=");
     env.push_back("WAYLAND_DISPLAY=");
     const RunResult result = tovel_test::RunProgram(TOVEL_PATH, {}, env, dir);
@@ -139,7 +145,7 @@ TEST(ProgramTest, EveryBadJewelEnvironmentSaysWhatIsMissingAndWhereAndFails) {
         const Installation installation(dir);
         c.prepare(installation);
         const fs::path shot = dir.Path() / "frame.png";
-        std::vector<std::string> env = kQuietEnvironment;
+        std::vector<std::string> env = QuietEnvironment(dir);
         env.push_back("TOVEL_INSTALL_DIR=");
         env.push_back("TOVEL_SNAPSHOT=" + shot.string());
         env.push_back("TOVEL_SNAPSHOT_FRAME=1");
@@ -157,7 +163,7 @@ TEST(ProgramTest, ADamagedJewelAmongGoodOnesIsSkippedAndTheProgramPlaysOn) {
     fs::copy(fs::path(TOVEL_PATH).parent_path() / "Jewels", installation.jewels);
     WriteText(installation.jewels / "moonstone.gem", "not a jewel");
     const fs::path shot = dir.Path() / "frame.png";
-    std::vector<std::string> env = kQuietEnvironment;
+    std::vector<std::string> env = QuietEnvironment(dir);
     env.push_back("TOVEL_SNAPSHOT=" + shot.string());
     env.push_back("TOVEL_SNAPSHOT_FRAME=10");
     ChildProcess tovel(installation.program, {}, env, dir);
@@ -229,7 +235,7 @@ Brightness MeasurePicture(const fs::path& png, double from, double to) {
 TEST(ProgramTest, AResizedWindowShowsTheKeyboardAtItsNewSizeAndATinyOneKeepsRunning) {
     TempDir dir;
     const fs::path shot = dir.Path() / "resized.png", err = dir.Path() / "stderr.txt";
-    std::vector<std::string> env = kQuietEnvironment;
+    std::vector<std::string> env = QuietEnvironment(dir);
     env.push_back("TOVEL_SNAPSHOT=" + shot.string());
     env.push_back("TOVEL_SNAPSHOT_FRAME=300");
     ChildProcess tovel(TOVEL_PATH, {}, env, dir);
@@ -270,7 +276,8 @@ TEST(ProgramTest, PlaysTheComputerKeysAndShowsTheirColumns) {
     const fs::path raw = dir.Path() / "out.raw", shot = dir.Path() / "held.png";
     std::vector<std::string> env = {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(),
                                     "TOVEL_MESSAGE_BOX=stderr", "TOVEL_SNAPSHOT=" + shot.string(),
-                                    "TOVEL_SNAPSHOT_FRAME=120"};
+                                    "TOVEL_SNAPSHOT_FRAME=0",
+                                    "XDG_DATA_HOME=" + (dir.Path() / "data").string()};
     ChildProcess tovel(TOVEL_PATH, {}, env, dir);
     ASSERT_TRUE(tovel.Started());
     const std::string window = Xdotool({"search", "--sync", "--name", "t o v e l"});
@@ -286,13 +293,21 @@ TEST(ProgramTest, PlaysTheComputerKeysAndShowsTheirColumns) {
         Pause(0.1);
     }
     Pause(0.5);
-    // O plays A4: held until the snapshot has been taken. Pressing it again while it is down
-    // changes nothing, as a key's auto-repeat does not.
-    for (int i = 0; i < 120 && !fs::exists(shot) && tovel.Running(); ++i) {
+    // O plays A4: pressed until it is heard, however slowly the program runs (pressing it again
+    // while it is down changes nothing, as a key's auto-repeat does not), held while its column
+    // rises, and then the picture is taken (SIGUSR1).
+    auto heard = [&] {
+        const std::string bytes = tovel_test::ReadFile(raw);
+        const std::vector<float> x = tovel_test::Floats(bytes, 0, bytes.size() / 4);
+        return tovel_test::Peak(x, 0, x.size()) > 1e-3;
+    };
+    for (int i = 0; i < 120 && !heard() && tovel.Running(); ++i) {
         key("keydown", "o");
         Pause(0.5);
     }
-    ASSERT_TRUE(WaitForFile(shot, tovel, 10.0)) << tovel.Wait(1.0).err;
+    Pause(1.5);
+    tovel.Signal(SIGUSR1);
+    ASSERT_TRUE(WaitForFile(shot, tovel, 30.0)) << tovel.Wait(1.0).err;
     Pause(0.3);
     key("keyup", "o");
     Pause(4.0);

@@ -1,0 +1,554 @@
+// The palette without a device: its layout, the full-palette rule, the Timbres folder as it is
+// loaded and saved, bad files, and the strip's scrolling under a scripted pointer and clock.
+
+#include "palette/TimbrePalette.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <random>
+
+#include "container/ContainerFile.h"
+#include "controls/HsvColour.h"
+#include "jewels/JewelManager.h"
+#include "palette/TimbreFile.h"
+#include "platform/audio/AudioEngine.h"
+#include "platform/window/MessageBox.h"
+#include "synth/Synthesizer.h"
+#include "tests/palette/TestMeshes.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedEnvironment.h"
+#include "tests/support/ScopedInstance.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace platform;
+
+std::string ReadBytes(const fs::path& path) {
+    std::ifstream file(path, std::ios::binary);
+    return std::string((std::istreambuf_iterator<char>(file)), {});
+}
+
+std::unique_ptr<JewelMesh> Mesh(std::uint32_t vertices, std::uint32_t triangles) {
+    return tovel_test::MeshOf(tovel_test::MakeShape(vertices, triangles));
+}
+
+std::unique_ptr<CTimbre> Timbre(float fundamental) {
+    auto timbre = std::make_unique<CTimbre>();
+    timbre->m_harmonics[0] = fundamental;
+    timbre->m_color.m_hue = -1.0f;
+    return timbre;
+}
+
+// A palette laid out for 1024 x 768 with a library of three small meshes and no device; the
+// Timbres folder is a private one below the XDG data home, and message boxes are recorded.
+class PaletteTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        for (std::uint32_t k = 0; k < 3; ++k) {
+            m_library.m_meshes.Append(Mesh(4 + k, 3 + k));
+        }
+        m_library.m_meshCount = 3;
+        m_palette.m_jewels = &m_library;
+        m_palette.LayoutTiles(1024, 768);
+        std::srand(1);
+    }
+    void TearDown() override {
+        EXPECT_EQ(m_expectedMessages, m_recorder->Texts().size());
+        std::error_code error;
+        fs::remove_all(m_home, error);
+    }
+
+    fs::path Folder() const { return m_home / "tovel" / "Timbres"; }
+
+    void WriteTimbre(const std::string& name, float fundamental, bool withMesh = true) {
+        fs::create_directories(Folder());
+        CVendra tree;
+        Amplitudes amplitudes = {fundamental};
+        const std::unique_ptr<JewelMesh> mesh = withMesh ? Mesh(5, 4) : std::make_unique<JewelMesh>();
+        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *mesh, tree));
+        if (!withMesh) {
+            // A file of the amplitudes alone.
+            CVendraLayer* layer = FindLayer(tree, 0);
+            layer->m_firstElement->m_next.reset();
+            layer->m_count = 1;
+            layer->m_extension.reset();
+            layer->m_flags = 0;
+        }
+        ASSERT_EQ(S_OK, WriteContainer(Folder() / name, tree));
+    }
+
+    std::vector<std::string> Names() const {
+        std::vector<std::string> names;
+        for (PaletteEntry* e = m_palette.m_head.get(); e; e = e->m_next.get()) {
+            names.push_back(e->m_timbre ? e->m_timbre->m_name : "(blank)");
+        }
+        return names;
+    }
+
+    // The meshes chained in tile order are exactly the entries' own.
+    void ExpectChainFollowsEntries() const {
+        const JewelMesh* mesh = m_palette.m_head->m_mesh.get();
+        for (PaletteEntry* e = m_palette.m_head.get(); e; e = e->m_next.get()) {
+            if (e->m_timbre) {
+                ASSERT_EQ(e->m_mesh.get(), mesh);
+                mesh = mesh->next;
+            }
+        }
+        EXPECT_EQ(nullptr, mesh);
+    }
+
+    tovel_test::ScopedAudioBackend m_backend{AudioBackend::Unavailable};
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
+    const fs::path m_home = tovel_test::TestTempPath("palette-home");
+    tovel_test::ScopedEnvironment m_dataHome{"XDG_DATA_HOME", m_home.c_str()};
+    MessageBoxRecorder* m_recorder = new MessageBoxRecorder();
+    tovel_test::ScopedInstance<MessageBoxPresenter> m_presenter{m_recorder};
+    std::size_t m_expectedMessages = 0;
+    CJewelManager m_library;
+    CTimbrePalette m_palette;
+};
+
+TEST_F(PaletteTest, LaysTheStripOutFromTheBackBuffer) {
+    EXPECT_EQ(192, m_palette.m_tileHeight);
+    EXPECT_EQ(135, m_palette.m_tileWidth);
+    EXPECT_EQ(13, m_palette.m_gap);
+    EXPECT_EQ(13, m_palette.m_leftMargin);
+    EXPECT_EQ(563, m_palette.m_top);
+    EXPECT_EQ(5u, m_palette.m_cellsAcross);
+    EXPECT_EQ(std::pair(960u, 768u), std::pair(m_palette.m_targetWidth, m_palette.m_targetHeight));
+    EXPECT_EQ(std::pair(120u, 96u),
+              std::pair(m_palette.m_targetWidth / 8, m_palette.m_targetHeight / 8));
+    const TileVertex* t0 = m_palette.Tile(0);
+    const TileVertex* t1 = m_palette.Tile(1);
+    EXPECT_EQ(std::pair(13.0f, 148.0f), std::pair(t0[0].x, t0[1].x));
+    EXPECT_EQ(std::pair(161.0f, 296.0f), std::pair(t1[0].x, t1[1].x));
+    EXPECT_EQ(std::pair(563.0f, 755.0f), std::pair(t0[0].y, t0[2].y));
+    // Position 17 shows pattern 1 (column 1, row 0) and sits in cell (2, 3) of the target;
+    // position 22, past the target's four rows, in cell (2, 0) again.
+    const TileVertex* t17 = m_palette.Tile(17);
+    EXPECT_EQ(std::pair(0.25f, 0.0f), std::pair(t17[0].u0, t17[0].v0));
+    EXPECT_EQ(std::pair(0.0f, -0.75f), std::pair(m_palette.m_jewelCells[17].x,
+                                                  m_palette.m_jewelCells[17].y));
+    EXPECT_EQ(std::pair(0.75f, 1.0f), std::pair(t17[0].v1, t17[5].v1));
+    EXPECT_EQ(std::pair(0.0f, 0.75f), std::pair(m_palette.m_jewelCells[22].x,
+                                                 m_palette.m_jewelCells[22].y));
+    EXPECT_NEAR((2.0f + 0.146393f) / 5.0f, t17[0].u1, 1e-6f) << "the middle of the cell";
+
+    for (int i = 0; i < 40; ++i) {
+        m_palette.AddEntry(Timbre(0.5f), Mesh(4, 3));
+    }
+    m_palette.LayoutTiles(1024, 768);
+    EXPECT_EQ(8u, m_palette.m_visibleCount) << "at most 8 tiles are drawn";
+}
+
+TEST_F(PaletteTest, TheBuiltInTimbresAndTheBlankTileFitAndDoNotScroll) {
+    ASSERT_EQ(S_OK, m_palette.LoadTimbres());
+    EXPECT_EQ((std::vector<std::string>{"All even number Hi wave", "Sawtooth wave", "Square wave",
+                                        "(blank)"}),
+              Names());
+    EXPECT_TRUE(fs::is_empty(Folder())) << "no file is made for them";
+    EXPECT_EQ(4u, m_palette.m_visibleCount);
+    EXPECT_EQ(m_palette.m_head.get(), m_palette.m_pressedEntry);
+    EXPECT_EQ(0xFFFF0044u, m_palette.Tile(0)[0].colour) << "hue 6.0 at full saturation";
+    EXPECT_EQ(0x00FFFFFFu, m_palette.Tile(3)[4].colour) << "the blank tile";
+
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 80, 600));
+    for (int x = 70; x > 0; x -= 10) {
+        m_palette.TrackPointer(x, 600, 0.016f);
+        m_palette.Scroll(0.016f);
+    }
+    EXPECT_TRUE(m_palette.OnButtonUp(600));
+    m_palette.Scroll(0.016f);
+    EXPECT_EQ(13.0f, m_palette.Tile(0)[0].x);
+    EXPECT_EQ(0.0f, m_palette.m_scrollBudget);
+}
+
+TEST_F(PaletteTest, AFullPaletteKeepsItsFirst31AndTheLatest) {
+    for (int i = 0; i < 31; ++i) {
+        m_palette.AddEntry(Timbre(0.01f * static_cast<float>(i)), Mesh(4, 3))->m_fileName =
+            std::to_string(i);
+    }
+    ASSERT_EQ(32u, m_palette.m_entryCount);
+    EXPECT_EQ(nullptr, m_palette.EntryAt(31)->m_timbre) << "31 timbres and the blank tile";
+
+    m_palette.AddEntry(Timbre(0.9f), Mesh(4, 3))->m_fileName = "latest";
+    EXPECT_EQ(32u, m_palette.m_entryCount);
+    EXPECT_EQ("latest", m_palette.EntryAt(31)->m_fileName) << "the blank tile gave way";
+    EXPECT_EQ(nullptr, m_palette.EntryAt(32));
+    EXPECT_EQ(m_palette.EntryAt(31), m_palette.m_blank);
+
+    m_palette.AddEntry(Timbre(0.8f), Mesh(4, 3))->m_fileName = "newer";
+    EXPECT_EQ(32u, m_palette.m_entryCount);
+    EXPECT_EQ("30", m_palette.EntryAt(30)->m_fileName);
+    EXPECT_EQ("newer", m_palette.EntryAt(31)->m_fileName) << "the latest replaced";
+    EXPECT_EQ(m_palette.EntryAt(30), m_palette.EntryAt(31)->m_prev);
+    ExpectChainFollowsEntries();
+    const CHSVColor& newer = m_palette.EntryAt(31)->m_timbre->m_color;
+    EXPECT_EQ(TileTopColour(newer), m_palette.Tile(31)[0].colour) << "its tile took its colours";
+    EXPECT_EQ(TileBottomColour(newer), m_palette.Tile(31)[2].colour);
+}
+
+TEST_F(PaletteTest, AFolderOf40FilesShowsTheFirst31AndTheLastAndKeepsEveryFile) {
+    std::map<std::string, std::string> before;
+    for (int i = 0; i < 40; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "t%02d.tmbr", i);
+        WriteTimbre(name, 0.02f * static_cast<float>(i));
+        before[name] = ReadBytes(Folder() / name);
+    }
+    ASSERT_EQ(S_OK, m_palette.LoadTimbres());
+    ASSERT_EQ(32u, m_palette.m_entryCount);
+    for (std::uint32_t i = 0; i < 31; ++i) {
+        char name[16];
+        std::snprintf(name, sizeof name, "t%02u.tmbr", i);
+        EXPECT_EQ(name, m_palette.EntryAt(i)->m_fileName);
+    }
+    EXPECT_EQ("t39.tmbr", m_palette.EntryAt(31)->m_fileName);
+    EXPECT_EQ("t39.tmbr", m_palette.EntryAt(31)->m_timbre->m_name) << "named after its file";
+    ExpectChainFollowsEntries();
+    for (const auto& [name, bytes] : before) {
+        EXPECT_EQ(bytes, ReadBytes(Folder() / name)) << name;
+    }
+}
+
+TEST_F(PaletteTest, BadFilesAreSkippedAndNoGoodFileIsChanged) {
+    WriteTimbre("a-good.tmbr", 0.5f);
+    WriteTimbre("b-amplitudes-only.tmbr", 0.25f, false);
+    const fs::path folder = Folder();
+    {
+        const std::string good = ReadBytes(folder / "a-good.tmbr");
+        std::ofstream(folder / "c-truncated.tmbr", std::ios::binary) << good.substr(0, good.size() / 2);
+        std::mt19937 random(7);
+        std::string noise(300, '\0');
+        for (char& c : noise) {
+            c = static_cast<char>(random());
+        }
+        std::ofstream(folder / "d-random.tmbr", std::ios::binary) << noise;
+        fs::create_symlink(folder / "nowhere", folder / "e-unreadable.tmbr");
+        ASSERT_EQ(0, ::mkfifo((folder / "f-fifo.tmbr").c_str(), 0644)) << "never opened";
+    }
+    // NaN amplitudes read as silence; indices past the vertices are no mesh.
+    {
+        CVendra tree;
+        const float nan = std::numeric_limits<float>::quiet_NaN();
+        const Amplitudes amplitudes = {nan, 0.5f};
+        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *Mesh(5, 4), tree));
+        ASSERT_EQ(S_OK, WriteContainer(folder / "g-nan.tmbr", tree));
+        CVendra pastTheEnd;
+        const Amplitudes one = {1.0f};
+        ASSERT_EQ(S_OK, BuildTimbreTree(one, *Mesh(5, 4), pastTheEnd));
+        SetInt32(*FindLayer(pastTheEnd, 0), 0x80, 3);
+        ASSERT_EQ(S_OK, WriteContainer(folder / "h-past.tmbr", pastTheEnd));
+    }
+    const std::string good = ReadBytes(folder / "a-good.tmbr");
+    const std::string nanFile = ReadBytes(folder / "g-nan.tmbr");
+
+    ASSERT_EQ(S_OK, m_palette.LoadTimbres());
+    EXPECT_EQ((std::vector<std::string>{"a-good.tmbr", "b-amplitudes-only.tmbr", "g-nan.tmbr",
+                                        "h-past.tmbr", "(blank)"}),
+              Names());
+    EXPECT_EQ(good, ReadBytes(folder / "a-good.tmbr"));
+    EXPECT_EQ(nanFile, ReadBytes(folder / "g-nan.tmbr"));
+    const CTimbre& nanTimbre = *m_palette.EntryAt(2)->m_timbre;
+    EXPECT_EQ(0.0f, nanTimbre.m_harmonics[0]);
+    EXPECT_EQ(0.5f, nanTimbre.m_harmonics[1]);
+    EXPECT_EQ(59u, nanTimbre.m_waveCount);
+
+    // The files without a usable mesh were given one of the library's jewels, and keep it.
+    for (const char* name : {"b-amplitudes-only.tmbr", "h-past.tmbr"}) {
+        CVendra tree;
+        ASSERT_EQ(S_OK, ReadContainer(folder / name, tree)) << name;
+        TimbreFileContent content;
+        ASSERT_EQ(S_OK, ReadTimbreTree(tree, &content)) << name;
+        ASSERT_NE(nullptr, content.mesh) << name;
+        const PaletteEntry* entry = m_palette.EntryAt(name[0] == 'b' ? 1 : 3);
+        EXPECT_EQ(entry->m_mesh->vertexCount, content.mesh->vertexCount) << name;
+        EXPECT_GE(entry->m_mesh->vertexCount, 4u) << "a mesh of the library";
+        const CVendraLayer& layer = *FindLayer(tree, 0);
+        EXPECT_EQ((std::vector<std::uint8_t>{0xE0, 0x80, 0x81}), tovel_test::Tags(layer)) << name;
+        EXPECT_EQ((std::vector<std::uint8_t>{0x80, 0x81}), tovel_test::Tags(*layer.m_extension))
+            << name;
+    }
+}
+
+// The strip under a scripted pointer: 20 timbres, of which 7 fit on the screen.
+class ScrollTest : public PaletteTest {
+protected:
+    void SetUp() override {
+        PaletteTest::SetUp();
+        for (int i = 0; i < 20; ++i) {
+            m_palette.AddEntry(Timbre(0.05f * static_cast<float>(i)), Mesh(4, 3));
+        }
+    }
+    float Left() const { return m_palette.Tile(m_palette.m_firstVisible)[0].x; }
+    float Offset() const {
+        return Left() - (13.0f + 148.0f * static_cast<float>(m_palette.m_firstVisible));
+    }
+    // Drags along the strip by dx every frame of dt seconds, then releases.
+    void Drag(int dx, int frames, float dt) {
+        const TileVertex* pressed = m_palette.Tile(m_palette.m_firstVisible + 1);
+        int x = static_cast<int>((pressed[0].x + pressed[1].x) / 2);
+        ASSERT_TRUE(m_palette.OnButtonDown(nullptr, x, 650));
+        for (int i = 0; i < frames; ++i) {
+            x += dx;
+            m_palette.TrackPointer(x, 650, dt);
+            m_palette.Scroll(dt);
+        }
+        ASSERT_TRUE(m_palette.OnButtonUp(650));
+    }
+    void Coast(float dt) {
+        for (int i = 0; i < 100000 && m_palette.m_scrollBudget > 0.0f; ++i) {
+            m_palette.Scroll(dt);
+        }
+    }
+};
+
+TEST_F(ScrollTest, TheStripMovesAtAQuarterOfThePointersSpeedAsFarAsItWent) {
+    Drag(-10, 10, 0.02f);  // 500 pixels a second, 100 pixels in all
+    EXPECT_FLOAT_EQ(-500.0f, m_palette.m_scrollVelocity);
+    EXPECT_NEAR(-10 * 0.25f * 500.0f * 0.02f, Offset(), 1e-3f) << "2.5 pixels a frame";
+    Coast(0.02f);
+    EXPECT_NEAR(-100.0f, Offset(), 2.5f) << "as far as the pointer went, within a frame's step";
+
+    // Back and forth adds up both ways; the last move sets the direction.
+    // 40 pixels right, then 4 left: the strip travels 44 pixels, the last of them leftwards.
+    const float before = Offset();
+    Drag(+10, 4, 0.02f);
+    Drag(-4, 1, 0.02f);
+    EXPECT_FLOAT_EQ(-200.0f, m_palette.m_scrollVelocity);
+    Coast(0.02f);
+    EXPECT_NEAR(before + 10.0f - 34.0f, Offset(), 1.0f);
+}
+
+TEST_F(ScrollTest, APressAndReleaseWithoutMovingAddsNothing) {
+    Drag(-10, 10, 0.02f);
+    const float budget = m_palette.m_scrollBudget;
+    const float velocity = m_palette.m_scrollVelocity;
+    ASSERT_GT(budget, 0.0f);
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 500, 650));
+    m_palette.TrackPointer(500, 650, 0.02f);
+    ASSERT_TRUE(m_palette.OnButtonUp(650));
+    EXPECT_EQ(std::pair(budget, velocity),
+              std::pair(m_palette.m_scrollBudget, m_palette.m_scrollVelocity))
+        << "a coasting strip keeps coasting";
+}
+
+TEST_F(ScrollTest, TheStripStopsHardAtEitherEnd) {
+    Drag(+20, 10, 0.01f);
+    Coast(0.01f);
+    EXPECT_EQ(0u, m_palette.m_firstVisible);
+    EXPECT_EQ(13.0f, Left()) << "nothing lies before the first tile";
+
+    Drag(-200, 30, 0.01f);  // far more than the strip is long
+    Coast(0.01f);
+    const TileVertex* last = m_palette.Tile(m_palette.m_firstVisible + m_palette.m_visibleCount - 1);
+    EXPECT_EQ(20u, m_palette.m_firstVisible + m_palette.m_visibleCount - 1) << "the blank tile";
+    EXPECT_FLOAT_EQ(1024.0f - 13.0f, last[1].x);
+    EXPECT_EQ(0.0f, m_palette.m_scrollVelocity);
+    // Every drawn tile stays one step after the one before it.
+    for (std::uint32_t i = 1; i < m_palette.m_visibleCount; ++i) {
+        const std::uint32_t p = m_palette.m_firstVisible + i;
+        EXPECT_FLOAT_EQ(148.0f, m_palette.Tile(p)[0].x - m_palette.Tile(p - 1)[0].x) << p;
+    }
+    const float x = (last[0].x + last[1].x) / 2;
+    EXPECT_EQ(20, m_palette.TileIndexAt(static_cast<int>(x), 650));
+    EXPECT_TRUE(m_palette.IsOverBlankTile(static_cast<int>(x), 650));
+}
+
+TEST_F(PaletteTest, ADraggedTileFollowsThePointerAndIsDroppedWhereItIsReleased) {
+    ASSERT_EQ(S_OK, m_palette.LoadTimbres());
+    std::vector<std::pair<int, std::string>> drops;
+    m_palette.SetTileDrop([&](int y, CTimbre& timbre) { drops.emplace_back(y, timbre.m_name); });
+
+    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 150, 600)) << "between two tiles";
+    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 200, 562)) << "above the strip";
+    EXPECT_FALSE(m_palette.OnButtonUp(600)) << "nothing held";
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 200, 563));
+    EXPECT_EQ(m_palette.EntryAt(1), m_palette.m_pressedEntry);
+    m_palette.TrackPointer(300, 400, 0.016f);
+    EXPECT_EQ(2, m_palette.m_pointerState);
+    EXPECT_EQ(std::pair(300.0f - 67.5f, 400.0f - 96.0f),
+              std::pair(m_palette.m_dragQuad[0].x, m_palette.m_dragQuad[0].y));
+    EXPECT_EQ(std::pair(300.0f + 67.5f, 400.0f + 96.0f),
+              std::pair(m_palette.m_dragQuad[3].x, m_palette.m_dragQuad[3].y));
+    EXPECT_EQ(m_palette.Tile(1)[4].colour, m_palette.m_dragQuad[3].colour);
+    EXPECT_EQ(0.0f, m_palette.m_scrollBudget) << "leaving the strip does not scroll it";
+    m_palette.TrackPointer(300, 600, 0.016f);
+    EXPECT_EQ(1, m_palette.m_pointerState) << "back on the strip";
+    m_palette.TrackPointer(300, 450, 0.016f);
+    EXPECT_TRUE(m_palette.OnButtonUp(450));
+    EXPECT_EQ(0, m_palette.m_pointerState);
+    EXPECT_EQ((std::vector<std::pair<int, std::string>>{{450, "Sawtooth wave"}}), drops);
+
+    // The blank tile holds nothing to drop.
+    const int blank = static_cast<int>(m_palette.Tile(3)[0].x) + 10;
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, blank, 600));
+    m_palette.TrackPointer(blank, 450, 0.016f);
+    EXPECT_EQ(2, m_palette.m_pointerState);
+    EXPECT_EQ(300.0f - 67.5f, m_palette.m_dragQuad[0].x) << "no floating tile for the blank one";
+    EXPECT_TRUE(m_palette.OnButtonUp(450));
+    EXPECT_EQ(1u, drops.size());
+}
+
+}  // namespace
+
+namespace {
+
+// Makes the folder read-only, also for a process that permissions do not stop (root), through
+// the immutable flag. False where neither is possible.
+bool MakeReadOnly(const fs::path& folder) {
+    fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
+                    fs::perm_options::remove);
+    auto writable = [&] {
+        const fs::path probe = folder / "probe";
+        const bool made = static_cast<bool>(std::ofstream(probe));
+        std::error_code error;
+        fs::remove(probe, error);
+        return made;
+    };
+    if (writable()) {
+        std::system(("chattr +i '" + folder.string() + "' 2>/dev/null").c_str());
+    }
+    return !writable();
+}
+
+void MakeWritable(const fs::path& folder) {
+    std::system(("chattr -i '" + folder.string() + "' 2>/dev/null").c_str());
+    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
+}
+
+std::time_t Second(int hour, int minute, int second) {
+    std::tm when{};
+    when.tm_year = 2024 - 1900;
+    when.tm_mon = 0;
+    when.tm_mday = 2;
+    when.tm_hour = hour;
+    when.tm_min = minute;
+    when.tm_sec = second;
+    when.tm_isdst = -1;
+    return std::mktime(&when);
+}
+
+class StoreTest : public PaletteTest {
+protected:
+    void SetUp() override {
+        PaletteTest::SetUp();
+        ASSERT_EQ(S_OK, m_palette.LoadTimbres());
+        m_palette.SetClock([] { return Second(3, 4, 5); });
+    }
+    // The centre of a drawn tile.
+    std::pair<int, int> At(std::uint32_t position) const {
+        const TileVertex* tile = m_palette.Tile(position);
+        return {static_cast<int>((tile[0].x + tile[1].x) / 2), 650};
+    }
+    // As the keyboard band hands it over: its waveforms built.
+    bool Store(std::uint32_t position, float fundamental, int jewel) {
+        const auto [x, y] = At(position);
+        auto timbre = Timbre(fundamental);
+        timbre->BuildWaves(CSynthesizer::kLowest, CSynthesizer::kHighest);
+        return m_palette.StoreTimbreAt(x, y, std::move(timbre), jewel);
+    }
+    std::vector<std::string> Files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(Folder())) {
+            names.push_back(entry.path().filename().string());
+        }
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+    TimbreFileContent Read(const std::string& name) const {
+        CVendra tree;
+        TimbreFileContent content;
+        EXPECT_EQ(S_OK, ReadContainer(Folder() / name, tree)) << name;
+        EXPECT_EQ(S_OK, ReadTimbreTree(tree, &content)) << name;
+        return content;
+    }
+};
+
+TEST_F(StoreTest, ATimbreDroppedOnATileIsKeptInItsFile) {
+    EXPECT_FALSE(m_palette.StoreTimbreAt(5, 650, Timbre(0.5f), 0)) << "no tile there";
+
+    // The blank tile becomes a new entry, named after the time it was kept.
+    ASSERT_TRUE(Store(3, 0.7f, 1));
+    EXPECT_EQ(5u, m_palette.m_entryCount);
+    EXPECT_EQ(nullptr, m_palette.EntryAt(4)->m_timbre) << "a new blank tile after it";
+    EXPECT_EQ("20240102030405.tmbr", m_palette.EntryAt(3)->m_fileName);
+    TimbreFileContent kept = Read("20240102030405.tmbr");
+    EXPECT_EQ(0.7f, kept.amplitudes[0]);
+    ASSERT_NE(nullptr, kept.mesh);
+    EXPECT_EQ(5u, kept.mesh->vertexCount) << "the library's jewel at position 1";
+    ExpectChainFollowsEntries();
+
+    // A built-in timbre's tile is first kept within the same second: a name of its own.
+    ASSERT_TRUE(Store(0, 0.4f, 2));
+    EXPECT_EQ("20240102030405_2.tmbr", m_palette.EntryAt(0)->m_fileName);
+    EXPECT_EQ(0.4f, m_palette.EntryAt(0)->m_timbre->m_harmonics[0]);
+    EXPECT_EQ(59u, m_palette.EntryAt(0)->m_timbre->m_waveCount);
+    // Kept again, the same file is rewritten.
+    m_palette.SetClock([] { return Second(5, 0, 0); });
+    ASSERT_TRUE(Store(0, 0.3f, 0));
+    EXPECT_EQ((std::vector<std::string>{"20240102030405.tmbr", "20240102030405_2.tmbr"}), Files());
+    EXPECT_EQ(0.3f, Read("20240102030405_2.tmbr").amplitudes[0]);
+    EXPECT_EQ(4u, Read("20240102030405_2.tmbr").mesh->vertexCount);
+
+    // A name of six characters is kept; one of five is no name.
+    for (const auto& [name, kept] : {std::pair{"a.tmbr", "a.tmbr"},
+                                     std::pair{"x.tmb", "20240102050000.tmbr"}}) {
+        PaletteEntry& entry = *m_palette.EntryAt(1);
+        entry.m_fileName = name;
+        ASSERT_EQ(S_OK, m_palette.SaveEntry(entry));
+        EXPECT_EQ(kept, entry.m_fileName);
+        EXPECT_TRUE(fs::exists(Folder() / kept));
+    }
+}
+
+TEST_F(StoreTest, ASaveThatCannotBeWrittenIsToldAndChangesNoOtherFile) {
+    ASSERT_TRUE(Store(3, 0.7f, 1));
+    const std::string kept = ReadBytes(Folder() / "20240102030405.tmbr");
+    if (!MakeReadOnly(Folder())) {
+        MakeWritable(Folder());
+        GTEST_SKIP() << "no folder can be made read-only here";
+    }
+    const bool stored = Store(1, 0.2f, 0);
+    MakeWritable(Folder());
+    EXPECT_FALSE(stored);
+    m_expectedMessages = 1;
+    ASSERT_EQ(1u, m_recorder->Texts().size());
+    EXPECT_NE(std::string::npos,
+              m_recorder->Texts()[0].find((Folder() / "20240102030405_2.tmbr").string()))
+        << "the message names the file: " << m_recorder->Texts()[0];
+    EXPECT_EQ(0.2f, m_palette.EntryAt(1)->m_timbre->m_harmonics[0]) << "the tile shows it all the same";
+    EXPECT_EQ(TileTopColour(m_palette.EntryAt(1)->m_timbre->m_color), m_palette.Tile(1)[0].colour);
+    EXPECT_EQ((std::vector<std::string>{"20240102030405.tmbr"}), Files());
+    EXPECT_EQ(kept, ReadBytes(Folder() / "20240102030405.tmbr"));
+
+    // A folder that went away while the program ran.
+    fs::remove_all(Folder());
+    EXPECT_FALSE(Store(3, 0.9f, 0));
+    m_expectedMessages = 2;
+}
+
+TEST_F(StoreTest, WithoutAnyTimbresFolderTheBuiltInsPlayAndAKeptTimbreIsRefusedAloud) {
+    // A data home below a file: no folder can be made there.
+    fs::create_directories(m_home);
+    std::ofstream(m_home / "file") << "x";
+    const tovel_test::ScopedEnvironment unusable("XDG_DATA_HOME", (m_home / "file").c_str());
+    CTimbrePalette homeless;
+    homeless.m_jewels = &m_library;
+    homeless.LayoutTiles(1024, 768);
+    ASSERT_EQ(S_OK, homeless.LoadTimbres());
+    EXPECT_EQ(4u, homeless.m_entryCount) << "the built-in timbres and the blank tile";
+    EXPECT_TRUE(homeless.m_folder.empty());
+    auto timbre = Timbre(0.5f);
+    EXPECT_FALSE(homeless.StoreTimbreAt(500, 650, std::move(timbre), 0));
+    m_expectedMessages = 1;
+    EXPECT_NE(std::string::npos, m_recorder->Texts()[0].find("no Timbres folder"));
+}
+
+}  // namespace

@@ -1,0 +1,179 @@
+// What a timbre file holds, byte for byte; what a damaged one reads as; how new files are named.
+
+#include "palette/TimbreFile.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <fstream>
+#include <functional>
+#include <limits>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "container/ContainerFile.h"
+#include "tests/palette/TestMeshes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+const JewelMesh& Cube() {
+    static const std::unique_ptr<JewelMesh> cube = tovel_test::MeshOf(tovel_test::Cube());
+    return *cube;
+}
+
+using tovel_test::Tags;
+
+TEST(TimbreFileTest, AFileHoldsTheAmplitudesBigEndianThenTheMeshInItsOrder) {
+    const fs::path path = tovel_test::TestTempPath("timbre") += ".tmbr";
+    const Amplitudes amplitudes = {1.0f, 0.5f, 0.25f, 0, 0, 0, 0, 0, 0, 0, 0, 0.125f};
+    {
+        CVendra tree;
+        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, Cube(), tree));
+        ASSERT_EQ(S_OK, WriteContainer(path, tree));
+    }
+    std::ifstream file(path, std::ios::binary);
+    const std::string bytes((std::istreambuf_iterator<char>(file)), {});
+    EXPECT_NE(std::string::npos, bytes.find(std::string("\x3F\x80\x00\x00\x3F\x00\x00\x00", 8)))
+        << "1.0 and 0.5 as big-endian floats, side by side";
+
+    // Read from the bytes, as a fuzzer would hand them over.
+    const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
+    CVendra tree;
+    TimbreFileContent content;
+    ASSERT_EQ(S_OK, ReadTimbreFile(std::span(data), tree, &content));
+    fs::remove(path);
+    const CVendraLayer* layer = FindLayer(tree, 0);
+    ASSERT_NE(nullptr, layer);
+    ASSERT_NE(nullptr, layer->m_extension);
+    EXPECT_EQ((std::vector<std::uint8_t>{0xE0, 0x80, 0x81}), Tags(*layer));
+    EXPECT_EQ((std::vector<std::uint8_t>{0x80, 0x81}), Tags(*layer->m_extension));
+    const auto* vertices = static_cast<const CVendraElementEx*>(FindElement(*layer->m_extension, 0x80));
+    const auto* indices = static_cast<const CVendraElementEx*>(FindElement(*layer->m_extension, 0x81));
+    EXPECT_EQ(1, vertices->m_param);
+    EXPECT_EQ(0, indices->m_param);
+    EXPECT_EQ(8u * 24u, vertices->m_length);
+    EXPECT_EQ(12u * 6u, indices->m_length);
+
+    EXPECT_EQ(0, std::memcmp(amplitudes, content.amplitudes, sizeof amplitudes));
+    ASSERT_NE(nullptr, content.mesh);
+    EXPECT_EQ(8u, content.mesh->vertexCount);
+    EXPECT_EQ(12u, content.mesh->triangleCount);
+    EXPECT_EQ(1.0f, content.mesh->size) << "measured as the library measures: a cube at +-1";
+    EXPECT_EQ((std::vector<std::uint8_t>{0xE0, 0x80, 0x81}), Tags(*layer))
+        << "reading leaves the tree as it was";
+    EXPECT_EQ(0x3F, layer->m_firstElement->m_data[0]) << "still big-endian";
+}
+
+TEST(TimbreFileTest, AmplitudesThatAreNotNumbersOrOutOfRangeCannotUpsetTheTimbre) {
+    const float nan = std::numeric_limits<float>::quiet_NaN();
+    const float inf = std::numeric_limits<float>::infinity();
+    const Amplitudes stored = {nan, inf, -inf, -0.5f, 2.0f, 0.75f, 0, 0, 0, 0, 0, 1.0f};
+    CVendra tree;
+    ASSERT_EQ(S_OK, BuildTimbreTree(stored, Cube(), tree));
+    TimbreFileContent content;
+    ASSERT_EQ(S_OK, ReadTimbreTree(tree, &content));
+    const Amplitudes expected = {0, 0, 0, 0, 1.0f, 0.75f, 0, 0, 0, 0, 0, 1.0f};
+    for (std::size_t h = 0; h < CTimbre::kHarmonicCount; ++h) {
+        EXPECT_EQ(expected[h], content.amplitudes[h]) << "harmonic " << h + 1;
+    }
+}
+
+TEST(TimbreFileTest, WithoutAmplitudesATreeIsNoTimbre) {
+    CVendra noLayer;
+    AddLayer(noLayer);
+    AddLayer(noLayer);
+    FindLayer(noLayer, 0)->m_id = 7;  // no layer 0 at all
+    CVendra shortAmplitudes;
+    const std::byte eleven[44] = {};
+    SetElementData(*AddLayer(shortAmplitudes), 0xE0, eleven);
+    CVendra onlyMesh;
+    StoreTimbreMesh(*AddLayer(onlyMesh), Cube());
+    for (CVendra* tree : {&noLayer, &shortAmplitudes, &onlyMesh}) {
+        TimbreFileContent content;
+        EXPECT_EQ(E_INVALIDARG, ReadTimbreTree(*tree, &content));
+    }
+}
+
+// A mesh the palette cannot show or pack reads as none, and the file is then given a jewel.
+TEST(TimbreFileTest, OnlyAMeshThatCanBeShownIsTaken) {
+    struct Case {
+        const char* what;
+        std::function<void(CVendraLayer&)> spoil;
+        bool usable;
+    };
+    auto setCounts = [](std::uint32_t vertices, std::uint32_t indices) {
+        return [=](CVendraLayer& layer) {
+            SetInt32(layer, 0x80, vertices);
+            SetInt32(layer, 0x81, indices);
+        };
+    };
+    const Case cases[] = {
+        {"the cube as kept", [](CVendraLayer&) {}, true},
+        {"only the amplitudes", [](CVendraLayer& layer) {
+             layer.m_firstElement->m_next.reset();
+             layer.m_count = 1;
+             layer.m_extension.reset();
+         }, false},
+        {"2 triangles", setCounts(8, 6), false},
+        {"3 triangles", setCounts(8, 9), true},
+        {"no vertices", setCounts(0, 36), false},
+        {"more vertices than the data holds", setCounts(9, 36), false},
+        {"more vertices than a tile may pack", setCounts(kMaxTimbreMeshVertices + 1, 36), false},
+        {"more indices than a tile may pack", setCounts(8, kMaxTimbreMeshIndices + 1), false},
+        {"an index past the vertices", setCounts(7, 36), false},
+        {"a coordinate that is not a number", [](CVendraLayer& layer) {
+             float nan = std::numeric_limits<float>::quiet_NaN();
+             std::uint32_t bits;
+             std::memcpy(&bits, &nan, 4);
+             std::uint8_t* data = layer.m_extension->m_firstElement->m_data.get();
+             data[4] = static_cast<std::uint8_t>(bits >> 24);
+             data[5] = static_cast<std::uint8_t>(bits >> 16);
+             data[6] = static_cast<std::uint8_t>(bits >> 8);
+             data[7] = static_cast<std::uint8_t>(bits);
+         }, false},
+    };
+    for (const Case& c : cases) {
+        CVendra tree;
+        const Amplitudes amplitudes = {1.0f};
+        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, Cube(), tree));
+        c.spoil(*FindLayer(tree, 0));
+        TimbreFileContent content;
+        ASSERT_EQ(S_OK, ReadTimbreTree(tree, &content)) << c.what;
+        EXPECT_EQ(c.usable, content.mesh != nullptr) << c.what;
+        EXPECT_EQ(1.0f, content.amplitudes[0]) << c.what;
+    }
+}
+
+TEST(TimbreFileTest, NewNamesAreTheLocalTimeAndNeverTakeAnotherFilesName) {
+    std::tm when{};
+    when.tm_year = 2024 - 1900;
+    when.tm_mon = 0;
+    when.tm_mday = 2;
+    when.tm_hour = 3;
+    when.tm_min = 4;
+    when.tm_sec = 5;
+    when.tm_isdst = -1;
+    const std::time_t now = std::mktime(&when);
+    std::set<std::string> taken;
+    auto isTaken = [&](std::string_view name) { return taken.count(std::string(name)) > 0; };
+    for (const char* expected :
+         {"20240102030405.tmbr", "20240102030405_2.tmbr", "20240102030405_3.tmbr"}) {
+        const std::string name = NewTimbreFileName(now, isTaken);
+        EXPECT_EQ(expected, name);
+        taken.insert(name);
+    }
+    EXPECT_LT(std::string("20240102030405.tmbr"), "20240102030405_2.tmbr")
+        << "a second file of one second is taken after the first";
+
+    EXPECT_TRUE(IsUsableTimbreFileName("a.tmbr"));
+    EXPECT_FALSE(IsUsableTimbreFileName("x.tmb"));
+    EXPECT_FALSE(IsUsableTimbreFileName(""));
+    EXPECT_FALSE(IsUsableTimbreFileName("\xC3\xA9\xC3\xA9.tm")) << "5 characters in 7 bytes";
+}
+
+}  // namespace
