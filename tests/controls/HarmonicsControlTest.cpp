@@ -1,0 +1,213 @@
+// The harmonics control without a device: its layout, the trace, and bars dragged by a scripted
+// pointer, with the keyboard playing the edit from the release on.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <vector>
+
+#include "controls/HsvColour.h"
+#include "keyboard/KeyTable.h"
+#include "synth/WaveMemory.h"
+#include "tests/controls/HarmonicsFixture.h"
+
+namespace {
+
+using tovel_test::HarmonicsControlTest;
+using tovel_test::Middle;
+using tovel_test::Top;
+
+constexpr std::uint32_t kA4Key = 40;  // O
+
+std::vector<float> TraceHeights(const CHarmonicsControl& c) {
+    std::vector<float> y;
+    for (int v = 0; v < c.m_traceVertexCount; ++v) {
+        y.push_back(c.m_traceVertices[v].y);
+    }
+    return y;
+}
+
+TEST_F(HarmonicsControlTest, LayoutAt1024x768AndAnotherSize) {
+    const CHarmonicsControl& c = *control;
+    // Bar 1's frame: X 102, T 19, w 11.5, A 115; bars 73.4 apart; the fill 2 pixels inside it.
+    EXPECT_TRUE(c.m_outline[0].x == 102.0f && c.m_outline[0].y == 19.0f);
+    EXPECT_EQ(11.5f, c.m_outline[1].x - c.m_outline[0].x);
+    EXPECT_EQ(115.0f, c.m_outline[3].y - c.m_outline[2].y);
+    EXPECT_NEAR(73.427, c.m_outline[8].x - c.m_outline[0].x, 1e-3);
+    EXPECT_NEAR(73.427, c.m_outline[88].x - c.m_outline[80].x, 1e-3);
+    EXPECT_TRUE(c.m_topY == 21.0f && c.m_bottomY == 132.0f);
+    EXPECT_TRUE(c.m_bars[0].x == 104.0f && c.m_bars[1].x == 111.5f && c.m_bars[2].y == 132.0f);
+    for (int i = 1; i <= 12; ++i) {
+        const auto grey = static_cast<std::uint32_t>(17 * (16 - i));
+        EXPECT_EQ(0x01000000u + grey * 0x010101u, c.m_outline[8 * i - 3].colour) << i;
+        const float saturation = 1.0f - static_cast<float>(i - 1) * 0.8f / 12.0f;
+        const HarmonicsVertex* bar = &c.m_bars[6 * (i - 1)];
+        const auto top = static_cast<float>(132.0 - 111.0 * start.m_harmonics[i - 1]);
+        for (int v = 0; v < 6; ++v) {
+            EXPECT_EQ(PackHsv(start.m_color.m_hue, saturation, 1.0f), bar[v].colour) << i;
+            EXPECT_EQ(v == 0 || v == 1 || v == 3 ? top : 132.0f, bar[v].y) << i << ", " << v;
+        }
+    }
+    // Two periods of A4 at 101 samples, 6 pixels apart, centred at y 192.
+    EXPECT_EQ(2, c.m_traceRepeats);
+    ASSERT_EQ(203, c.m_traceVertexCount);
+    for (int v = 0; v < 203; ++v) {
+        const HarmonicsVertex& t = c.m_traceVertices[v];
+        EXPECT_EQ(6.0f * static_cast<float>(v), t.x);
+        EXPECT_NEAR(192.0 + c.m_wave.m_samples[v % 101] * 768 * 2.25 / 32767, t.y, 1e-3) << v;
+        EXPECT_EQ(PackHsv(start.m_color.m_hue, 1.0f, 0.5f), t.colour);
+    }
+
+    control->Layout(1280, 720);
+    EXPECT_EQ(3, c.m_traceRepeats);
+    EXPECT_EQ(304, c.m_traceVertexCount);
+    EXPECT_TRUE(c.m_topY == 20.0f && c.m_bottomY == 124.0f && c.m_bars[0].x == 130.0f);
+    EXPECT_NEAR(0.8 * 1280 + 128, c.m_outline[8 * 11 + 1].x, 0.01) << "bar 12 ends at 90 %";
+}
+
+TEST_F(HarmonicsControlTest, TraceScrollsOneSampleAfterEachTenthOfASecond) {
+    const std::vector<float> before = TraceHeights(*control);
+    control->ScrollTrace(0.05f);
+    control->ScrollTrace(0.05f);
+    EXPECT_EQ(before, TraceHeights(*control)) << "a tenth of a second is not yet past it";
+    control->ScrollTrace(0.01f);
+    EXPECT_EQ(1, control->m_traceOffset);
+    const std::vector<float> after = TraceHeights(*control);
+    EXPECT_EQ(std::vector<float>(before.begin() + 1, before.end()),
+              std::vector<float>(after.begin(), after.end() - 1));
+    EXPECT_EQ(after[0], after[202]) << "the ends show the same sample";
+    control->ScrollTrace(5.0f);
+    EXPECT_EQ(2, control->m_traceOffset) << "a long frame moves one sample too";
+
+    // A refill for a new colour draws the picture the scrolling reached.
+    for (int i = 0; i < 150; ++i) {
+        control->ScrollTrace(0.2f);
+    }
+    const std::vector<float> scrolled = TraceHeights(*control);
+    control->UpdateColours();
+    EXPECT_EQ(152 % 101, control->m_traceOffset);
+    EXPECT_EQ(scrolled, TraceHeights(*control));
+}
+
+TEST_F(HarmonicsControlTest, BarsStopAtTheirLimits) {
+    for (int bar = 1; bar <= 12; ++bar) {
+        ASSERT_TRUE(Drag(bar, 500)) << bar;
+        // The fundamental never goes under half.
+        const float lowest = bar == 1 ? 0.5f : 0.0f;
+        EXPECT_EQ(lowest, control->m_timbre.m_harmonics[bar - 1]) << bar;
+        EXPECT_EQ(132.0f - 111.0f * lowest, Top(*control, bar)) << bar;
+        PointerAt(Middle(*control, bar), -2000);
+        control->UpdateDrag();
+        EXPECT_EQ(1.0f, control->m_timbre.m_harmonics[bar - 1]) << bar;
+        EXPECT_EQ(21.0f, control->m_bars[6 * (bar - 1) + 3].y) << bar;
+        // From the top, a move down follows the pointer at once.
+        PointerAt(Middle(*control, bar), -2000 + 37);
+        control->UpdateDrag();
+        EXPECT_FLOAT_EQ(1.0f - 37.0f / 111.0f, control->m_timbre.m_harmonics[bar - 1]) << bar;
+        EXPECT_TRUE(control->OnButtonUp());
+    }
+}
+
+TEST_F(HarmonicsControlTest, APressHoldsABarOnlyWithinTheMarginOfItsFilledPart) {
+    // Bar 1 (amplitude 1) fills x 104..111.5, y 21..132; bar 5's top is at 132 - 111 / 5 = 109.8;
+    // the margin is the filled width, 7.5.
+    const struct {
+        std::int32_t x, y, bar;
+    } presses[] = {{97, 80, 1},  {96, 80, 0},   {118, 80, 1}, {119, 80, 0},  {108, 14, 1},
+                   {108, 13, 0}, {108, 139, 1}, {108, 140, 0}, {400, 103, 5}, {400, 102, 0}};
+    for (const auto& p : presses) {
+        EXPECT_EQ(p.bar != 0, control->OnButtonDown(p.x, p.y, window.get())) << p.x << ", " << p.y;
+        EXPECT_EQ(p.bar, control->m_activeBar);
+        EXPECT_EQ(p.bar, control->HitTest(p.x, p.y));
+        control->OnButtonUp();
+    }
+}
+
+TEST_F(HarmonicsControlTest, LabelsGiveFrequencyAndAmplitudeAboveTheBar) {
+    control->m_timbre.m_harmonics[1] = 0.5f;
+    control->UpdateBars();
+    ASSERT_TRUE(control->OnButtonDown(Middle(*control, 2), 76, window.get()));
+    PointerAt(Middle(*control, 2) + 1, 76);  // sideways: the amplitude stays 0.5
+    control->UpdateDrag();
+    EXPECT_STREQ("  880Hz  50%", control->m_label);
+    control->OnButtonUp();
+
+    // The space flag puts a blank before every positive amplitude, 100 included.
+    ASSERT_TRUE(Drag(12, -500));
+    EXPECT_STREQ(" 5280Hz  100%", control->m_label);
+    const auto left = static_cast<std::int32_t>(control->m_bars[6 * 11].x);
+    const platform::RECT& r = control->m_labelRect;
+    EXPECT_TRUE(r.left == left - 5 && r.top == 1 && r.right == left + 70 && r.bottom == 21);
+    EXPECT_EQ(HarmonicBarColour(control->m_timbre.m_color, 12), control->m_labelColour);
+    control->OnButtonUp();
+
+    ASSERT_TRUE(Drag(3, 500));
+    EXPECT_STREQ(" 1320Hz   0%", control->m_label);
+    EXPECT_EQ(112, control->m_labelRect.top);
+}
+
+TEST_F(HarmonicsControlTest, ColoursAndTraceFollowTheDragTheKeyboardOnlyTheRelease) {
+    const CNoteWave* playing = keyboard->m_keys[kA4Key].m_wave.get();
+    EXPECT_FALSE(control->OnButtonUp()) << "no bar held: the release is left to the others";
+    const auto y = static_cast<std::int32_t>(Top(*control, 2));
+    ASSERT_TRUE(control->OnButtonDown(Middle(*control, 2), y, window.get()));
+    PointerAt(Middle(*control, 2), y);
+    control->UpdateDrag();
+    EXPECT_STREQ("", control->m_label) << "a pointer that has not moved changes nothing";
+
+    PointerAt(Middle(*control, 2), 300);
+    control->UpdateDrag();
+    CTimbre edited = start;
+    edited.m_harmonics[1] = 0.0f;
+    edited.DeriveHue();
+    EXPECT_EQ(edited.m_color.m_hue, control->m_timbre.m_color.m_hue);
+    EXPECT_EQ(HarmonicBarColour(edited.m_color, 7), control->m_bars[6 * 6].colour);
+    EXPECT_EQ(PackHsv(edited.m_color.m_hue, 1.0f, 0.5f), control->m_traceVertices[0].colour);
+    CNoteWave a4;
+    a4.m_note = 10;
+    a4.m_octave = 4;
+    ASSERT_TRUE(CTimbre::BuildNoteWave(a4, edited.m_harmonics));
+    EXPECT_TRUE(std::equal(a4.m_samples.get(), a4.m_samples.get() + 101,
+                           control->m_wave.m_samples.get()));
+    EXPECT_EQ(playing, keyboard->m_keys[kA4Key].m_wave.get());
+    EXPECT_EQ(start.m_harmonics[1], keyboard->m_timbre->m_harmonics[1]);
+
+    ASSERT_TRUE(control->OnButtonUp());
+    EXPECT_EQ(0, control->m_activeBar);
+    EXPECT_EQ(0.0f, keyboard->m_timbre->m_harmonics[1]);
+    EXPECT_EQ(edited.m_color.m_hue, keyboard->m_keys[kA4Key].m_color.m_hue);
+    const CNoteWave* now = keyboard->m_keys[kA4Key].m_wave.get();
+    ASSERT_TRUE(now && now->m_sampleCount == 101);
+    EXPECT_TRUE(std::equal(a4.m_samples.get(), a4.m_samples.get() + 101, now->m_samples.get()));
+}
+
+TEST_F(HarmonicsControlTest, ANoteSoundingThroughAReleaseKeepsItsWaveform) {
+    state[KeyVirtualKey(kA4Key)] = 0x80;
+    keyboard->UpdateKeys(0.01f);
+    const CPlayTask* voice = keyboard->m_keys[kA4Key].m_voice;
+    ASSERT_TRUE(voice && voice->m_wave.load());
+    const CNoteWave* sounding = voice->m_wave.load();
+    const std::vector<std::int16_t> before(sounding->m_samples.get(),
+                                           sounding->m_samples.get() + sounding->m_sampleCount);
+    ASSERT_TRUE(Drag(1, 500));
+    ASSERT_TRUE(control->OnButtonUp());
+    EXPECT_NE(sounding, keyboard->m_keys[kA4Key].m_wave.get()) << "the key has the edit";
+    ASSERT_EQ(sounding, voice->m_wave.load()) << "the note goes on with what it started with";
+    EXPECT_TRUE(std::equal(before.begin(), before.end(), sounding->m_samples.get()));
+}
+
+TEST_F(HarmonicsControlTest, WithoutMemoryForTheEditTheKeyboardKeepsItsSound) {
+    const CNoteWave* playing = keyboard->m_keys[kA4Key].m_wave.get();
+    ASSERT_TRUE(Drag(2, 500));
+    wave_memory::FailAfter(0);
+    const bool released = control->OnButtonUp();
+    wave_memory::FailAfter(-1);
+    EXPECT_TRUE(released && control->m_activeBar == 0);
+    EXPECT_EQ(playing, keyboard->m_keys[kA4Key].m_wave.get());
+    // The next release that can build its waveforms hands the edit over.
+    ASSERT_TRUE(Drag(2, 1));
+    ASSERT_TRUE(control->OnButtonUp());
+    EXPECT_EQ(0.0f, keyboard->m_timbre->m_harmonics[1]);
+}
+
+}  // namespace

@@ -1,0 +1,94 @@
+#pragma once
+// A harmonics control without a device, laid out for 1024 x 768 and editing a sawtooth; a
+// keyboard playing the same sawtooth on the offline audio backend, with a jewel manager that has
+// a pool but no device; and a null window whose pointer the test moves.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+
+#include "controls/HarmonicsControl.h"
+#include "graphics/Graphics.h"
+#include "jewels/JewelManager.h"
+#include "keyboard/SynthesizerKeyboard.h"
+#include "platform/window/NullWindow.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedInstance.h"
+
+namespace tovel_test {
+
+constexpr std::int32_t kWindowLeft = 100, kWindowTop = 50;  // the client area on the screen
+
+// The top y of a bar's filled part.
+inline float Top(const CHarmonicsControl& control, int bar) {
+    return control.m_bars[6 * (bar - 1)].y;
+}
+
+// The pixel column through the middle of a bar's filled part.
+inline std::int32_t Middle(const CHarmonicsControl& control, int bar) {
+    const HarmonicsVertex* v = &control.m_bars[6 * (bar - 1)];
+    return static_cast<std::int32_t>((v[0].x + v[1].x) / 2);
+}
+
+class HarmonicsControlTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        auto* jewels = new CJewelManager();
+        jewels->m_meshCount = 5;
+        jewels->m_averageSize = 1.0f;
+        ASSERT_EQ(S_OK, jewels->CreateTasks());
+        delete CJewelManager::SetInstance(jewels);
+        keyboard = CSynthesizerKeyboard::Instance();
+        keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
+            std::copy(std::begin(state), std::end(state), keys);
+            return true;
+        });
+        start.SetSawtoothWave();
+        CSynthesizer* synth = CSynthesizer::Instance();
+        ASSERT_EQ(59u, start.BuildWaves(synth->m_lowest, synth->m_highest));
+        keyboard->SetTimbre(start);
+
+        system = std::make_unique<platform::NullWindowSystem>();
+        platform::WindowDesc desc;
+        desc.x = kWindowLeft;
+        desc.y = kWindowTop;
+        desc.width = 1024;
+        desc.height = 768;
+        window = system->CreateWindow(desc, nullptr);
+        control = std::make_unique<CHarmonicsControl>();
+        control->LoadTimbre(start);
+        control->Layout(1024, 768);
+    }
+
+    void PointerAt(std::int32_t x, std::int32_t y) {
+        system->SetCursorPosition(platform::POINT{x + kWindowLeft, y + kWindowTop});
+    }
+    // Presses on the bar's top edge and moves the pointer by dy; true when the press held.
+    bool Drag(int bar, std::int32_t dy) {
+        const std::int32_t x = Middle(*control, bar);
+        const auto y = static_cast<std::int32_t>(Top(*control, bar));
+        if (!control->OnButtonDown(x, y, window.get())) {
+            return false;
+        }
+        PointerAt(x, y + dy);
+        control->UpdateDrag();
+        return true;
+    }
+
+    // Declared in the order of start-up, so that they go in the order of shutdown: the control,
+    // the keyboard with the synthesizer and the jewels, the graphics object.
+    ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
+    ScopedInstance<CGraphics> m_graphics;
+    ScopedInstance<CSynthesizer> m_synthesizer;
+    ScopedInstance<CJewelManager> m_jewels;
+    ScopedInstance<CSynthesizerKeyboard> m_keyboard;
+    std::unique_ptr<platform::NullWindowSystem> system;
+    std::unique_ptr<platform::Window> window;
+    std::unique_ptr<CHarmonicsControl> control;
+    CSynthesizerKeyboard* keyboard = nullptr;
+    CTimbre start;
+    std::uint8_t state[platform::kVirtualKeyCount] = {};
+};
+
+}  // namespace tovel_test
