@@ -14,6 +14,7 @@
 using namespace platform;
 
 CGraphics* graphics = nullptr;
+CHarmonicsControl* harmonicsControl = nullptr;
 CSynthesizerKeyboard* keyboard = nullptr;
 CTimbrePalette* palette = nullptr;
 IGraphicsTexture* restoreButtonTexture = nullptr;
@@ -135,7 +136,15 @@ void InitApplication(WindowSystem& system) {
             palette->SetTileDrop(DropTileOnKeyboard);
         }
     }
-    // The harmonics control comes up here, before the keyboard.
+    // The harmonics control edits the palette's first timbre, and the keyboard plays it; without
+    // one (a start-up that is ending) the bars stay empty and the keys silent.
+    CTimbre* first = palette && palette->m_pressedEntry && palette->m_pressedEntry->m_timbre
+                         ? palette->m_pressedEntry->m_timbre.get()
+                         : nullptr;
+    harmonicsControl = CHarmonicsControl::Instance();
+    if (first) {
+        harmonicsControl->LoadTimbre(*first);
+    }
     if (!keyboard) {
         keyboard = CSynthesizerKeyboard::Instance();
         keyboard->SetKeyStateSource(
@@ -143,10 +152,8 @@ void InitApplication(WindowSystem& system) {
         keyboard->SetKeyNameSource(
             [&system](std::uint8_t virtualKey) { return system.GetKeyName(virtualKey); });
     }
-    // The keyboard plays the palette's first timbre; without one (a start-up that is ending) its
-    // keys stay silent.
-    if (palette && palette->m_pressedEntry && palette->m_pressedEntry->m_timbre) {
-        keyboard->SetTimbre(*palette->m_pressedEntry->m_timbre);
+    if (first) {
+        keyboard->SetTimbre(*first);
     }
     // Seeded only now, so the jewels the palette picked while loading are the same on every run.
     std::srand(timeGetTime());
@@ -167,8 +174,11 @@ HRESULT RenderFrame(IGraphicsDevice* device, float total, float dt) {
     if (FAILED(device->BeginScene())) {
         return S_OK;
     }
-    // The harmonics control draws here, then the palette; the keyboard scene draws the jewel
-    // columns too.
+    // A held bar follows the pointer before the control is drawn; the palette draws next, and
+    // the keyboard scene draws the jewel columns too.
+    if (harmonicsControl) {
+        harmonicsControl->Render(dt);
+    }
     if (palette) {
         palette->Render(total, dt);
     }
@@ -211,6 +221,8 @@ HRESULT ShutdownApplication() {
     // every note; the harmonics control and the palette follow it.
     CSynthesizerKeyboard::DeleteInstance();
     keyboard = nullptr;
+    CHarmonicsControl::DeleteInstance();
+    harmonicsControl = nullptr;
     CTimbrePalette::DeleteInstance();
     palette = nullptr;
     CGraphics::DeleteInstance();

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <functional>
 
+#include "controls/HarmonicsControl.h"
 #include "graphics/Graphics.h"
 #include "keyboard/SynthesizerKeyboard.h"
 #include "palette/TimbrePalette.h"
@@ -23,6 +24,7 @@ static_assert(sizeof(RestoreButtonVertex) == 28);
 // and `keyboard` own nothing: they are what the program reads of CGraphics::Instance and
 // CSynthesizerKeyboard::Instance, taken at start-up and forgotten at shutdown.
 extern CGraphics* graphics;
+extern CHarmonicsControl* harmonicsControl;
 extern CSynthesizerKeyboard* keyboard;
 extern CTimbrePalette* palette;
 extern platform::IGraphicsTexture* restoreButtonTexture;

@@ -112,7 +112,13 @@ HRESULT OnResetDevice() {
             return hr;
         }
     }
-    // The harmonics control re-creates its resources first, the palette after the keyboard.
+    if (harmonicsControl) {
+        hr = harmonicsControl->Layout();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    // The palette re-creates its resources after the keyboard.
     if (keyboard && FAILED(keyboard->OnResetDevice())) {
         MessageBox("Failed in Keyboard reset device.");
         platform::PostQuitMessage(platform::kFailureExitCode);
@@ -146,6 +152,12 @@ HRESULT ReleaseDeviceResources() {
         }
     }
     // The harmonics control's font and effect come first, the palette's after the keyboard's.
+    if (harmonicsControl) {
+        const HRESULT hr = harmonicsControl->OnLostDevice();
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
     if (keyboard) {
         const HRESULT hr = keyboard->OnLostDevice();
         if (FAILED(hr)) {

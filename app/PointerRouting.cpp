@@ -40,6 +40,16 @@ PointerRoutes MakeProgramRoutes() {
     routes.palette.takeable = [](int x, int y) {
         return palette && palette->HitTile(x, y) && !palette->IsOverBlankTile(x, y);
     };
+    routes.harmonics.buttonDown = [](Window* window, int x, int y) {
+        return harmonicsControl && harmonicsControl->OnButtonDown(x, y, window);
+    };
+    routes.harmonics.buttonUp = [](int, int) {
+        return harmonicsControl && harmonicsControl->OnButtonUp();
+    };
+    routes.harmonics.holding = [] { return harmonicsControl && harmonicsControl->m_activeBar > 0; };
+    routes.harmonics.takeable = [](int x, int y) {
+        return harmonicsControl && harmonicsControl->HitTest(x, y) > 0;
+    };
     routes.overRestoreButton = [](int x, int y) {
         return HitRestoreButton(static_cast<float>(x), static_cast<float>(y));
     };
@@ -107,5 +117,8 @@ bool RoutePointerEvent(const PointerRoutes& routes, Window* window, std::uint32_
 void DropTileOnKeyboard(int y, CTimbre& timbre) {
     if (InKeyboardBand(y)) {
         keyboard->SetTimbre(timbre);
+        if (harmonicsControl) {
+            harmonicsControl->LoadTimbre(timbre);
+        }
     }
 }

@@ -65,6 +65,24 @@ TEST(PeriodTest, FindsThePeriodOfWhatRepeats) {
     }
 }
 
+// Harmonics 1 and 3 in other phases, over whole periods and a partial one that is left out.
+TEST(HarmonicLevelsTest, MeasuresEachHarmonicAlone) {
+    constexpr std::size_t kPeriod = 101;
+    std::vector<float> x(40 * kPeriod + 37);
+    for (std::size_t i = 0; i < x.size(); ++i) {
+        const double phase = 2.0 * std::numbers::pi * static_cast<double>(i) / kPeriod;
+        x[i] = static_cast<float>(0.5 * std::sin(phase) + 0.25 * std::cos(3.0 * phase + 1.0));
+    }
+    const std::vector<double> levels = HarmonicLevels(x, 0, x.size(), kPeriod, 6);
+    const double expected[] = {0.5, 0.0, 0.25, 0.0, 0.0, 0.0};
+    ASSERT_EQ(6u, levels.size());
+    for (std::size_t k = 0; k < 6; ++k) {
+        EXPECT_NEAR(expected[k], levels[k], 1e-4) << "harmonic " << k + 1;
+    }
+    EXPECT_EQ(std::vector<double>(2, 0.0), HarmonicLevels(x, 0, kPeriod - 1, kPeriod, 2))
+        << "less than a period measures nothing";
+}
+
 TEST(PeriodTest, NothingThatRepeatsGivesZero) {
     std::mt19937 random(5);
     std::uniform_real_distribution<float> uniform(-0.5f, 0.5f);

@@ -1,0 +1,167 @@
+// Shaping a timbre in tovel as a user does: under an X server, bars dragged with the pointer
+// (xdotool), a key played, the recording and a picture taken while a bar is held.
+
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <chrono>
+#include <cmath>
+#include <filesystem>
+#include <sstream>
+#include <thread>
+
+#include "tests/support/ChildProcess.h"
+#include "tests/support/audio/AudioMeasure.h"
+#include "tests/support/gpu/Image.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using tovel_test::ChildProcess;
+using tovel_test::RunResult;
+using tovel_test::TempDir;
+
+constexpr std::size_t kA4Period = 101;  // samples: A4 is played as a loop of one period
+
+// xdotool's answer, or empty; its output goes to a folder of its own.
+std::string Xdotool(const std::vector<std::string>& args) {
+    const TempDir dir;
+    const RunResult r = tovel_test::RunProgram("/usr/bin/xdotool", args, {}, dir);
+    EXPECT_EQ(0, r.status) << "xdotool " << args[0] << ": " << r.err;
+    return r.out;
+}
+
+void Pause(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+// Where a bar lies in a client area of the given size: the middle of its filled part, and the
+// y of its top edge at amplitude 1 and at amplitude 0.
+struct BarPlace {
+    int x, top, bottom;
+};
+BarPlace PlaceOfBar(int bar, int width, int height) {
+    const double band = std::floor(0.15 * height), barWidth = 0.1 * band;
+    const double top = std::floor(0.025 * height);
+    const double step = (0.8 * width - 12 * barWidth) / 11 + barWidth;
+    const double left = std::floor(0.1 * width) + (bar - 1) * step;
+    return {static_cast<int>(left + barWidth / 2), static_cast<int>(top + 2),
+            static_cast<int>(top + band - 2)};
+}
+
+class HarmonicsEndToEndTest : public ::testing::Test {
+protected:
+    // Presses at (x, y), moves to `toY` over several frames, and holds or releases there.
+    void Drag(int x, int y, int toY, bool release = true) {
+        Move(x, y);
+        Xdotool({"mousedown", "1"});
+        const int steps = 6;
+        for (int i = 1; i <= steps; ++i) {
+            Pause(0.05);
+            Move(x, y + (toY - y) * i / steps);
+        }
+        Pause(0.2);
+        if (release) {
+            Xdotool({"mouseup", "1"});
+            Pause(0.2);
+        }
+    }
+    void Move(int x, int y) {
+        Xdotool({"mousemove", "--window", m_window, std::to_string(x), std::to_string(y)});
+    }
+
+    std::string m_window;
+};
+
+TEST_F(HarmonicsEndToEndTest, DraggedBarsChangeTheSoundFromTheRelease) {
+    TempDir dir;
+    const fs::path raw = dir.Path() / "out.raw", shot = dir.Path() / "held.png";
+    const fs::path err = dir.Path() / "stderr.txt";
+    ChildProcess tovel(TOVEL_PATH, {},
+                       {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(),
+                        "TOVEL_MESSAGE_BOX=stderr", "TOVEL_SNAPSHOT=" + shot.string(),
+                        "TOVEL_SNAPSHOT_FRAME=0"},
+                       dir);
+    ASSERT_TRUE(tovel.Started());
+    const std::string found = Xdotool({"search", "--sync", "--name", "t o v e l"});
+    m_window = found.substr(0, found.find('\n'));
+    ASSERT_FALSE(m_window.empty());
+    for (int i = 0;
+         i < 600 && tovel_test::ReadFile(err).find("Call OnResetDevice()") == std::string::npos;
+         ++i) {
+        Pause(0.1);
+    }
+    std::istringstream geometry(Xdotool({"getwindowgeometry", "--shell", m_window}));
+    int width = 0, height = 0;
+    for (std::string line; std::getline(geometry, line);) {
+        if (line.rfind("WIDTH=", 0) == 0) {
+            width = std::stoi(line.substr(6));
+        } else if (line.rfind("HEIGHT=", 0) == 0) {
+            height = std::stoi(line.substr(7));
+        }
+    }
+    ASSERT_GT(width * height, 0);
+    Pause(0.5);
+
+    // The built-in timbre has the fundamental and the even harmonics. The third bar, empty, is
+    // pulled to the top and held there until the picture is taken.
+    const BarPlace third = PlaceOfBar(3, width, height);
+    Drag(third.x, third.bottom - 1, -40, false);
+    tovel.Signal(SIGUSR1);
+    for (int i = 0; i < 600 && !fs::exists(shot) && tovel.Running(); ++i) {
+        Pause(0.1);
+    }
+    Xdotool({"mouseup", "1"});
+    Pause(0.2);
+    // The even bars go down to nothing.
+    for (int bar = 2; bar <= 12; bar += 2) {
+        const BarPlace place = PlaceOfBar(bar, width, height);
+        Drag(place.x, place.top + 1, place.bottom + 60);
+    }
+    Xdotool({"keydown", "--window", m_window, "o"});  // A4
+    Pause(1.0);
+    Xdotool({"keyup", "--window", m_window, "o"});
+    Pause(3.0);
+    tovel.Signal(SIGTERM);
+    const RunResult result = tovel.Wait();
+    ASSERT_EQ(0, result.status) << result.err;
+
+    // The picture while the third bar was held: its bar full in the edited timbre's colour, its
+    // label above it.
+    const tovel_test::Image picture = tovel_test::LoadPng(shot);
+    ASSERT_EQ(static_cast<std::uint32_t>(width), picture.width) << shot << " could not be read";
+    auto lit = [&](int x, int y) { return (picture.At(x, y) & 0xFFFFFF) != 0; };
+    for (int y = third.top + 1; y < third.bottom; y += 5) {
+        EXPECT_TRUE(lit(third.x, y)) << "bar 3 is not full at y " << y;
+    }
+    int label = 0;
+    for (int y = third.top - 20; y < third.top; ++y) {
+        for (int x = third.x - 10; x < third.x + 60; ++x) {
+            label += lit(x, y);
+        }
+    }
+    EXPECT_GT(label, 60) << "no label above the held bar";
+
+    // A4 as played after the edits: the fundamental and the third harmonic, and nothing else.
+    // The output is the reverb bus alone, a linear filter: what the timbre lacks stays absent.
+    std::size_t channels = 0;
+    const std::vector<float> x = tovel_test::ReadDeviceRecording(raw, &channels);
+    std::size_t onset = 0;
+    while (onset < x.size() && std::fabs(x[onset]) < 1e-3f) {
+        ++onset;
+    }
+    const std::size_t begin = onset + 2205, end = begin + 40 * kA4Period;
+    ASSERT_LT(end, x.size()) << "A4 was not heard";
+    const std::vector<double> levels = tovel_test::HarmonicLevels(x, begin, end, kA4Period, 12);
+    const double loudest = std::max(levels[0], levels[2]);
+    EXPECT_GT(levels[0], 0.1 * loudest);
+    EXPECT_GT(levels[2], 0.1 * loudest);
+    for (std::size_t k = 1; k < 12; ++k) {
+        if (k != 2) {
+            EXPECT_LT(levels[k], 0.02 * loudest) << "harmonic " << k + 1;
+        }
+    }
+}
+
+}  // namespace
