@@ -72,8 +72,8 @@ CHarmonicsControl::CHarmonicsControl() {
     m_graphics = CGraphics::Instance();
     m_device = m_graphics->m_device;
     m_effect = m_graphics->m_effect;
-    if (m_device && FAILED(D3DXCreateFont(m_device, kFontHeight, kFontWeight, false, "Arial",
-                                          &m_font))) {
+    if (m_device &&
+        FAILED(D3DXCreateFont(m_device, kFontHeight, kFontWeight, false, "Arial", &m_font))) {
         // The bars still work; only the label stays unseen.
         OutputDebugString("The harmonics label font \"Arial\" bold could not be made\n");
         m_font = nullptr;
@@ -126,9 +126,8 @@ void CHarmonicsControl::Layout(std::uint32_t width, std::uint32_t height) {
     const auto band = static_cast<float>(std::floor(kBandHeight * h));
     const auto barWidth = static_cast<float>(kBarWidth * band);
     const auto top = static_cast<float>(std::floor(kTopMargin * h));
-    const auto step = static_cast<float>((kBarsSpan * w - kBarCount * double{barWidth}) /
-                                             (kBarCount - 1) +
-                                         barWidth);
+    const auto step = static_cast<float>(
+        (kBarsSpan * w - kBarCount * double{barWidth}) / (kBarCount - 1) + barWidth);
     m_topY = top + kBarInset;
     m_bottomY = top + band - kBarInset;
     auto x = static_cast<float>(std::floor(kBarsLeft * w));
@@ -195,8 +194,8 @@ void CHarmonicsControl::FillTrace() {
         return;
     }
     const double h = m_targetHeight;
-    const auto dx = static_cast<float>(
-        std::ceil(static_cast<double>(m_targetWidth) / m_traceVertexCount));
+    const auto dx =
+        static_cast<float>(std::ceil(static_cast<double>(m_targetWidth) / m_traceVertexCount));
     const double scale = kTraceScale * h;
     const double centre = kTraceCentre * h;
     // Only a period of the expected length is drawn; anything else would not fit the vertices,
@@ -208,9 +207,9 @@ void CHarmonicsControl::FillTrace() {
     std::int32_t v = 0;
     auto put = [&](std::int32_t sample) {
         const double value = usable ? m_wave.m_samples[static_cast<std::size_t>(sample)] : 0.0;
-        m_traceVertices[v] = Vertex(static_cast<float>(v) * dx,
-                                    static_cast<float>(centre + value * scale), 0.5f,
-                                    m_traceColour);
+        m_traceVertices[v] =
+            Vertex(static_cast<float>(v) * dx, static_cast<float>(centre + value * scale), 0.5f,
+                   m_traceColour);
         ++v;
     };
     // From sample n to the period's end, whole periods, then from 0 back to n: the first and
@@ -230,7 +229,7 @@ void CHarmonicsControl::FillTrace() {
 
 void CHarmonicsControl::ScrollTrace(float dt) {
     m_scrollTime += dt;
-    if (!(m_scrollTime > kScrollInterval)) {
+    if (!m_traceVertices || !(m_scrollTime > kScrollInterval)) {
         return;
     }
     if (++m_traceOffset >= m_traceVertexCount) {
@@ -301,8 +300,8 @@ HRESULT CHarmonicsControl::Render(float dt) {
     }
     m_device->SetFVF(kVertexFormat);
     m_device->DrawPrimitiveUP(D3DPT_LINELIST, 4 * kBarCount, m_outline, sizeof(HarmonicsVertex));
-    const HRESULT hr =
-        m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2 * kBarCount, m_bars, sizeof(HarmonicsVertex));
+    const HRESULT hr = m_device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2 * kBarCount, m_bars,
+                                                 sizeof(HarmonicsVertex));
     if (m_activeBar && m_font) {
         m_font->DrawText(m_label, -1, &m_labelRect, DT_NOCLIP, m_labelColour);
     }

@@ -87,8 +87,8 @@ public:
     platform::D3DCOLOR m_traceColour = 0;
     std::unique_ptr<HarmonicsVertex[]> m_traceVertices;  // a line strip
     std::int32_t m_traceVertexCount = 0;
-    std::int32_t m_traceRepeats = 0;  // periods across the window
-    std::int32_t m_traceOffset = 0;   // scroll position, in samples
+    std::int32_t m_traceRepeats = 0;                // periods across the window
+    std::int32_t m_traceOffset = 0;                 // scroll position, in samples
     HarmonicsVertex m_outline[8 * kBarCount] = {};  // four lines per bar
     HarmonicsVertex m_bars[6 * kBarCount] = {};     // two triangles per bar
     platform::RECT m_labelRect{};

@@ -1,5 +1,5 @@
 // Shaping a timbre in tovel as a user does: under an X server, bars dragged with the pointer
-// (xdotool), a key played, the recording and a picture taken while a bar is held.
+// (xdotool), pictures of them taken on request (SIGUSR1), a key played and the sound recorded.
 
 #include <gtest/gtest.h>
 
@@ -8,6 +8,7 @@
 #include <chrono>
 #include <cmath>
 #include <filesystem>
+#include <functional>
 #include <sstream>
 #include <thread>
 
@@ -50,40 +51,72 @@ BarPlace PlaceOfBar(int bar, int width, int height) {
             static_cast<int>(top + band - 2)};
 }
 
+// The rows from `top` to `bottom` whose pixels around x are all lit; the trace, one pixel wide,
+// crosses them at one row at most.
+int LitRows(const tovel_test::Image& picture, int x, int top, int bottom) {
+    auto lit = [&](int px, int y) { return (picture.At(px, y) & 0xFFFFFF) != 0; };
+    int rows = 0;
+    for (int y = top; y < bottom; ++y) {
+        rows += lit(x - 2, y) && lit(x, y) && lit(x + 2, y);
+    }
+    return rows;
+}
+
 class HarmonicsEndToEndTest : public ::testing::Test {
 protected:
-    // Presses at (x, y), moves to `toY` over several frames, and holds or releases there.
-    void Drag(int x, int y, int toY, bool release = true) {
+    // Presses at (x, y) and moves to `toY` over several frames; the button stays down until the
+    // program has drawn what `shows` waits for, since a press, its moves and its release taken
+    // in one frame would move nothing.
+    void Drag(int x, int y, int toY, const std::function<bool(const tovel_test::Image&)>& shows) {
         Move(x, y);
+        Pause(0.1);
         Xdotool({"mousedown", "1"});
         const int steps = 6;
         for (int i = 1; i <= steps; ++i) {
             Pause(0.05);
             Move(x, y + (toY - y) * i / steps);
         }
-        Pause(0.2);
-        if (release) {
-            Xdotool({"mouseup", "1"});
-            Pause(0.2);
-        }
+        EXPECT_TRUE(WaitForPicture(shows))
+            << "the drag from " << x << ", " << y << " shows no change";
+        Xdotool({"mouseup", "1"});
     }
     void Move(int x, int y) {
         Xdotool({"mousemove", "--window", m_window, std::to_string(x), std::to_string(y)});
     }
+    // Asks for pictures (SIGUSR1) until one shows what `shows` waits for, 25 at most;
+    // the last one stays in m_shot.
+    bool WaitForPicture(const std::function<bool(const tovel_test::Image&)>& shows) {
+        for (int attempt = 0; attempt < 25 && m_tovel->Running(); ++attempt) {
+            fs::remove(m_shot);
+            m_tovel->Signal(SIGUSR1);
+            for (int i = 0; i < 100 && !fs::exists(m_shot); ++i) {
+                Pause(0.05);
+            }
+            const tovel_test::Image picture = tovel_test::LoadPng(m_shot);
+            if (picture.width > 0 && shows(picture)) {
+                return true;
+            }
+            Pause(0.2);
+        }
+        return false;
+    }
 
     std::string m_window;
+    ChildProcess* m_tovel = nullptr;
+    fs::path m_shot;
 };
 
 TEST_F(HarmonicsEndToEndTest, DraggedBarsChangeTheSoundFromTheRelease) {
     TempDir dir;
-    const fs::path raw = dir.Path() / "out.raw", shot = dir.Path() / "held.png";
-    const fs::path err = dir.Path() / "stderr.txt";
-    ChildProcess tovel(TOVEL_PATH, {},
-                       {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(),
-                        "TOVEL_MESSAGE_BOX=stderr", "TOVEL_SNAPSHOT=" + shot.string(),
-                        "TOVEL_SNAPSHOT_FRAME=0"},
-                       dir);
+    const fs::path raw = dir.Path() / "out.raw", err = dir.Path() / "stderr.txt";
+    m_shot = dir.Path() / "shot.png";
+    ChildProcess tovel(
+        TOVEL_PATH, {},
+        {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(), "TOVEL_MESSAGE_BOX=stderr",
+         "TOVEL_SNAPSHOT=" + m_shot.string(), "TOVEL_SNAPSHOT_FRAME=0"},
+        dir);
     ASSERT_TRUE(tovel.Started());
+    m_tovel = &tovel;
     const std::string found = Xdotool({"search", "--sync", "--name", "t o v e l"});
     m_window = found.substr(0, found.find('\n'));
     ASSERT_FALSE(m_window.empty());
@@ -102,22 +135,29 @@ TEST_F(HarmonicsEndToEndTest, DraggedBarsChangeTheSoundFromTheRelease) {
         }
     }
     ASSERT_GT(width * height, 0);
-    Pause(0.5);
+    // A press before the window is on the screen would go to the desktop behind it.
+    Xdotool({"search", "--sync", "--onlyvisible", "--name", "t o v e l"});
 
     // The built-in timbre has the fundamental and the even harmonics. The third bar, empty, is
-    // pulled to the top and held there until the picture is taken.
+    // pulled to the top; held there, it is full in the edited timbre's colour with its label
+    // above it.
     const BarPlace third = PlaceOfBar(3, width, height);
-    Drag(third.x, third.bottom - 1, -40, false);
-    tovel.Signal(SIGUSR1);
-    for (int i = 0; i < 600 && !fs::exists(shot) && tovel.Running(); ++i) {
-        Pause(0.1);
-    }
-    Xdotool({"mouseup", "1"});
-    Pause(0.2);
-    // The even bars go down to nothing.
+    const int span = third.bottom - third.top - 1;
+    Drag(third.x, third.bottom - 1, -40, [&](const tovel_test::Image& picture) {
+        int label = 0;
+        for (int y = third.top - 20; y < third.top; ++y) {
+            for (int x = third.x - 10; x < third.x + 60; ++x) {
+                label += (picture.At(x, y) & 0xFFFFFF) != 0;
+            }
+        }
+        return LitRows(picture, third.x, third.top + 1, third.bottom) == span && label > 60;
+    });
+    // The even bars go down to nothing; their labels then sit in the lowest 20 rows.
     for (int bar = 2; bar <= 12; bar += 2) {
         const BarPlace place = PlaceOfBar(bar, width, height);
-        Drag(place.x, place.top + 1, place.bottom + 60);
+        Drag(place.x, place.top + 1, place.bottom + 60, [&](const tovel_test::Image& picture) {
+            return LitRows(picture, place.x, place.top + 1, place.bottom - 20) <= 1;
+        });
     }
     Xdotool({"keydown", "--window", m_window, "o"});  // A4
     Pause(1.0);
@@ -126,22 +166,6 @@ TEST_F(HarmonicsEndToEndTest, DraggedBarsChangeTheSoundFromTheRelease) {
     tovel.Signal(SIGTERM);
     const RunResult result = tovel.Wait();
     ASSERT_EQ(0, result.status) << result.err;
-
-    // The picture while the third bar was held: its bar full in the edited timbre's colour, its
-    // label above it.
-    const tovel_test::Image picture = tovel_test::LoadPng(shot);
-    ASSERT_EQ(static_cast<std::uint32_t>(width), picture.width) << shot << " could not be read";
-    auto lit = [&](int x, int y) { return (picture.At(x, y) & 0xFFFFFF) != 0; };
-    for (int y = third.top + 1; y < third.bottom; y += 5) {
-        EXPECT_TRUE(lit(third.x, y)) << "bar 3 is not full at y " << y;
-    }
-    int label = 0;
-    for (int y = third.top - 20; y < third.top; ++y) {
-        for (int x = third.x - 10; x < third.x + 60; ++x) {
-            label += lit(x, y);
-        }
-    }
-    EXPECT_GT(label, 60) << "no label above the held bar";
 
     // A4 as played after the edits: the fundamental and the third harmonic, and nothing else.
     // The output is the reverb bus alone, a linear filter: what the timbre lacks stays absent.

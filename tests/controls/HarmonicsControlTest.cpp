@@ -113,7 +113,7 @@ TEST_F(HarmonicsControlTest, APressHoldsABarOnlyWithinTheMarginOfItsFilledPart) 
     // the margin is the filled width, 7.5.
     const struct {
         std::int32_t x, y, bar;
-    } presses[] = {{97, 80, 1},  {96, 80, 0},   {118, 80, 1}, {119, 80, 0},  {108, 14, 1},
+    } presses[] = {{97, 80, 1},  {96, 80, 0},   {118, 80, 1},  {119, 80, 0},  {108, 14, 1},
                    {108, 13, 0}, {108, 139, 1}, {108, 140, 0}, {400, 103, 5}, {400, 102, 0}};
     for (const auto& p : presses) {
         EXPECT_EQ(p.bar != 0, control->OnButtonDown(p.x, p.y, window.get())) << p.x << ", " << p.y;
@@ -167,8 +167,8 @@ TEST_F(HarmonicsControlTest, ColoursAndTraceFollowTheDragTheKeyboardOnlyTheRelea
     a4.m_note = 10;
     a4.m_octave = 4;
     ASSERT_TRUE(CTimbre::BuildNoteWave(a4, edited.m_harmonics));
-    EXPECT_TRUE(std::equal(a4.m_samples.get(), a4.m_samples.get() + 101,
-                           control->m_wave.m_samples.get()));
+    EXPECT_TRUE(
+        std::equal(a4.m_samples.get(), a4.m_samples.get() + 101, control->m_wave.m_samples.get()));
     EXPECT_EQ(playing, keyboard->m_keys[kA4Key].m_wave.get());
     EXPECT_EQ(start.m_harmonics[1], keyboard->m_timbre->m_harmonics[1]);
 
