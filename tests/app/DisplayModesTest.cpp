@@ -317,8 +317,8 @@ TEST_F(DisplayModesTest, ALostDeviceIsRetriedEveryIdleIterationAndThePictureCome
     EXPECT_TRUE(tovel_test::ImagesNear(before, Frame(2.0f), 2));
 }
 
-// Many sizes in a row, odd ones and the smallest among them: the keyboard band follows each one,
-// and neither the device's memory nor the process's heap grows.
+// Many sizes in a row, odd ones and the smallest among them: the keyboard band and the harmonics
+// bars follow each one, and neither the device's memory nor the process's heap grows.
 TEST_F(DisplayModesTest, ResizingToManySizesLeavesNothingBehind) {
     const std::pair<int, int> sizes[] = {{640, 480}, {257, 193}, {1001, 333}, {40, 20},
                                          {256, 192}, {1279, 1023}, {811, 599}, {333, 777}};
@@ -334,6 +334,8 @@ TEST_F(DisplayModesTest, ResizingToManySizesLeavesNothingBehind) {
             ASSERT_EQ(w & ~7u, keyboard->m_targetWidth);
             ASSERT_EQ(h & ~7u, keyboard->m_targetHeight);
             ASSERT_EQ(h & ~7u, CJewelManager::Instance()->m_targetHeight);
+            // The harmonics bars end at 90 % of the width.
+            ASSERT_NEAR(0.9 * w, harmonicsControl->m_outline[8 * 11 + 1].x, 0.01 * w);
             ASSERT_TRUE(active);
         }
     };
