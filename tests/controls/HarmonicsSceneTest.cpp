@@ -1,5 +1,6 @@
 // The harmonics control drawn on the program's own device and read back: frames in their greys,
-// bars in the timbre's colours, the trace across the upper quarter, and the label of a held bar.
+// bars in the timbre's colours, the trace across the upper quarter. The label of a held bar is
+// seen in the program's end-to-end test.
 // Resets of the device with the control in place are the display-mode tests' concern.
 
 #include <gtest/gtest.h>
@@ -9,7 +10,6 @@
 
 #include "controls/HarmonicsControl.h"
 #include "controls/HsvColour.h"
-#include "platform/window/NullWindow.h"
 #include "tests/support/gpu/GraphicsFixture.h"
 
 namespace {
@@ -105,33 +105,6 @@ TEST_F(HarmonicsSceneTest, FramesBarsAndTraceOnTheBackBuffer) {
             ASSERT_EQ(0u, image.At(x, y) & kRgb) << x << ", " << y;
         }
     }
-}
-
-TEST_F(HarmonicsSceneTest, AHeldBarShowsItsLabelAboveIt) {
-    auto* system = static_cast<NullWindowSystem*>(m_system.get());
-    const HarmonicsVertex* bar = &m_control->m_bars[6 * 11];
-    const auto x = static_cast<std::int32_t>(bar[0].x + 3);
-    const auto y = static_cast<std::int32_t>(bar[0].y);
-    // The label would sit above bar 12 at the top: nothing is there before the press.
-    auto labelPixels = [&](const Image& image, D3DCOLOR colour) {
-        int count = 0;
-        for (std::uint32_t py = 1; py < 21; ++py) {
-            for (auto px = static_cast<std::uint32_t>(bar[0].x - 5); px < bar[0].x + 70; ++px) {
-                count += (image.At(px, py) & kRgb) == (colour & kRgb);
-            }
-        }
-        return count;
-    };
-    EXPECT_EQ(0, labelPixels(Frame(), HarmonicBarColour(m_timbre.m_color, 12)));
-
-    ASSERT_TRUE(m_control->OnButtonDown(x, y, m_window.get()));
-    POINT origin{0, 0};
-    m_window->ScreenToClient(&origin);
-    system->SetCursorPosition(POINT{x - origin.x, -500 - origin.y});
-    const Image held = Frame();
-    EXPECT_EQ(21.0f, bar[0].y) << "the bar followed the pointer to the top";
-    EXPECT_STREQ(" 5280Hz  100%", m_control->m_label);
-    EXPECT_GT(labelPixels(held, m_control->m_labelColour), 40) << "the label in bar 12's colour";
 }
 
 }  // namespace
