@@ -339,19 +339,23 @@ TEST_F(DisplayModesTest, ResizingToManySizesLeavesNothingBehind) {
             ASSERT_TRUE(active);
         }
     };
-    // The software renderer's pools fill over the first resets and then wander by several
-    // megabytes; the device's own count is exact, and the heap's bound still catches anything
-    // of a back buffer's size (192 kB at the least) left behind by every reset.
+    // The software renderer's pools fill over the first resets and then wander by tens of
+    // megabytes under load; the device's own count is exact. Something of a back buffer's size
+    // (192 kB at the least) left behind by every reset grows the heap by over 37 MB every 200
+    // resets, so the heap must grow less than 24 MB over one of two rounds in a row.
     resizeThrough(200);
     const DeviceResourceStatistics before = device->GetResourceStatistics();
-    const std::size_t heapBefore = mallinfo2().uordblks;
-    resizeThrough(200);
+    std::size_t heap[3] = {mallinfo2().uordblks};
+    for (int round = 1; round < 3; ++round) {
+        resizeThrough(200);
+        heap[round] = mallinfo2().uordblks;
+    }
     const DeviceResourceStatistics after = device->GetResourceStatistics();
     EXPECT_EQ(before.live, after.live);
     EXPECT_EQ(before.bytes, after.bytes);
-    const std::size_t heapAfter = mallinfo2().uordblks;
-    EXPECT_LT(heapAfter, heapBefore + 24 * 1024 * 1024)
-        << "heap grew from " << heapBefore << " to " << heapAfter << " bytes";
+    constexpr std::size_t kBound = 24 * 1024 * 1024;
+    EXPECT_TRUE(heap[1] < heap[0] + kBound || heap[2] < heap[1] + kBound)
+        << "heap grew from " << heap[0] << " to " << heap[1] << " to " << heap[2] << " bytes";
 }
 
 }  // namespace
