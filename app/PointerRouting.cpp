@@ -1,7 +1,5 @@
 #include "app/PointerRouting.h"
 
-#include <cmath>
-
 #include "app/Application.h"
 #include "app/DisplayModes.h"
 #include "palette/TimbrePalette.h"
@@ -9,16 +7,6 @@
 using namespace platform;
 
 namespace {
-
-// The keyboard band lies strictly between half and three quarters of the height the keyboard
-// keeps, each truncated to whole pixels.
-bool InKeyboardBand(int y) {
-    if (!keyboard) {
-        return false;
-    }
-    const auto height = static_cast<double>(keyboard->m_targetHeight);
-    return static_cast<int>(0.5 * height) < y && y < static_cast<int>(0.75 * height);
-}
 
 bool Offers(const std::function<bool(int, int)>& test, int x, int y) {
     return test && test(x, y);
@@ -50,6 +38,14 @@ PointerRoutes MakeProgramRoutes() {
     routes.harmonics.takeable = [](int x, int y) {
         return harmonicsControl && harmonicsControl->HitTest(x, y) > 0;
     };
+    routes.keyboardBand.buttonDown = [](Window* window, int x, int y) {
+        return keyboard && keyboard->OnButtonDown(x, y, window);
+    };
+    routes.keyboardBand.buttonUp = [](int x, int y) {
+        return keyboard && keyboard->OnButtonUp(x, y);
+    };
+    routes.keyboardBand.holding = [] { return keyboard && keyboard->m_dragState != 0; };
+    routes.keyboardBand.takeable = [](int, int y) { return keyboard && keyboard->IsInBand(y); };
     routes.overRestoreButton = [](int x, int y) {
         return HitRestoreButton(static_cast<float>(x), static_cast<float>(y));
     };
@@ -115,7 +111,7 @@ bool RoutePointerEvent(const PointerRoutes& routes, Window* window, std::uint32_
 }
 
 void DropTileOnKeyboard(int y, CTimbre& timbre) {
-    if (InKeyboardBand(y)) {
+    if (keyboard && keyboard->IsInBand(y)) {
         keyboard->SetTimbre(timbre);
         if (harmonicsControl) {
             harmonicsControl->LoadTimbre(timbre);

@@ -164,7 +164,7 @@ HRESULT CSynthesizerKeyboard::BuildLabelTexture() {
     return ::BuildLabelTexture(m_device, labels, rectangle, &m_labelTexture);
 }
 
-HRESULT CSynthesizerKeyboard::RenderScene(float /*total*/, float dt) {
+HRESULT CSynthesizerKeyboard::RenderScene(float total, float dt) {
     if (!m_sceneTarget || !m_labelTexture || !m_keyColours || !m_litKeys) {
         return D3DERR_INVALIDCALL;
     }
@@ -221,5 +221,17 @@ HRESULT CSynthesizerKeyboard::RenderScene(float /*total*/, float dt) {
     if (m_jewels && m_jewels->HasActiveColumns()) {
         m_jewels->UpdateAndRender(dt);
     }
+
+    // The timbre being kept, above everything else of the scene.
+    if (m_dragState != 0) {
+        UpdateDrag();
+    }
+    if (m_dragJewel < 0) {
+        return S_OK;
+    }
+    if (m_dragState == 2) {
+        FollowPointer();
+    }
+    DrawDraggedJewel(total);
     return S_OK;
 }

@@ -18,6 +18,7 @@
 #include "platform/graphics/GraphicsEffect.h"
 #include "platform/graphics/GraphicsTypes.h"
 #include "platform/base/HResult.h"
+#include "platform/window/Window.h"
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"
 
@@ -79,6 +80,24 @@ public:
     // The keys with their glow, then the jewel columns, added onto the current render target.
     HRESULT RenderScene(float total, float dt);
 
+    // Keeping the current timbre: a press in the keyboard band, pulled out of it, lifts a
+    // spinning jewel of the timbre that follows the pointer; released over a palette tile, a
+    // copy of the timbre is kept there with that jewel.
+
+    // Whether y lies strictly inside the keyboard band: between half and three quarters of the
+    // height, each truncated to whole pixels.
+    bool IsInBand(int y) const;
+    // A press inside the band is taken (true) and held until its release.
+    bool OnButtonDown(int x, int y, platform::Window* window);
+    // Ends a held drag (true), keeping the timbre in the palette tile under (x, y) if the drag
+    // had left the band; false when nothing was held.
+    bool OnButtonUp(int x, int y);
+    // One frame of a held drag with the pointer at client (x, y): leaving the band lifts the
+    // jewel, and from then on the drag stays lifted wherever the pointer goes.
+    void TrackDrag(int x, int y);
+    // The lifted jewel's square moves halfway towards the pointer.
+    void FollowPointer();
+
     // The key colours as the keyboard scene uploads them: (red, green, blue, 0) per key.
     void RebuildKeyColours();
     // The positions (x, y, z, 1) of the first kLitKeyCount keys in index order that hold a
@@ -127,15 +146,21 @@ public:
     platform::D3DVECTOR3 m_jewelEye{};
     platform::D3DVECTOR3 m_jewelLight{-0.5f, -1.5f, -3.0f};
     platform::D3DVIEWPORT9 m_jewelViewport{};
-    // Dragging the current timbre out of the keyboard band: idle, and no dragged jewel.
+    // Dragging the current timbre out of the keyboard band: 0 idle, 1 pressed inside the band,
+    // 2 lifted out of it; the jewel is the library's position of the one shown, -1 for none.
     std::int32_t m_dragState = 0;
     std::int32_t m_dragJewel = -1;
+    platform::Window* m_window = nullptr;  // whose client coordinates the pointer is read in
+    std::int32_t m_lastX = 0, m_lastY = 0;
+    // Top-left, top-right, bottom-left, bottom-right: pre-transformed, textured with the
+    // jewel's picture (D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1).
     struct DragVertex {
         float x, y, z, rhw;
         platform::D3DCOLOR colour;
         float u, v;
     };
     DragVertex m_dragQuad[4] = {};
+    static_assert(sizeof(DragVertex) == 28);
 
 private:
     HRESULT BuildKeyTable();
@@ -146,6 +171,10 @@ private:
     bool PlaysNoteOf(const CKeyboardKey& key);
 
     void ReleaseSceneObjects();
+    // The pointer as the cursor stands now, for a held drag.
+    void UpdateDrag();
+    // The lifted jewel with its glow, into its square on the current render target.
+    void DrawDraggedJewel(float total);
 
     KeyStateSource m_keyStateSource;
     KeyNameSource m_keyNameSource;

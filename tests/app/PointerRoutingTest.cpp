@@ -185,10 +185,19 @@ protected:
     CSynthesizerKeyboard m_keyboard;
 };
 
-TEST_F(ProgramPointerRoutesTest, ThePaletteTakesPartAndATileDroppedOnTheBandIsPlayed) {
+TEST_F(ProgramPointerRoutesTest, ThePaletteAndTheBandTakePartAndATileDroppedOnTheBandIsPlayed) {
     EXPECT_EQ(&m_hover, MoveTo(80, 600)) << "a filled tile";
     EXPECT_EQ(m_system->GetArrowCursor(), MoveTo(228, 600)) << "the blank tile";
-    EXPECT_EQ(m_system->GetArrowCursor(), MoveTo(80, 400)) << "the band, until it can be dragged";
+    EXPECT_EQ(&m_hover, MoveTo(80, 400)) << "the keyboard band";
+
+    // A press in the band that the palette does not take holds the keyboard's timbre.
+    Send(WM_LBUTTONDOWN, 80, 400, ProgramPointerRoutes());
+    EXPECT_EQ(1, m_keyboard.m_dragState);
+    EXPECT_EQ(m_window.get(), m_system->GetCapture());
+    EXPECT_EQ(&m_grab, MoveTo(228, 600)) << "held over the blank tile";
+    Send(WM_LBUTTONUP, 80, 400, ProgramPointerRoutes());
+    EXPECT_EQ(0, m_keyboard.m_dragState);
+    EXPECT_EQ(nullptr, m_system->GetCapture());
 
     // Dropped on the band's edges nothing changes; inside it the keyboard takes the timbre.
     for (const int y : {300, 450, 301, 449}) {

@@ -4,12 +4,15 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 
+#include "controls/HsvColour.h"
 #include "jewels/JewelManager.h"
 #include "keyboard/KeyTable.h"
 #include "keyboard/SynthesizerKeyboard.h"
+#include "palette/TimbrePalette.h"
 #include "platform/audio/AudioEngine.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -204,6 +207,48 @@ TEST_F(KeyboardSceneTest, MergingOnlyWhereTheGlowsCanBeChangesNoPixel) {
         std::fill(std::begin(m_state), std::end(m_state), 0);
         Frame(0.1f);
     }
+}
+
+// Lifted out of the band, the timbre's jewel spins in the timbre's colour in its square at the
+// pointer, and nowhere else; a press alone, or a release, leaves the picture as it was.
+TEST_F(KeyboardSceneTest, TheLiftedTimbreIsAJewelOfItsColourInItsSquareAtThePointer) {
+    const Image idle = Frame(0.05f);
+    ASSERT_TRUE(m_keyboard->OnButtonDown(50, 120, nullptr));
+    m_keyboard->TrackDrag(55, 125);
+    EXPECT_TRUE(tovel_test::ImagesNear(idle, Frame(0.05f), 0));
+
+    m_keyboard->TrackDrag(150, 40);
+    Image lifted;
+    for (int frame = 0; frame < 12; ++frame) {
+        lifted = Frame(0.05f);
+    }
+    // Above the keyboard, lit pixels lie only in the 48-pixel square, eased to the pointer.
+    int inside = 0, outside = 0;
+    double rgb[3] = {};
+    for (std::uint32_t y = 0; y < 96; ++y) {
+        for (std::uint32_t x = 0; x < lifted.width; ++x) {
+            const D3DCOLOR c = lifted.At(x, y);
+            const bool lit = (c & 0xFFFFFF) != 0, near = x >= 125 && x <= 175 && y >= 15 && y <= 65;
+            outside += lit && !near;
+            inside += lit && near;
+            for (int k = 0; k < 3 && lit; ++k) {
+                rgb[k] += (c >> (16 - 8 * k)) & 0xFF;
+            }
+        }
+    }
+    EXPECT_GT(inside, 300);
+    EXPECT_EQ(0, outside);
+    float expected[3] = {};
+    PaletteJewelRgb(m_keyboard->m_timbre->m_color, &expected[0], &expected[1], &expected[2]);
+    const auto order = [](const auto& c) {
+        return std::pair(std::max_element(c, c + 3) - c, std::min_element(c, c + 3) - c);
+    };
+    EXPECT_EQ(order(expected), order(rgb)) << rgb[0] << " " << rgb[1] << " " << rgb[2];
+
+    // No palette tile is drawn: nothing is kept.
+    const tovel_test::ScopedInstance<CTimbrePalette> palette(new CTimbrePalette());
+    EXPECT_TRUE(m_keyboard->OnButtonUp(150, 40));
+    EXPECT_TRUE(tovel_test::ImagesNear(idle, Frame(0.05f), 0));
 }
 
 }  // namespace
