@@ -4,7 +4,9 @@
 #include <vector>
 
 #include "app/DisplayModes.h"
+#include "app/KeyListening.h"
 #include "app/PointerRouting.h"
+#include "app/StartupTimes.h"
 #include "app/WindowProcedure.h"
 #include "graphics/ResourceTexture.h"
 #include "jewels/JewelManager.h"
@@ -68,27 +70,37 @@ int RunApplication(WindowSystem& system) {
         return kFailureExitCode;
     }
 
+    CStartupTimes* startup = CStartupTimes::Instance();
+    startup->Mark(StartupPhase::kWindow);
     graphics = CGraphics::Instance();
     graphics->CreateDevice(window.get());
+    startup->Mark(StartupPhase::kDevice);
     graphics->CreateEffect();
+    startup->Mark(StartupPhase::kEffect);
 
     InitApplication(system);
+    std::unique_ptr<KeyListener> keyListener = ListenForKeys(system, window.get(), keyboard);
+    startup->Mark(StartupPhase::kWindow);
 
     // The first show delivers the first size event, and with it the first device reset.
     window->ShowWindow(SW_SHOW);
+    startup->Mark(StartupPhase::kFirstReset);
 
     IGraphicsDevice* device = graphics->m_device;
     FrameLoopHooks hooks;
-    hooks.frame = [device](float total, float dt) {
+    hooks.frame = [device, startup](float total, float dt) {
         if (keyboard) {
             keyboard->UpdateKeys(dt);
         }
         RenderFrame(device, total, dt);
+        startup->MarkFirstFrame();
     };
     hooks.resetDevice = [] { OnResetDevice(); };
     hooks.sleep = [&system](std::uint32_t milliseconds) { system.WaitForKeyInput(milliseconds); };
     const int exitCode = RunFrameLoop(system, hooks);
 
+    // No note may start once the keyboard is going.
+    keyListener.reset();
     ShutdownApplication();
     window.reset();
     return exitCode;
@@ -124,8 +136,10 @@ int RunFrameLoop(WindowSystem& system, const FrameLoopHooks& hooks) {
 }
 
 void InitApplication(WindowSystem& system) {
+    CStartupTimes* startup = CStartupTimes::Instance();
     // The jewel manager loads the jewel library on its first use; a failure requests the quit.
     CJewelManager::Instance();
+    startup->Mark(StartupPhase::kJewels);
     // Loading the palette's timbres also brings up the synthesizer.
     if (!palette) {
         palette = CTimbrePalette::Instance();
@@ -136,6 +150,7 @@ void InitApplication(WindowSystem& system) {
             palette->SetTileDrop(DropTileOnKeyboard);
         }
     }
+    startup->Mark(StartupPhase::kTimbres);
     // The harmonics control edits the palette's first timbre, and the keyboard plays it; without
     // one (a start-up that is ending) the bars stay empty and the keys silent.
     CTimbre* first = palette && palette->m_pressedEntry && palette->m_pressedEntry->m_timbre
@@ -152,15 +167,18 @@ void InitApplication(WindowSystem& system) {
         keyboard->SetKeyNameSource(
             [&system](std::uint8_t virtualKey) { return system.GetKeyName(virtualKey); });
     }
+    startup->Mark(StartupPhase::kControls);
     if (first) {
         keyboard->SetTimbre(*first);
     }
+    startup->Mark(StartupPhase::kTimbres);
     // Seeded only now, so the jewels the palette picked while loading are the same on every run.
     std::srand(timeGetTime());
     if (graphics && graphics->m_device) {
         D3DXCreateTextureFromResource(graphics->m_device, resources::kRestoreButtonResource,
                                       &restoreButtonTexture);
     }
+    startup->Mark(StartupPhase::kControls);
 }
 
 HRESULT RenderFrame(IGraphicsDevice* device, float total, float dt) {

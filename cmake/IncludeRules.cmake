@@ -2,7 +2,7 @@
 # platform backend's own header. Run by the build (target tovel_include_rules) with -DROOT=<tree>.
 # The platform's own tests (tests/platform) exercise the backends and may include them.
 
-set(forbidden [[^[ \t]*#[ \t]*include[ \t]*[<"](SDL[^/]*\.h|SDL2/|epoxy/|GL/|GLES|EGL/|gtk/|gdk/|glib|gio/|cairo|pango|fontconfig/|platform/[a-z]+/(gl|sdl|backend)/)]])
+set(forbidden [[^[ \t]*#[ \t]*include[ \t]*[<"](SDL[^/]*\.h|SDL2/|epoxy/|GL/|GLES|EGL/|gtk/|gdk/|glib|gio/|cairo|pango|fontconfig/|X11/|platform/[a-z]+/(gl|sdl|backend)/)]])
 
 file(GLOB_RECURSE sources RELATIVE ${ROOT} LIST_DIRECTORIES false
      ${ROOT}/*.cpp ${ROOT}/*.h)

@@ -1,5 +1,6 @@
 #include "keyboard/SynthesizerKeyboard.h"
 
+#include <algorithm>
 #include <new>
 #include <utility>
 
@@ -7,6 +8,7 @@
 #include "jewels/JewelManager.h"
 #include "keyboard/KeyTable.h"
 #include "platform/window/KeyMap.h"
+#include "platform/system/SystemServices.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/Window.h"
 
@@ -73,7 +75,26 @@ HRESULT CSynthesizerKeyboard::BuildKeyTable() {
     return S_OK;
 }
 
+void CSynthesizerKeyboard::SetKeyStateSource(KeyStateSource source) {
+    std::lock_guard lock(m_notes);
+    m_keyStateSource = std::move(source);
+    m_listened = false;
+}
+
+void CSynthesizerKeyboard::SetListenedKeyStateSource(KeyStateSource source) {
+    std::lock_guard lock(m_notes);
+    m_keyStateSource = std::move(source);
+    m_listened = true;
+}
+
+void CSynthesizerKeyboard::SetClock(std::function<std::uint32_t()> clock) {
+    std::lock_guard lock(m_notes);
+    m_clock = std::move(clock);
+}
+
 void CSynthesizerKeyboard::SetTimbre(CTimbre& timbre) {
+    // A listener may be starting a note on one of the keys' waves.
+    std::lock_guard lock(m_notes);
     if (!m_timbre) {
         m_timbre = std::make_unique<CTimbre>(timbre);
     } else {
@@ -107,17 +128,32 @@ void CSynthesizerKeyboard::SetTimbre(CTimbre& timbre) {
 }
 
 void CSynthesizerKeyboard::UpdateKeys(float dt) {
-    // Notes that ended since the last frame give up their waveforms here, on this thread.
+    std::lock_guard lock(m_notes);
+    // Notes that ended since the last frame give up their waveforms here, never on the audio
+    // thread.
     CSynthesizer::Instance()->ReleaseEndedWaves();
     std::uint8_t state[kVirtualKeyCount] = {};
     if (!m_keyStateSource || !m_keyStateSource(state)) {
         return;
     }
+    m_scanSeconds += static_cast<double>(dt);
+    m_scanClock = m_clock ? m_clock() : timeGetTime();
     bool changed = false;
+    std::array<bool, kKeyCount> struck{};
+    ShowColumnChanges(struck, changed);
     for (std::uint32_t i = 0; i < m_keyCount; ++i) {
         CKeyboardKey& key = m_keys[i];
-        if (state[key.m_virtualKey] & kKeyDown) {
-            changed = HoldKey(key, dt) || changed;
+        m_keyDown[i] = (state[key.m_virtualKey] & kKeyDown) != 0;
+        if (m_keyDown[i]) {
+            if (!struck[i]) {
+                changed = HoldKey(key, dt) || changed;
+            } else if (PlaysNoteOf(key)) {
+                // Struck between frames: fed for the time since, which is never more than the
+                // frame; its column rose this frame and is fed from the next.
+                const double held = std::clamp(m_scanSeconds - m_struckAt[i], 0.0,
+                                               static_cast<double>(dt));
+                key.m_voice->Sustain(static_cast<float>(held));
+            }
         } else if (key.m_voice) {
             // A key that never got a voice is not released: its column keeps the life it had.
             ReleaseKey(key);
@@ -127,6 +163,55 @@ void CSynthesizerKeyboard::UpdateKeys(float dt) {
     if (changed) {
         RebuildLitKeys();
     }
+}
+
+void CSynthesizerKeyboard::OnKeysChanged() {
+    std::lock_guard lock(m_notes);
+    std::uint8_t state[kVirtualKeyCount] = {};
+    if (!m_listened || !m_keyStateSource || !m_keyStateSource(state)) {
+        return;
+    }
+    ApplyKeyChanges(state);
+}
+
+void CSynthesizerKeyboard::ApplyKeyChanges(const std::uint8_t* state) {
+    const std::uint32_t now = m_clock ? m_clock() : timeGetTime();
+    const double struckAt =
+        m_scanSeconds + static_cast<double>(ElapsedMilliseconds(m_scanClock, now)) * 0.001;
+    for (std::uint32_t i = 0; i < m_keyCount; ++i) {
+        CKeyboardKey& key = m_keys[i];
+        const bool down = (state[key.m_virtualKey] & kKeyDown) != 0;
+        if (down == m_keyDown[i]) {
+            continue;
+        }
+        m_keyDown[i] = down;
+        if (down) {
+            if (key.m_wave && !key.m_voice && StartNote(key)) {
+                m_struckAt[i] = struckAt;
+                m_columnChanges.push_back({i, true});
+            }
+        } else if (key.m_voice) {
+            ReleaseNoteOf(key);
+            m_columnChanges.push_back({i, false});
+        }
+    }
+}
+
+void CSynthesizerKeyboard::ShowColumnChanges(std::array<bool, kKeyCount>& struck, bool& changed) {
+    for (const ColumnChange& change : m_columnChanges) {
+        CKeyboardKey& key = m_keys[change.key];
+        if (change.struck) {
+            key.m_jewel = CJewelManager::Instance()->SpawnColumn(
+                key.m_position.x, key.m_position.y, key.m_position.z, key.m_color.m_hue,
+                key.m_color.m_saturation, key.m_color.m_value);
+            struck[change.key] = true;
+        } else if (key.m_jewel) {
+            key.m_jewel->m_life = kReleasedColumnLife;
+            key.m_jewel = nullptr;
+        }
+        changed = true;
+    }
+    m_columnChanges.clear();
 }
 
 bool CSynthesizerKeyboard::HoldKey(CKeyboardKey& key, float dt) {
@@ -144,6 +229,14 @@ bool CSynthesizerKeyboard::HoldKey(CKeyboardKey& key, float dt) {
     }
     // Without a free voice the key stays silent and strikes again on the next frame, with one
     // more column each time, until a voice frees.
+    StartNote(key);
+    key.m_jewel = CJewelManager::Instance()->SpawnColumn(
+        key.m_position.x, key.m_position.y, key.m_position.z, key.m_color.m_hue,
+        key.m_color.m_saturation, key.m_color.m_value);
+    return true;
+}
+
+bool CSynthesizerKeyboard::StartNote(CKeyboardKey& key) {
     CPlayTask* voice = CSynthesizer::Instance()->FindFreeVoice();
     if (voice) {
         voice->Play(key.m_wave, CPlayTask::kStartEnergy);
@@ -152,19 +245,20 @@ bool CSynthesizerKeyboard::HoldKey(CKeyboardKey& key, float dt) {
         }
     }
     key.m_voice = voice;
-    key.m_jewel = CJewelManager::Instance()->SpawnColumn(
-        key.m_position.x, key.m_position.y, key.m_position.z, key.m_color.m_hue,
-        key.m_color.m_saturation, key.m_color.m_value);
-    return true;
+    return voice != nullptr;
 }
 
-void CSynthesizerKeyboard::ReleaseKey(CKeyboardKey& key) {
+void CSynthesizerKeyboard::ReleaseNoteOf(CKeyboardKey& key) {
     const CKeyboardKey** player = PlayerSlot(key.m_voice);
     if (player && *player == &key) {
         key.m_voice->ReleaseNote();
         *player = nullptr;
     }
     key.m_voice = nullptr;
+}
+
+void CSynthesizerKeyboard::ReleaseKey(CKeyboardKey& key) {
+    ReleaseNoteOf(key);
     if (key.m_jewel) {
         key.m_jewel->m_life = kReleasedColumnLife;
         key.m_jewel = nullptr;

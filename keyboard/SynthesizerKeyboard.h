@@ -2,17 +2,22 @@
 // The computer keyboard as the instrument: 48 keys, each given a note of the current timbre, a
 // key scan once per frame that starts, feeds and releases voices, and a rising jewel column for
 // every struck note. The keyboard also keeps its own copy of the current timbre, the one that is
-// shown and dragged from the keyboard band. Everything here runs on the user-interface thread.
+// shown and dragged from the keyboard band. Everything here runs on the user-interface thread,
+// except OnKeysChanged: a key listener's thread starts and releases notes there as keys go down
+// and up, while the user-interface thread draws. The notes' side of the keys (voices, waveforms,
+// the key state last acted on) is shared by both under m_notes; the columns and the picture stay
+// with the frame.
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
-
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "graphics/Bloom.h"
+#include "keyboard/KeyTable.h"
 #include "keyboard/KeyboardKey.h"
 #include "platform/graphics/GraphicsDevice.h"
 #include "platform/graphics/GraphicsEffect.h"
@@ -53,7 +58,12 @@ public:
     HRESULT Init();
 
     // The scan reads all keys at once from here; without a source no key is ever down.
-    void SetKeyStateSource(KeyStateSource source) { m_keyStateSource = std::move(source); }
+    void SetKeyStateSource(KeyStateSource source);
+    // The key state of a listener that calls OnKeysChanged whenever it changes: from then on
+    // key changes are acted on as they come, and the frames read the same state.
+    void SetListenedKeyStateSource(KeyStateSource source);
+    // The millisecond clock that places notes struck between frames in the frames' time.
+    void SetClock(std::function<std::uint32_t()> clock);
     // The label of a virtual key in the active layout, for the key names drawn on the keys.
     using KeyNameSource = std::function<std::string(std::uint8_t virtualKey)>;
     void SetKeyNameSource(KeyNameSource source) { m_keyNameSource = std::move(source); }
@@ -65,6 +75,12 @@ public:
 
     // The per-frame key scan, dt seconds after the previous one.
     void UpdateKeys(float dt);
+    // The listener's thread: a key gone down starts its note on a free voice at once, a key gone
+    // up releases its note at once. The frame's scan then raises and releases their columns, and
+    // feeds a note struck here from the moment it was struck, so a held key gains the same
+    // energy whichever thread saw it go down. A key that finds no voice is left to the frames,
+    // which strike it again each frame as before.
+    void OnKeysChanged();
     // One frame of a key that is down; true when it struck a note (voice or not).
     bool HoldKey(CKeyboardKey& key, float dt);
 
@@ -164,6 +180,10 @@ public:
 
 private:
     HRESULT BuildKeyTable();
+    // A free voice starts the key's note (false when none is free; the key keeps no voice).
+    bool StartNote(CKeyboardKey& key);
+    // The key's note is released and the key lets go of its voice; its column is left as it is.
+    void ReleaseNoteOf(CKeyboardKey& key);
     void ReleaseKey(CKeyboardKey& key);
     // The slot recording which key's note `voice` plays; null for none, or a voice not of the
     // synthesizer.
@@ -176,7 +196,28 @@ private:
     // The lifted jewel with its glow, into its square on the current render target.
     void DrawDraggedJewel(float total);
 
+    // One key change of the notes' side that the frame's scan has still to show.
+    struct ColumnChange {
+        std::uint32_t key;
+        bool struck;  // true: the key struck a note; false: its note was released
+    };
+    // The notes' side of both scans; the caller holds m_notes.
+    void ApplyKeyChanges(const std::uint8_t* state);
+    void ShowColumnChanges(std::array<bool, kKeyCount>& struck, bool& changed);
+
+    // Guards the keys' waves and voices, m_voicePlayers, the voices' start and waveform release,
+    // and everything below up to m_keyNameSource.
+    std::mutex m_notes;
     KeyStateSource m_keyStateSource;
+    bool m_listened = false;
+    std::array<bool, kKeyCount> m_keyDown{};  // the key state last acted on
+    std::vector<ColumnChange> m_columnChanges;
+    // The frames' time: seconds of dt added up, and the clock when the last scan ran. A note
+    // struck between frames is stamped in it.
+    std::function<std::uint32_t()> m_clock;
+    double m_scanSeconds = 0.0;
+    std::uint32_t m_scanClock = 0;
+    std::array<double, kKeyCount> m_struckAt{};
     KeyNameSource m_keyNameSource;
     // Which key last started each voice. A held key whose note has ended keeps its voice, so that
     // it does not strike again; once another key starts a note there, the first key neither feeds

@@ -3,12 +3,14 @@
 // 0.2 s; every finished buffer halves the gain and spends 0.2 of the note's energy, and the note
 // ends once the energy runs out. Holding the key feeds the energy.
 //
-// Threads: Play, Sustain and ReleaseNote run on the user-interface thread, the callbacks on the
-// audio thread. m_wave, m_energy and m_buffer.Flags are the values both touch; every access to
-// them is atomic, and the energy changes are atomic read-modify-writes, so that neither thread's
-// update is lost. No lock is taken here. The waveform set a note comes from is kept alive by the
-// voice (m_heldWave) and let go of on the user-interface thread once the note has ended, so the
-// audio thread never frees it and never reads freed samples.
+// Threads: Play, Sustain, ReleaseNote and ReleaseEndedWave run on the threads that play notes
+// (the user-interface thread, and a key listener's), one at a time: their caller serialises
+// them. The callbacks run on the audio thread. m_wave, m_energy and m_buffer.Flags are the values
+// both sides touch; every access to them is atomic, and the energy changes are atomic
+// read-modify-writes, so that neither side's update is lost. No lock is taken here, and the audio
+// thread takes none. The waveform set a note comes from is kept alive by the voice (m_heldWave)
+// and let go of by the playing side once the note has ended, so the audio thread never frees it
+// and never reads freed samples.
 
 #include <atomic>
 #include <cstdint>
@@ -44,7 +46,7 @@ public:
     // The key went up: every released note gets the same tail, whatever its energy was.
     void ReleaseNote();
     // Lets go of the waveform set once the note has ended, so that sets are freed on the
-    // user-interface thread, never on the audio thread.
+    // playing side, never on the audio thread.
     void ReleaseEndedWave();
 
     // Loops per buffer for a note of this frequency and this much energy (0.2 for a full buffer).
@@ -66,7 +68,7 @@ public:
     std::atomic<float> m_energy{0.0f};
 
 private:
-    std::shared_ptr<const CNoteWave> m_heldWave;  // user-interface thread only
+    std::shared_ptr<const CNoteWave> m_heldWave;  // the playing side only
     std::atomic_ref<std::uint32_t> Flags() { return std::atomic_ref<std::uint32_t>(m_buffer.Flags); }
     // energy = float(energy + delta), computed in double, atomically.
     float AddEnergy(double delta);

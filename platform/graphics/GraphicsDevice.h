@@ -64,6 +64,9 @@ public:
     // (the device can be made again: call Reset). A device is lost when the driver resets its
     // context (a GPU fault, video memory purged across a suspend).
     virtual HRESULT TestCooperativeLevel() = 0;
+    // The name the driver gives its renderer ("llvmpipe (LLVM 15.0.6, 256 bits)"), for figures
+    // that depend on it; safe from any thread.
+    virtual std::string RendererName() const = 0;
     // Loses the device as the driver would: Lost while the reset is in progress (Present and
     // Reset fail), NotReset once it is over; the next Reset then replaces the context, as after
     // a real loss. None takes the loss back, as if it had not happened.

@@ -2,7 +2,8 @@
 // Provides: windows that keep their placement, style, full-screen and top-most state and report
 // size changes through the queue the way the SDL backend does (the first show synchronously, the
 // rest queued, each distinct size once); the shared event queue and timers; key state, cursor
-// position and display mode as set by the test or run that owns the window system.
+// position and display mode as set by the test or run that owns the window system, and a key listener
+// whose thread wakes on every key the owner changes.
 // Limitations: nothing is drawn and no input arrives by itself; key names are the JIS legends,
 // as if the layout named no key; cursors have no image.
 // Depends on: nothing beyond the shared queue.
@@ -11,6 +12,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <thread>
 #include <utility>
 
 namespace platform {
@@ -236,6 +238,7 @@ void NullWindowSystem::SetKeyDown(std::uint8_t virtualKey, bool down) {
         }
         m_keys[virtualKey] = state;
         m_keyChanged = true;
+        ++m_keyChanges;
     }
     m_keyChange.notify_all();
 }
@@ -248,6 +251,58 @@ bool NullWindowSystem::GetKeyboardState(std::uint8_t* keys) const {
 
 std::string NullWindowSystem::GetKeyName(std::uint8_t virtualKey) const {
     return ResolveKeyName(virtualKey, "");
+}
+
+// Wakes on the system's key changes as a real listener wakes on the hardware's, so that the
+// caller of SetKeyDown goes on at once, as a user's keyboard does.
+class NullKeyListener final : public KeyListener {
+public:
+    NullKeyListener(NullWindowSystem& system, ChangeCallback onChange)
+        : m_system(system), m_onChange(std::move(onChange)) {
+        std::lock_guard lock(m_system.m_keyMutex);
+        m_seen = m_system.m_keyChanges;
+        m_thread = std::thread([this] { Run(); });
+    }
+
+    ~NullKeyListener() override {
+        {
+            std::lock_guard lock(m_system.m_keyMutex);
+            m_stopping = true;
+        }
+        m_system.m_keyChange.notify_all();
+        m_thread.join();
+    }
+
+    bool GetKeyboardState(std::uint8_t* keys) const override {
+        return m_system.GetKeyboardState(keys);
+    }
+
+private:
+    void Run() {
+        std::unique_lock lock(m_system.m_keyMutex);
+        for (;;) {
+            m_system.m_keyChange.wait(
+                lock, [this] { return m_stopping || m_system.m_keyChanges != m_seen; });
+            if (m_stopping) {
+                return;
+            }
+            m_seen = m_system.m_keyChanges;
+            lock.unlock();
+            m_onChange();
+            lock.lock();
+        }
+    }
+
+    NullWindowSystem& m_system;
+    ChangeCallback m_onChange;
+    std::uint64_t m_seen = 0;  // guarded by the system's key mutex
+    bool m_stopping = false;   // guarded by the system's key mutex
+    std::thread m_thread;
+};
+
+std::unique_ptr<KeyListener> NullWindowSystem::ListenForKeys(Window* /*window*/,
+                                                              KeyListener::ChangeCallback onChange) {
+    return std::make_unique<NullKeyListener>(*this, std::move(onChange));
 }
 
 std::unique_ptr<WindowSystem> CreateNullWindowSystem() {

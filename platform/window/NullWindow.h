@@ -46,6 +46,9 @@ public:
     bool GetDisplayMode(const Window* window, DisplayMode* mode) const override;
     bool GetKeyboardState(std::uint8_t* keys) const override;
     std::string GetKeyName(std::uint8_t virtualKey) const override;
+    // A thread that calls back after every SetKeyDown that changes a key.
+    std::unique_ptr<KeyListener> ListenForKeys(Window* window,
+                                               KeyListener::ChangeCallback onChange) override;
 
     // What a real system would learn from the user and the hardware. Keys may be pressed from
     // another thread than the loop's.
@@ -55,12 +58,14 @@ public:
 
 private:
     friend class NullWindow;
+    friend class NullKeyListener;
 
     MessageQueue m_queue;
     mutable std::mutex m_keyMutex;
     std::condition_variable m_keyChange;
     std::array<std::uint8_t, kVirtualKeyCount> m_keys{};  // guarded by m_keyMutex
     bool m_keyChanged = false;  // since PeekMessage last found nothing; guarded by m_keyMutex
+    std::uint64_t m_keyChanges = 0;  // every change counted; guarded by m_keyMutex
     POINT m_cursorPosition{};
     DisplayMode m_mode{1280, 1024, 60, 22};
     Window* m_capture = nullptr;

@@ -14,6 +14,7 @@
 #include <string>
 
 #include "platform/graphics/GraphicsTypes.h"
+#include "platform/window/KeyListener.h"
 
 struct SDL_Window;
 
@@ -239,6 +240,14 @@ public:
 
     // keys[vk] = 0x80 for every virtual key of the key table that is down, 0 otherwise.
     virtual bool GetKeyboardState(std::uint8_t* keys) const = 0;
+    // Starts watching the keys of `window` apart from the event queue: onChange runs on the
+    // listener's own thread whenever a key of the key table goes down or up, however busy the
+    // thread that draws is. Null where the system cannot see keys but through its queue; the
+    // keys are then read once per frame. The window must outlive the listener.
+    virtual std::unique_ptr<KeyListener> ListenForKeys(Window* /*window*/,
+                                                       KeyListener::ChangeCallback /*onChange*/) {
+        return nullptr;
+    }
     // The key's label in the active layout, or its JIS legend where the layout has none.
     virtual std::string GetKeyName(std::uint8_t virtualKey) const = 0;
 };

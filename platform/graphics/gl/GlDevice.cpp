@@ -180,6 +180,9 @@ HRESULT GlDevice::Initialise() {
         std::fprintf(stderr, "GL context not current: %s\n", SDL_GetError());
         return E_FAIL;
     }
+    if (const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER))) {
+        m_rendererName = renderer;
+    }
     if (epoxy_gl_version() < kRequiredGlVersion || epoxy_is_desktop_gl() == 0) {
         std::fprintf(stderr, "OpenGL 4.5 core is required, the context gives %d\n",
                      epoxy_gl_version());

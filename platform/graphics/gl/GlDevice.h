@@ -67,6 +67,7 @@ public:
     HRESULT Initialise();
 
     HRESULT TestCooperativeLevel() override;
+    std::string RendererName() const override { return m_rendererName; }
     void SimulateDeviceLoss(DeviceLossTest loss) override;
     DeviceResourceStatistics GetResourceStatistics() const override;
     HRESULT Reset(std::uint32_t width, std::uint32_t height) override;
@@ -154,6 +155,7 @@ private:
     SDL_Window* m_window;
     bool m_ownsWindow;
     void* m_context;
+    std::string m_rendererName;
 
     std::uint32_t m_liveResources = 0;
     std::uint32_t m_defaultPoolResources = 0;

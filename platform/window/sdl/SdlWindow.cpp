@@ -5,7 +5,8 @@
 // WM_MOUSEMOVE, WM_LBUTTONDOWN/WM_LBUTTONUP and WM_CLOSE; a quit signal (SIGINT, SIGTERM) closes
 // every window. Pointer capture, RGBA cursors, placement, style, top-most and desktop full
 // screen, the desktop display mode, key state from SDL_GetKeyboardState and key names from the
-// active layout.
+// active layout; on an X display, a key listener that sees keys while the event thread is busy
+// (X11KeyListener.cpp).
 // Limitations: placement rectangles are client areas (SDL does not expose the frame); the
 // restored rectangle is learnt from events seen in the restored state, so a window maximised by
 // the window manager before it was ever seen restored reports its creation rectangle; a window
@@ -27,6 +28,7 @@
 
 #include "platform/window/KeyMap.h"
 #include "platform/window/MessageQueue.h"
+#include "platform/window/sdl/X11KeyListener.h"
 #include "platform/window/sdl/X11Window.h"
 #include "platform/system/SystemServices.h"
 #include "platform/window/Window.h"
@@ -331,6 +333,9 @@ public:
         return true;
     }
 
+    std::unique_ptr<KeyListener> ListenForKeys(Window* window,
+                                               KeyListener::ChangeCallback onChange) override;
+
     std::string GetKeyName(std::uint8_t virtualKey) const override {
         const std::uint16_t scancode = ScancodeOfVirtualKey(virtualKey);
         if (scancode == 0) {
@@ -376,7 +381,18 @@ private:
         while (SDL_PollEvent(&event)) {
             Translate(event);
         }
+        // Listeners see the keys apart from SDL, but only while SDL gives the window the focus.
+        SDL_Window* focus = SDL_GetKeyboardFocus();
+        for (const Listening& listening : m_listening) {
+            listening.listener->SetFocused(focus && focus == listening.window);
+        }
     }
+
+    friend class SdlKeyListener;
+    struct Listening {
+        X11KeyListener* listener;
+        SDL_Window* window;
+    };
 
     void Translate(const SDL_Event& event);
     void TranslatePointer(Uint32 windowId, int x, int y, std::uint32_t message, WPARAM buttons);
@@ -389,7 +405,41 @@ private:
     std::vector<std::unique_ptr<SdlCursor>> m_cursors;
     std::vector<SdlWindow*> m_windows;
     Window* m_capture = nullptr;
+    std::vector<Listening> m_listening;
 };
+
+// Leaves the system's list of listeners before the listener stops.
+class SdlKeyListener final : public KeyListener {
+public:
+    SdlKeyListener(SdlWindowSystem& system, std::unique_ptr<X11KeyListener> listener,
+                   SDL_Window* window)
+        : m_system(system), m_listener(std::move(listener)) {
+        m_system.m_listening.push_back({m_listener.get(), window});
+    }
+    ~SdlKeyListener() override {
+        std::erase_if(m_system.m_listening, [this](const SdlWindowSystem::Listening& listening) {
+            return listening.listener == m_listener.get();
+        });
+    }
+    bool GetKeyboardState(std::uint8_t* keys) const override {
+        return m_listener->GetKeyboardState(keys);
+    }
+
+private:
+    SdlWindowSystem& m_system;
+    std::unique_ptr<X11KeyListener> m_listener;
+};
+
+std::unique_ptr<KeyListener> SdlWindowSystem::ListenForKeys(Window* window,
+                                                            KeyListener::ChangeCallback onChange) {
+    SDL_Window* sdlWindow = window ? window->GetSdlWindow() : nullptr;
+    std::unique_ptr<X11KeyListener> listener = X11KeyListener::Create(sdlWindow, std::move(onChange));
+    if (!listener) {
+        return nullptr;
+    }
+    listener->SetFocused(sdlWindow == SDL_GetKeyboardFocus());
+    return std::make_unique<SdlKeyListener>(*this, std::move(listener), sdlWindow);
+}
 
 SdlWindow::SdlWindow(SdlWindowSystem& system, SDL_Window* window, std::uint32_t style,
                      WindowProc proc, Cursor* classCursor, bool foreign)
