@@ -18,6 +18,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <string>
 #include <utility>
 
 #include "platform/graphics/gl/GlDevice.h"
@@ -44,6 +45,12 @@ bool IsSoftwareRenderer(const char* renderer) {
 
 class GlSystem final : public IGraphicsSystem {
 public:
+    ~GlSystem() override {
+        if (m_software) {
+            m_software->Release();
+        }
+    }
+
     HRESULT GetAdapterDisplayMode(std::uint32_t adapter, D3DDISPLAYMODE* mode) override {
         if (!mode || adapter != D3DADAPTER_DEFAULT) {
             return D3DERR_INVALIDCALL;
@@ -68,7 +75,18 @@ public:
         }
         IGraphicsDevice* created = nullptr;
         HRESULT hr;
-        if (SDL_Window* window = focusWindow->GetSdlWindow()) {
+        if (m_software && m_softwareWindow != focusWindow) {
+            std::exchange(m_software, nullptr)->Release();
+        }
+        if (m_software) {
+            // A hardware renderer was asked for and the driver gave a software one: it is known,
+            // and the context already made is the one a software request gets.
+            if (type == D3DDEVTYPE_HAL) {
+                return D3DERR_NOTAVAILABLE;
+            }
+            created = std::exchange(m_software, nullptr);
+            hr = D3D_OK;
+        } else if (SDL_Window* window = focusWindow->GetSdlWindow()) {
             hr = CreateGlDevice(window, &created);
         } else {
             RECT client{};
@@ -80,9 +98,13 @@ public:
         if (FAILED(hr)) {
             return D3DERR_NOTAVAILABLE;
         }
-        const auto* renderer = reinterpret_cast<const char*>(glGetString(GL_RENDERER));
+        const std::string name = created->RendererName();
+        const char* renderer = name.empty() ? nullptr : name.c_str();
         if (type == D3DDEVTYPE_HAL && IsSoftwareRenderer(renderer)) {
-            created->Release();
+            // Kept for the software request that follows, which would otherwise make a context
+            // of its own: each costs the driver tens of milliseconds at start-up.
+            m_software = created;
+            m_softwareWindow = focusWindow;
             return D3DERR_NOTAVAILABLE;
         }
         if (parameters->BackBufferWidth != 0 && parameters->BackBufferHeight != 0) {
@@ -130,6 +152,11 @@ public:
         return support == GL_FULL_SUPPORT || support == GL_CAVEAT_SUPPORT ? D3D_OK
                                                                           : D3DERR_NOTAVAILABLE;
     }
+
+private:
+    // The software device a hardware request found, for the window it was made for.
+    IGraphicsDevice* m_software = nullptr;
+    const Window* m_softwareWindow = nullptr;
 };
 
 class GlSystemFactory final : public GraphicsSystemFactory {

@@ -58,7 +58,12 @@ class SdlWindow final : public Window {
 public:
     SdlWindow(SdlWindowSystem& system, SDL_Window* window, std::uint32_t style, WindowProc proc,
               Cursor* classCursor, bool foreign = false);
-    ~SdlWindow() override { DestroyWindow(); }
+    ~SdlWindow() override {
+        DestroyWindow();
+        if (m_closedWindow) {
+            SDL_DestroyWindow(m_closedWindow);
+        }
+    }
 
     void ShowWindow(int showCommand) override;
     void DestroyWindow() override;
@@ -143,6 +148,7 @@ private:
     RECT m_normal{};
     bool m_shown = false;
     bool m_foreign;
+    SDL_Window* m_closedWindow = nullptr;  // destroyed, still hidden for a current context
 };
 
 class SdlWindowSystem final : public WindowSystem {
@@ -490,7 +496,19 @@ void SdlWindow::DestroyWindow() {
     }
     CallProcedure(WM_DESTROY, 0, 0);
     m_sdl.Forget(this);
-    SDL_DestroyWindow(std::exchange(m_window, nullptr));
+    SDL_Window* window = std::exchange(m_window, nullptr);
+    SDL_SetWindowData(window, kWindowDataName, nullptr);
+    // A device outlives the window it drew into until the program releases it, and its context
+    // must stay current for that: a window still drawn into is hidden now (unless it is another
+    // program's) and goes with this object.
+    if (SDL_GL_GetCurrentWindow() == window) {
+        if (!m_foreign) {
+            SDL_HideWindow(window);
+        }
+        m_closedWindow = window;
+    } else {
+        SDL_DestroyWindow(window);
+    }
 }
 
 bool SdlWindow::GetWindowPlacement(WINDOWPLACEMENT* placement) const {
