@@ -7,6 +7,7 @@
 #include "app/KeyListening.h"
 #include "app/PointerRouting.h"
 #include "app/StartupTimes.h"
+#include "app/StartupWork.h"
 #include "app/WindowProcedure.h"
 #include "graphics/ResourceTexture.h"
 #include "jewels/JewelManager.h"
@@ -48,6 +49,7 @@ Cursor* LoadCursorResource(WindowSystem& system, int id, int hotX, int hotY) {
 }  // namespace
 
 int RunApplication(WindowSystem& system) {
+    CStartupWork startupWork;
     Cursor* arrow = system.GetArrowCursor();
     hoverCursor =
         LoadCursorResource(system, resources::kHoverCursorResource, kHoverHotX, kHoverHotY);
@@ -67,6 +69,8 @@ int RunApplication(WindowSystem& system) {
     std::unique_ptr<Window> window = system.CreateWindow(desc, MainWindowProc);
     if (!window) {
         MessageBox("Failed in CreateWindowEx");
+        startupWork.Finish();
+        CSynthesizer::DeleteInstance();
         return kFailureExitCode;
     }
 
@@ -78,6 +82,8 @@ int RunApplication(WindowSystem& system) {
     graphics->CreateEffect();
     startup->Mark(StartupPhase::kEffect);
 
+    startupWork.Finish();
+    startup->Mark(StartupPhase::kTimbres);
     InitApplication(system);
     std::unique_ptr<KeyListener> keyListener = ListenForKeys(system, window.get(), keyboard);
     startup->Mark(StartupPhase::kWindow);

@@ -40,7 +40,7 @@ KeyKind KindOfPitchClass(std::uint32_t pitchClass) {
 HRESULT BuildLabelTexture(IGraphicsDevice* device, std::span<const KeyLabel> keys,
                           const KeyboardRectangle& rectangle, IGraphicsTexture** texture) {
     IGraphicsFont* font = nullptr;
-    HRESULT hr = D3DXCreateFont(device, 18, 700, false, "Arial", &font);
+    HRESULT hr = D3DXCreateFont(device, kLabelHeight, kLabelWeight, false, kLabelFace, &font);
     if (FAILED(hr)) {
         return hr;
     }

@@ -17,6 +17,11 @@ struct KeyLabel {
     KeyKind kind;
 };
 
+// The labels' face, weight and height in pixels.
+inline constexpr const char* kLabelFace = "Arial";
+inline constexpr std::uint32_t kLabelWeight = 700;
+inline constexpr std::int32_t kLabelHeight = 18;
+
 // The kind of key that plays the pitch class (1 = C .. 12 = B).
 KeyKind KindOfPitchClass(std::uint32_t pitchClass);
 

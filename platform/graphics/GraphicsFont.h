@@ -35,7 +35,7 @@ HRESULT D3DXCreateFont(IGraphicsDevice* device, std::int32_t height, std::uint32
                        bool italic, const char* face, IGraphicsFont** font);
 
 // The font file fontconfig picks for a face and weight ("Arial", 700 -> Liberation Sans Bold);
-// empty when nothing matches.
+// empty when nothing matches. Each face is looked up once per process; safe from any thread.
 std::string ResolveFontFile(const char* face, std::uint32_t weight, bool italic);
 
 }  // namespace platform

@@ -18,7 +18,10 @@
 
 #include <cstdio>
 #include <cstring>
+#include <map>
+#include <mutex>
 #include <string>
+#include <tuple>
 
 namespace platform {
 
@@ -200,8 +203,17 @@ std::string ResolveFontFile(const char* face, std::uint32_t weight, bool italic)
     if (!face) {
         return {};
     }
+    // Loading fontconfig's configuration takes several milliseconds and fonts are made again at
+    // every device reset, so each face is looked up once per process.
+    static std::mutex resolvedMutex;
+    static std::map<std::tuple<std::string, bool, bool>, std::string> resolved;
+    const auto key = std::make_tuple(std::string(face), weight >= kBoldWeight, italic);
+    std::lock_guard lock(resolvedMutex);
+    if (const auto found = resolved.find(key); found != resolved.end()) {
+        return found->second;
+    }
     // A configuration of our own, destroyed after the match, rather than fontconfig's process
-    // default, which lives until exit; fonts are created once per device reset.
+    // default, which lives until exit.
     FcConfig* config = FcInitLoadConfigAndFonts();
     FcPattern* pattern = config ? FcNameParse(reinterpret_cast<const FcChar8*>(face)) : nullptr;
     std::string file;
@@ -224,6 +236,9 @@ std::string ResolveFontFile(const char* face, std::uint32_t weight, bool italic)
     }
     if (config) {
         FcConfigDestroy(config);
+    }
+    if (!file.empty()) {
+        resolved.emplace(key, file);
     }
     return file;
 }
