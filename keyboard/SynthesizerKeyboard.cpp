@@ -161,7 +161,7 @@ void CSynthesizerKeyboard::UpdateKeys(float dt) {
         }
     }
     if (changed) {
-        RebuildLitKeys();
+        RebuildLitKeysLocked();
     }
 }
 
@@ -201,9 +201,7 @@ void CSynthesizerKeyboard::ShowColumnChanges(std::array<bool, kKeyCount>& struck
     for (const ColumnChange& change : m_columnChanges) {
         CKeyboardKey& key = m_keys[change.key];
         if (change.struck) {
-            key.m_jewel = CJewelManager::Instance()->SpawnColumn(
-                key.m_position.x, key.m_position.y, key.m_position.z, key.m_color.m_hue,
-                key.m_color.m_saturation, key.m_color.m_value);
+            SpawnColumn(key);
             struck[change.key] = true;
         } else if (key.m_jewel) {
             key.m_jewel->m_life = kReleasedColumnLife;
@@ -230,10 +228,14 @@ bool CSynthesizerKeyboard::HoldKey(CKeyboardKey& key, float dt) {
     // Without a free voice the key stays silent and strikes again on the next frame, with one
     // more column each time, until a voice frees.
     StartNote(key);
+    SpawnColumn(key);
+    return true;
+}
+
+void CSynthesizerKeyboard::SpawnColumn(CKeyboardKey& key) {
     key.m_jewel = CJewelManager::Instance()->SpawnColumn(
         key.m_position.x, key.m_position.y, key.m_position.z, key.m_color.m_hue,
         key.m_color.m_saturation, key.m_color.m_value);
-    return true;
 }
 
 bool CSynthesizerKeyboard::StartNote(CKeyboardKey& key) {
@@ -285,6 +287,12 @@ void CSynthesizerKeyboard::RebuildKeyColours() {
 }
 
 void CSynthesizerKeyboard::RebuildLitKeys() {
+    // The keys' voices change on a listener's thread too.
+    std::lock_guard lock(m_notes);
+    RebuildLitKeysLocked();
+}
+
+void CSynthesizerKeyboard::RebuildLitKeysLocked() {
     if (!m_litKeys) {
         m_litKeys = std::make_unique<D3DVECTOR4[]>(kLitKeyCount);
     }

@@ -81,7 +81,8 @@ public:
     // energy whichever thread saw it go down. A key that finds no voice is left to the frames,
     // which strike it again each frame as before.
     void OnKeysChanged();
-    // One frame of a key that is down; true when it struck a note (voice or not).
+    // One frame of a key that is down; true when it struck a note (voice or not). The caller
+    // holds the notes' lock, as UpdateKeys does.
     bool HoldKey(CKeyboardKey& key, float dt);
 
     // The keyboard scene: the key mesh and the effect handles, made once by Init.
@@ -180,6 +181,8 @@ public:
 
 private:
     HRESULT BuildKeyTable();
+    // A column rises from the key in its colour (none when all are in use).
+    void SpawnColumn(CKeyboardKey& key);
     // A free voice starts the key's note (false when none is free; the key keeps no voice).
     bool StartNote(CKeyboardKey& key);
     // The key's note is released and the key lets go of its voice; its column is left as it is.
@@ -204,6 +207,8 @@ private:
     // The notes' side of both scans; the caller holds m_notes.
     void ApplyKeyChanges(const std::uint8_t* state);
     void ShowColumnChanges(std::array<bool, kKeyCount>& struck, bool& changed);
+    // RebuildLitKeys for a caller that holds m_notes.
+    void RebuildLitKeysLocked();
 
     // Guards the keys' waves and voices, m_voicePlayers, the voices' start and waveform release,
     // and everything below up to m_keyNameSource.
