@@ -302,6 +302,9 @@ private:
 
 std::unique_ptr<KeyListener> NullWindowSystem::ListenForKeys(Window* /*window*/,
                                                               KeyListener::ChangeCallback onChange) {
+    if (!m_listenable) {
+        return nullptr;
+    }
     return std::make_unique<NullKeyListener>(*this, std::move(onChange));
 }
 

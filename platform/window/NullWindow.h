@@ -46,9 +46,11 @@ public:
     bool GetDisplayMode(const Window* window, DisplayMode* mode) const override;
     bool GetKeyboardState(std::uint8_t* keys) const override;
     std::string GetKeyName(std::uint8_t virtualKey) const override;
-    // A thread that calls back after every SetKeyDown that changes a key.
+    // A thread that calls back after every SetKeyDown that changes a key; none once
+    // SetListenable(false) has made this a system whose keys come only through its queue.
     std::unique_ptr<KeyListener> ListenForKeys(Window* window,
                                                KeyListener::ChangeCallback onChange) override;
+    void SetListenable(bool listenable) { m_listenable = listenable; }
 
     // What a real system would learn from the user and the hardware. Keys may be pressed from
     // another thread than the loop's.
@@ -69,6 +71,7 @@ private:
     POINT m_cursorPosition{};
     DisplayMode m_mode{1280, 1024, 60, 22};
     Window* m_capture = nullptr;
+    bool m_listenable = true;
     Cursor m_arrow;
     Cursor* m_cursor = &m_arrow;
     std::vector<std::unique_ptr<Cursor>> m_cursors;
