@@ -83,7 +83,7 @@ int RunApplication(WindowSystem& system) {
     startup->Mark(StartupPhase::kEffect);
 
     startupWork.Finish();
-    startup->Mark(StartupPhase::kTimbres);
+    startup->Mark(StartupPhase::kAudio);
     InitApplication(system);
     std::unique_ptr<KeyListener> keyListener = ListenForKeys(system, window.get(), keyboard);
     startup->Mark(StartupPhase::kWindow);

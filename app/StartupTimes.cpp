@@ -72,6 +72,7 @@ const char* CStartupTimes::Name(StartupPhase phase) {
         case StartupPhase::kDevice: return "device and context";
         case StartupPhase::kEffect: return "effect compilation";
         case StartupPhase::kJewels: return "jewels";
+        case StartupPhase::kAudio: return "audio engine";
         case StartupPhase::kTimbres: return "timbres and waveforms";
         case StartupPhase::kControls: return "fonts and labels";
         case StartupPhase::kFirstReset: return "first reset";

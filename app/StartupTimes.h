@@ -14,6 +14,7 @@ enum class StartupPhase : std::uint32_t {
     kDevice,          // the device and its context
     kEffect,          // the effect's techniques compiled
     kJewels,          // the jewel library loaded and its buffers made
+    kAudio,           // waiting for the audio engine, opened beside the window and the device
     kTimbres,         // timbres read and their waveforms built
     kControls,        // the components' fonts, labels and meshes
     kFirstReset,      // the first show and the first device reset
