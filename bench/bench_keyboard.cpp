@@ -29,6 +29,7 @@
 #include "app/Application.h"
 #include "app/DisplayModes.h"
 #include "app/StartupTimes.h"
+#include "bench/TimbreFiles.h"
 #include "keyboard/KeyTable.h"
 #include "jewels/JewelManager.h"
 #include "platform/audio/AudioEffect.h"
@@ -60,6 +61,20 @@ constexpr int kWarmUpFrames = 150;
 constexpr float kWarmUpStep = 0.1f;
 constexpr int kReadbackRepeats = 20;
 constexpr int kShareFrames = 20;
+
+// A player's palette: 32 timbre files in a data home of the benchmark's own.
+constexpr int kTimbreFiles = 32;
+const TimbresHome g_timbres("tovel-bench-keyboard", kTimbreFiles);
+
+// The program's environment: offscreen OpenGL, the built jewels, the benchmark's timbres, and
+// messages recorded instead of shown.
+void Prepare() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    setenv("TOVEL_INSTALL_DIR", TOVEL_BUILD_BIN_DIR, 1);
+    setenv("XDG_DATA_HOME", g_timbres.Path().c_str(), 1);
+    delete MessageBoxPresenter::SetInstance(new MessageBoxRecorder(true));
+    SetAudioBackend(AudioBackend::Device);
+}
 
 double Milliseconds(Clock::duration d) {
     return std::chrono::duration<double, std::milli>(d).count();
@@ -188,10 +203,7 @@ double Percentile(std::vector<double> samples, double q) {
 class Program {
 public:
     explicit Program(bool listenable) {
-        setenv("SDL_VIDEODRIVER", "offscreen", 1);
-        setenv("TOVEL_INSTALL_DIR", TOVEL_BUILD_BIN_DIR, 1);
-        delete MessageBoxPresenter::SetInstance(new MessageBoxRecorder(true));
-        SetAudioBackend(AudioBackend::Device);
+        Prepare();
         // Three quarters of the desktop in each direction.
         m_system.SetDisplayMode({kFrameWidth * 4 / 3 + 1, kFrameHeight * 4 / 3, 60, 22});
         delete CStartupTimes::SetInstance(new CStartupTimes());
@@ -357,10 +369,7 @@ BENCHMARK(BM_KeyToSoundFramesOnly)
     ->Unit(benchmark::kMillisecond);
 
 void BM_FullFrame(benchmark::State& state) {
-    setenv("SDL_VIDEODRIVER", "offscreen", 1);
-    setenv("TOVEL_INSTALL_DIR", TOVEL_BUILD_BIN_DIR, 1);
-    delete MessageBoxPresenter::SetInstance(new MessageBoxRecorder(true));
-    SetAudioBackend(AudioBackend::Device);
+    Prepare();
     NullWindowSystem system;
     WindowDesc desc;
     desc.width = kFrameWidth;

@@ -9,7 +9,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -19,11 +18,9 @@
 #include <map>
 #include <sstream>
 #include <string>
-#include <span>
 #include <vector>
 
-#include "container/ContainerFile.h"
-#include "container/Vendra.h"
+#include "bench/TimbreFiles.h"
 
 extern char** environ;
 
@@ -32,25 +29,6 @@ namespace {
 using Clock = std::chrono::steady_clock;
 constexpr int kRuns = 5;
 constexpr int kTimbreFiles = 32;
-
-// Timbre files of twelve amplitudes each (the fundamental first), all different; the program
-// gives each its jewel the first time it reads it.
-bool WriteTimbreFiles(const std::filesystem::path& folder) {
-    for (int i = 0; i < kTimbreFiles; ++i) {
-        std::array<float, 12> amplitudes{1.0f};
-        amplitudes[1 + i % 11] = 0.05f * static_cast<float>(1 + i % 20);
-        CVendra tree;
-        CVendraLayer* layer = AddLayer(tree);
-        char name[32];
-        std::snprintf(name, sizeof name, "2024010203%04d.tmbr", i);
-        if (!layer ||
-            FAILED(SetBaseWords32(*layer, std::as_bytes(std::span<const float, 12>(amplitudes)))) ||
-            FAILED(WriteContainer(folder / name, tree))) {
-            return false;
-        }
-    }
-    return true;
-}
 
 struct Run {
     double totalMs = 0.0;              // from the spawn to the report, as the bench saw it
@@ -138,32 +116,27 @@ bool StartOnce(const std::filesystem::path& home, Run* run, std::string* error) 
 }
 
 void BM_StartUp(benchmark::State& state) {
-    // A data folder of its own: the program's Timbres folder is found there.
-    const std::filesystem::path home =
-        std::filesystem::temp_directory_path() / ("tovel-bench-startup-" + std::to_string(getpid()));
-    const std::filesystem::path timbres = home / "tovel" / "Timbres";
-    std::filesystem::create_directories(timbres);
+    const TimbresHome home("tovel-bench-startup", kTimbreFiles);
     std::vector<Run> runs;
     std::string error;
     // An untimed first start gives the files their jewels, as a user's files have them.
     Run first;
-    if (!WriteTimbreFiles(timbres)) {
+    if (!home.Written()) {
         error = "the timbre files could not be written";
     } else {
-        StartOnce(home, &first, &error);
+        StartOnce(home.Path(), &first, &error);
     }
     for (auto _ : state) {
         if (!error.empty()) {
             break;
         }
         Run run;
-        if (!StartOnce(home, &run, &error)) {
+        if (!StartOnce(home.Path(), &run, &error)) {
             break;
         }
         state.SetIterationTime(run.totalMs / 1000.0);
         runs.push_back(run);
     }
-    std::filesystem::remove_all(home);
     if (!error.empty()) {
         state.SkipWithError(error.c_str());
         return;
