@@ -2,6 +2,7 @@
 
 #include "keyboard/KeyLabels.h"
 #include "platform/graphics/GraphicsFont.h"
+#include "platform/system/SystemServices.h"
 #include "synth/Note.h"
 #include "synth/SineTable.h"
 #include "synth/Synthesizer.h"
@@ -15,6 +16,8 @@ CStartupWork::CStartupWork()
               SineTable::For(PeriodSamples(NoteFrequency(note.m_note, note.m_octave)));
           }
           platform::ResolveFontFile(kLabelFace, kLabelWeight, false);
+          // Opening the audio device leaves the platform's error text with this thread.
+          platform::ReleaseThreadState();
       }) {}
 
 CStartupWork::~CStartupWork() {

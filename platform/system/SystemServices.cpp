@@ -4,10 +4,12 @@
 // enumeration through std::filesystem.
 // Limitations: the wildcard knows '*' and '?' only; names are compared byte-wise apart from ASCII
 // case, so non-ASCII names must match exactly.
-// Depends on: SDL2 (timer functions only, no subsystem needs to be started), the C++ library.
+// Depends on: SDL2 (timer and thread-state functions only, no subsystem needs to be started), the
+// C++ library.
 
 #include "platform/system/SystemServices.h"
 
+#include <SDL_thread.h>
 #include <SDL_timer.h>
 
 #include <algorithm>
@@ -35,6 +37,10 @@ std::uint32_t timeGetTime() {
 
 void Sleep(std::uint32_t milliseconds) {
     SDL_Delay(milliseconds);
+}
+
+void ReleaseThreadState() {
+    SDL_TLSCleanup();
 }
 
 void OutputDebugString(std::string_view text) {

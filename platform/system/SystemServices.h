@@ -22,6 +22,9 @@ constexpr std::uint32_t ElapsedMilliseconds(std::uint32_t earlier, std::uint32_t
 }
 
 void Sleep(std::uint32_t milliseconds);
+// A thread of the program's own (not one the platform made) calls this before it ends if it
+// used the platform, which keeps some state for each thread (its last error message).
+void ReleaseThreadState();
 
 // The debug channel: stderr, unless a sink is installed (tests read the lines back that way).
 // An empty sink restores stderr; the previous sink is handed back, for the caller to put back.
