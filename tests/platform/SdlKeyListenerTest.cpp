@@ -1,5 +1,5 @@
 // The SDL backend's key listener on an X server: it hears the keyboard while nobody pumps the
-// window's events, as while a frame draws.
+// window's events, as while a frame draws, but never ahead of a pointer button.
 
 #include <gtest/gtest.h>
 
@@ -66,6 +66,18 @@ TEST(SdlKeyListenerTest, KeysOfTheTableAreHeardWithoutPumpingWhileTheWindowHasTh
     EXPECT_TRUE(zIs(0));
     EXPECT_TRUE(WaitUntil([&] { return changes.load() > afterZ; }));
     EXPECT_EQ(afterZ + 1, changes.load()) << "one call for Z's release, none for F1";
+
+    // A key after a pointer button waits until the event thread has dispatched the button,
+    // which may change what the key plays.
+    ASSERT_EQ(std::system("xdotool click 1 keydown z"), 0);
+    EXPECT_TRUE(zIs(0x80));
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    EXPECT_EQ(afterZ + 1, changes.load()) << "the key overtook the button";
+    MSG msg;
+    while (system->PeekMessage(&msg)) {
+    }
+    EXPECT_TRUE(WaitUntil([&] { return changes.load() == afterZ + 2; }));
+    ASSERT_EQ(std::system("xdotool keyup z"), 0);
     listener.reset();
 }
 

@@ -182,7 +182,14 @@ public:
 
     bool PeekMessage(MSG* msg) override {
         Pump();
-        return m_queue.Take(msg);
+        if (m_queue.Take(msg)) {
+            return true;
+        }
+        // Everything the pump took has been dispatched, pointer buttons included.
+        for (const Listening& listening : m_listening) {
+            listening.listener->PointerHandled(listening.pointerSeen);
+        }
+        return false;
     }
 
     void WaitMessage() override {
@@ -383,6 +390,9 @@ private:
     }
 
     void Pump() {
+        for (Listening& listening : m_listening) {
+            listening.pointerSeen = listening.listener->PointerSeen();
+        }
         SDL_Event event;
         while (SDL_PollEvent(&event)) {
             Translate(event);
@@ -398,6 +408,7 @@ private:
     struct Listening {
         X11KeyListener* listener;
         SDL_Window* window;
+        std::uint64_t pointerSeen = 0;  // the listener's count when the last pump began
     };
 
     void Translate(const SDL_Event& event);

@@ -2,7 +2,9 @@
 // Provides: a thread with its own connection to the display that takes XInput 2 raw key events
 // (sent to every client that asks, whatever window has the focus) and keeps which keys of the key
 // table are down; they count as down only while the window has the keyboard focus, which the
-// event-pumping thread reports. A change of the table's keys calls back on that thread at once.
+// event-pumping thread reports. A change of the table's keys calls back on that thread at once,
+// unless a pointer button went down or up before it and the event thread has not dispatched that
+// yet: the frames then take the change, after the button, as they would without a listener.
 // Limitations: X keycodes are taken as Linux input codes plus 8, which holds for every server
 // that uses the evdev key codes (Xorg with evdev or libinput, Xwayland, Xvfb); a server with
 // other key codes leaves the listener seeing the wrong keys. Under Wayland without Xwayland, or
@@ -140,11 +142,32 @@ public:
             m_focused = focused;
         }
         // The keys the window held are let go of (or found again) on the listener's thread.
-        Wake(kFocusChanged);
+        Wake(kRecheck);
+    }
+
+    std::uint64_t PointerSeen() const override {
+        std::lock_guard lock(m_mutex);
+        return m_pointerSeen;
+    }
+
+    void PointerHandled(std::uint64_t seen) override {
+        {
+            std::lock_guard lock(m_mutex);
+            if (seen <= m_pointerHandled) {
+                return;
+            }
+            m_pointerHandled = seen;
+            if (!m_deferred || m_pointerHandled < m_pointerSeen) {
+                return;
+            }
+            m_deferred = false;
+        }
+        // Key changes held back behind a button are acted on now, unless a frame already has.
+        Wake(kRecheck);
     }
 
 private:
-    static constexpr std::uint64_t kFocusChanged = 1;
+    static constexpr std::uint64_t kRecheck = 1;
     static constexpr std::uint64_t kStop = std::uint64_t{1} << 32;
 
     void Wake(std::uint64_t what) {
@@ -159,7 +182,10 @@ private:
             return false;
         }
         bool changed = false;
-        if (cookie.evtype == XI_RawKeyPress || cookie.evtype == XI_RawKeyRelease) {
+        if (cookie.evtype == XI_RawButtonPress || cookie.evtype == XI_RawButtonRelease) {
+            std::lock_guard lock(m_mutex);
+            ++m_pointerSeen;
+        } else if (cookie.evtype == XI_RawKeyPress || cookie.evtype == XI_RawKeyRelease) {
             const int keycode = static_cast<const XIRawEvent*>(cookie.data)->detail;
             const bool down = cookie.evtype == XI_RawKeyPress;
             if (keycode >= 0 && keycode < kKeycodeCount) {
@@ -172,6 +198,13 @@ private:
         return changed;
     }
 
+    // True while a button seen before the change may not have been dispatched yet.
+    bool DeferBehindPointer() {
+        std::lock_guard lock(m_mutex);
+        m_deferred = m_pointerHandled < m_pointerSeen;
+        return m_deferred;
+    }
+
     void Run() {
         pollfd fds[2] = {{ConnectionNumber(m_display), POLLIN, 0}, {m_wake, POLLIN, 0}};
         for (;;) {
@@ -181,7 +214,7 @@ private:
                 XNextEvent(m_display, &event);
                 changed = TakeEvent(event) || changed;
             }
-            if (changed) {
+            if (changed && !DeferBehindPointer()) {
                 m_onChange();
             }
             if (poll(fds, 2, -1) < 0) {
@@ -193,7 +226,9 @@ private:
                     if (what >= kStop) {
                         return;
                     }
-                    m_onChange();
+                    if (!DeferBehindPointer()) {
+                        m_onChange();
+                    }
                 }
             }
         }
@@ -207,6 +242,9 @@ private:
     mutable std::mutex m_mutex;
     std::array<bool, kKeycodeCount> m_down{};  // guarded by m_mutex
     bool m_focused = false;                    // guarded by m_mutex
+    std::uint64_t m_pointerSeen = 0;           // guarded by m_mutex
+    std::uint64_t m_pointerHandled = 0;        // guarded by m_mutex
+    bool m_deferred = false;                   // a key change waits for the pointer; m_mutex
     std::thread m_thread;
 };
 
@@ -236,6 +274,8 @@ std::unique_ptr<X11KeyListener> X11KeyListener::Create(SDL_Window* window,
     unsigned char bits[XIMaskLen(XI_LASTEVENT)] = {};
     XISetMask(bits, XI_RawKeyPress);
     XISetMask(bits, XI_RawKeyRelease);
+    XISetMask(bits, XI_RawButtonPress);
+    XISetMask(bits, XI_RawButtonRelease);
     XIEventMask mask{XIAllMasterDevices, static_cast<int>(sizeof bits), bits};
     XISelectEvents(display, DefaultRootWindow(display), &mask, 1);
     XFlush(display);

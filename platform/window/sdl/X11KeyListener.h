@@ -5,6 +5,7 @@
 #error "a backend-internal header: only the platform libraries include it"
 #endif
 
+#include <cstdint>
 #include <memory>
 
 #include "platform/window/KeyListener.h"
@@ -21,6 +22,12 @@ public:
     // From the thread that pumps the window's events: keys count as down only while the window
     // has the keyboard focus, as SDL's own key state does.
     virtual void SetFocused(bool focused) = 0;
+    // Pointer buttons the listener has seen go down or up, counted. A key change that follows a
+    // button must not overtake it: a tile dropped or a bar let go of on the event thread may
+    // change what the key plays. Until the event thread reports with PointerHandled that it has
+    // dispatched every event it had when the count was `seen`, key changes are left to the frames.
+    virtual std::uint64_t PointerSeen() const = 0;
+    virtual void PointerHandled(std::uint64_t seen) = 0;
 };
 
 }  // namespace platform
