@@ -441,8 +441,13 @@ void BM_FullFrame(benchmark::State& state) {
     };
     std::vector<Share> shares = {
         {"clear_ms", [&](float) { device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0); }},
-        {"palette_ms", [&](float dt) {
+        {"harmonics_ms", [&](float dt) {
              device->BeginScene();
+             if (harmonicsControl) {
+                 harmonicsControl->Render(dt);
+             }
+         }},
+        {"palette_ms", [&](float dt) {
              if (palette) {
                  palette->Render(total, dt);
              }
