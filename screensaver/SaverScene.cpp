@@ -25,6 +25,13 @@ constexpr float kLightPower = 2.5f;
 // Bubble's light stands below the view, so the columns glow from underneath.
 constexpr D3DVECTOR3 kBubbleLight{0.0f, -12.0f, 0.0f};
 
+// Both arrangements start a frame on black; a failure stops the frame.
+HRESULT ClearAndBeginScene(IGraphicsDevice* device) {
+    const HRESULT hr =
+        device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
+    return FAILED(hr) ? hr : device->BeginScene();
+}
+
 }  // namespace
 
 CSaverScene::CSaverScene(std::function<std::uint32_t()> clock) : m_clock(std::move(clock)) {}
@@ -123,12 +130,7 @@ HRESULT CSaverScene::BubbleFrame(float total, float dt) {
             task->m_life += column->extraLife;
         }
     }
-    HRESULT hr = device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = device->BeginScene();
-    if (FAILED(hr)) {
+    if (const HRESULT hr = ClearAndBeginScene(device); FAILED(hr)) {
         return hr;
     }
     if (jewels->HasActiveColumns()) {
@@ -154,12 +156,7 @@ HRESULT CSaverScene::CircleFrame(float total, float dt) {
     AdvanceCircle(m_circleState, total, dt, m_selectedHue, m_viewWidth / m_viewHeight,
                   jewels->m_meshCount);
     effect->SetValue(m_hLightPosition, &m_circleState.light, sizeof m_circleState.light);
-    HRESULT hr = device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0x00000000, 1.0f, 0);
-    if (FAILED(hr)) {
-        return hr;
-    }
-    hr = device->BeginScene();
-    if (FAILED(hr)) {
+    if (const HRESULT hr = ClearAndBeginScene(device); FAILED(hr)) {
         return hr;
     }
     const std::uint32_t first =

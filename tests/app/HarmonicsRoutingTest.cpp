@@ -11,6 +11,7 @@
 #include "app/WindowProcedure.h"
 #include "jewels/JewelManager.h"
 #include "platform/window/NullWindow.h"
+#include "tests/support/DevicelessJewels.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -21,11 +22,7 @@ using namespace platform;
 class HarmonicsRoutingTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto* jewels = new CJewelManager();
-        jewels->m_meshCount = 5;
-        jewels->m_averageSize = 1.0f;
-        ASSERT_EQ(S_OK, jewels->CreateTasks());
-        delete CJewelManager::SetInstance(jewels);
+        ASSERT_NE(nullptr, tovel_test::InstallDevicelessJewels());
         keyboard = CSynthesizerKeyboard::Instance();
         m_timbre.SetAllEvenHiWave();
         CSynthesizer* synth = CSynthesizer::Instance();

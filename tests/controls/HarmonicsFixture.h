@@ -13,6 +13,7 @@
 #include "jewels/JewelManager.h"
 #include "keyboard/SynthesizerKeyboard.h"
 #include "platform/window/NullWindow.h"
+#include "tests/support/DevicelessJewels.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -34,11 +35,7 @@ inline std::int32_t Middle(const CHarmonicsControl& control, int bar) {
 class HarmonicsControlTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        auto* jewels = new CJewelManager();
-        jewels->m_meshCount = 5;
-        jewels->m_averageSize = 1.0f;
-        ASSERT_EQ(S_OK, jewels->CreateTasks());
-        delete CJewelManager::SetInstance(jewels);
+        ASSERT_NE(nullptr, tovel_test::InstallDevicelessJewels());
         keyboard = CSynthesizerKeyboard::Instance();
         keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
             std::copy(std::begin(state), std::end(state), keys);

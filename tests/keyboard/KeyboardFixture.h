@@ -10,6 +10,7 @@
 #include "keyboard/KeyTable.h"
 #include "keyboard/SynthesizerKeyboard.h"
 #include "platform/window/KeyMap.h"
+#include "tests/support/DevicelessJewels.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -20,11 +21,8 @@ protected:
     void SetUp() override {
         synth = CSynthesizer::Instance();
         ASSERT_NE(nullptr, synth->m_master);
-        jewels = new CJewelManager();
-        jewels->m_meshCount = 5;
-        jewels->m_averageSize = 1.0f;
-        ASSERT_EQ(S_OK, jewels->CreateTasks());
-        delete CJewelManager::SetInstance(jewels);
+        jewels = tovel_test::InstallDevicelessJewels();
+        ASSERT_NE(nullptr, jewels);
 
         keyboard = std::make_unique<CSynthesizerKeyboard>();
         ASSERT_EQ(S_OK, keyboard->Init());

@@ -128,6 +128,23 @@ protected:
         EXPECT_LT(took, 1.0);
     }
 
+    // The 250th frame of a saver run in a window with the given option, ended by SIGTERM; at
+    // most 25 frames a second, so it comes ten seconds after the start at the earliest.
+    Image TenthSecondPicture(const std::string& windowOption, const std::string& name) {
+        const fs::path shot = m_dir.Path() / name;
+        ChildProcess saver(SSTOVEL_PATH, {windowOption},
+                           Environment({"TOVEL_SNAPSHOT=" + shot.string(),
+                                        "TOVEL_SNAPSHOT_FRAME=250"}),
+                           m_dir);
+        const bool drawn = WaitForPicture(shot, saver, 90.0);
+        EXPECT_TRUE(drawn) << saver.Wait(1.0).err;
+        if (!drawn) {
+            return {};
+        }
+        EndWithSigterm(saver);
+        return LoadPng(shot);
+    }
+
     TempDir m_dir;
 };
 
@@ -141,15 +158,7 @@ Colour At(const Image& picture, int x, int y) {
 
 TEST_F(ScreenSaverTest, BubbleRisesAColouredGlowingColumnWithinTenSeconds) {
     WriteSettings("[Screen Saver.sstovel]\nSELECTEDHUE=180\nSELECTEDTYPE=0\n");
-    const fs::path shot = m_dir.Path() / "bubble.png";
-    // At most 25 frames a second: the 250th comes ten seconds after the start at the earliest.
-    ChildProcess saver(SSTOVEL_PATH, {"--window"},
-                       Environment({"TOVEL_SNAPSHOT=" + shot.string(), "TOVEL_SNAPSHOT_FRAME=250"}),
-                       m_dir);
-    ASSERT_TRUE(WaitForPicture(shot, saver, 90.0)) << saver.Wait(1.0).err;
-    EndWithSigterm(saver);
-
-    const Image picture = LoadPng(shot);
+    const Image picture = TenthSecondPicture("--window", "bubble.png");
     ASSERT_NE(0, picture.width);
     // The column's saturation is drawn by chance, so its cyan may be pale, and its facets flash
     // white; lit pixels lean to green and blue alike, and fainter glow lies round them.
@@ -179,14 +188,7 @@ TEST_F(ScreenSaverTest, BubbleRisesAColouredGlowingColumnWithinTenSeconds) {
 
 TEST_F(ScreenSaverTest, CircleTurnsARingOfTwelveJewels) {
     WriteSettings("[Screen Saver.sstovel]\nSELECTEDHUE=-1\nSELECTEDTYPE=1\n");
-    const fs::path shot = m_dir.Path() / "circle.png";
-    ChildProcess saver(SSTOVEL_PATH, {"-window"},
-                       Environment({"TOVEL_SNAPSHOT=" + shot.string(), "TOVEL_SNAPSHOT_FRAME=250"}),
-                       m_dir);
-    ASSERT_TRUE(WaitForPicture(shot, saver, 90.0)) << saver.Wait(1.0).err;
-    EndWithSigterm(saver);
-
-    const Image picture = LoadPng(shot);
+    const Image picture = TenthSecondPicture("-window", "circle.png");
     ASSERT_NE(0, picture.width);
     // The ring, radius 10 where the view's half-height is 12.5, stands in the middle of the
     // height and sways sideways: its centre is where the most lit pixels lie on such a circle.
