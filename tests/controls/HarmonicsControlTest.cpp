@@ -13,10 +13,6 @@
 
 namespace {
 
-using tovel_test::HarmonicsControlTest;
-using tovel_test::Middle;
-using tovel_test::Top;
-
 constexpr std::uint32_t kA4Key = 40;  // O
 
 std::vector<float> TraceHeights(const CHarmonicsControl& c) {
@@ -30,37 +26,32 @@ std::vector<float> TraceHeights(const CHarmonicsControl& c) {
 TEST_F(HarmonicsControlTest, LayoutAt1024x768AndAnotherSize) {
     const CHarmonicsControl& c = *control;
     // Bar 1's frame: X 102, T 19, w 11.5, A 115; bars 73.4 apart; the fill 2 pixels inside it.
-    EXPECT_TRUE(c.m_outline[0].x == 102.0f && c.m_outline[0].y == 19.0f);
-    EXPECT_EQ(11.5f, c.m_outline[1].x - c.m_outline[0].x);
-    EXPECT_EQ(115.0f, c.m_outline[3].y - c.m_outline[2].y);
-    EXPECT_NEAR(73.427, c.m_outline[8].x - c.m_outline[0].x, 1e-3);
+    EXPECT_EQ((std::vector<float>{102, 19, 11.5f, 115, 21, 132, 104, 111.5f, 132}),
+              (std::vector<float>{c.m_outline[0].x, c.m_outline[0].y, c.m_outline[1].x - c.m_outline[0].x,
+                                  c.m_outline[3].y - c.m_outline[2].y, c.m_topY, c.m_bottomY,
+                                  c.m_bars[0].x, c.m_bars[1].x, c.m_bars[2].y}));
     EXPECT_NEAR(73.427, c.m_outline[88].x - c.m_outline[80].x, 1e-3);
-    EXPECT_TRUE(c.m_topY == 21.0f && c.m_bottomY == 132.0f);
-    EXPECT_TRUE(c.m_bars[0].x == 104.0f && c.m_bars[1].x == 111.5f && c.m_bars[2].y == 132.0f);
+    // Frames from grey 0xFF to 0x44; bars paler to the right, their tops at the amplitudes.
+    EXPECT_EQ(0x01FFFFFFu, c.m_outline[5].colour);
+    EXPECT_EQ(0x01444444u, c.m_outline[93].colour);
     for (int i = 1; i <= 12; ++i) {
-        const auto grey = static_cast<std::uint32_t>(17 * (16 - i));
-        EXPECT_EQ(0x01000000u + grey * 0x010101u, c.m_outline[8 * i - 3].colour) << i;
-        const float saturation = 1.0f - static_cast<float>(i - 1) * 0.8f / 12.0f;
         const HarmonicsVertex* bar = &c.m_bars[6 * (i - 1)];
         const auto top = static_cast<float>(132.0 - 111.0 * start.m_harmonics[i - 1]);
         for (int v = 0; v < 6; ++v) {
-            EXPECT_EQ(PackHsv(start.m_color.m_hue, saturation, 1.0f), bar[v].colour) << i;
+            EXPECT_EQ(HarmonicBarColour(start.m_color, i), bar[v].colour) << i;
             EXPECT_EQ(v == 0 || v == 1 || v == 3 ? top : 132.0f, bar[v].y) << i << ", " << v;
         }
     }
     // Two periods of A4 at 101 samples, 6 pixels apart, centred at y 192.
-    EXPECT_EQ(2, c.m_traceRepeats);
-    ASSERT_EQ(203, c.m_traceVertexCount);
+    ASSERT_EQ(std::pair(2, 203), std::pair(c.m_traceRepeats, c.m_traceVertexCount));
     for (int v = 0; v < 203; ++v) {
         const HarmonicsVertex& t = c.m_traceVertices[v];
         EXPECT_EQ(6.0f * static_cast<float>(v), t.x);
         EXPECT_NEAR(192.0 + c.m_wave.m_samples[v % 101] * 768 * 2.25 / 32767, t.y, 1e-3) << v;
         EXPECT_EQ(PackHsv(start.m_color.m_hue, 1.0f, 0.5f), t.colour);
     }
-
     control->Layout(1280, 720);
-    EXPECT_EQ(3, c.m_traceRepeats);
-    EXPECT_EQ(304, c.m_traceVertexCount);
+    EXPECT_EQ(std::pair(3, 304), std::pair(c.m_traceRepeats, c.m_traceVertexCount));
     EXPECT_TRUE(c.m_topY == 20.0f && c.m_bottomY == 124.0f && c.m_bars[0].x == 130.0f);
     EXPECT_NEAR(0.8 * 1280 + 128, c.m_outline[8 * 11 + 1].x, 0.01) << "bar 12 ends at 90 %";
 }
@@ -78,7 +69,6 @@ TEST_F(HarmonicsControlTest, TraceScrollsOneSampleAfterEachTenthOfASecond) {
     EXPECT_EQ(after[0], after[202]) << "the ends show the same sample";
     control->ScrollTrace(5.0f);
     EXPECT_EQ(2, control->m_traceOffset) << "a long frame moves one sample too";
-
     // A refill for a new colour draws the picture the scrolling reached.
     for (int i = 0; i < 150; ++i) {
         control->ScrollTrace(0.2f);
@@ -131,7 +121,6 @@ TEST_F(HarmonicsControlTest, LabelsGiveFrequencyAndAmplitudeAboveTheBar) {
     control->UpdateDrag();
     EXPECT_STREQ("  880Hz  50%", control->m_label);
     control->OnButtonUp();
-
     // The space flag puts a blank before every positive amplitude, 100 included.
     ASSERT_TRUE(Drag(12, -500));
     EXPECT_STREQ(" 5280Hz  100%", control->m_label);
@@ -140,7 +129,6 @@ TEST_F(HarmonicsControlTest, LabelsGiveFrequencyAndAmplitudeAboveTheBar) {
     EXPECT_TRUE(r.left == left - 5 && r.top == 1 && r.right == left + 70 && r.bottom == 21);
     EXPECT_EQ(HarmonicBarColour(control->m_timbre.m_color, 12), control->m_labelColour);
     control->OnButtonUp();
-
     ASSERT_TRUE(Drag(3, 500));
     EXPECT_STREQ(" 1320Hz   0%", control->m_label);
     EXPECT_EQ(112, control->m_labelRect.top);
@@ -154,7 +142,6 @@ TEST_F(HarmonicsControlTest, ColoursAndTraceFollowTheDragTheKeyboardOnlyTheRelea
     PointerAt(Middle(*control, 2), y);
     control->UpdateDrag();
     EXPECT_STREQ("", control->m_label) << "a pointer that has not moved changes nothing";
-
     PointerAt(Middle(*control, 2), 300);
     control->UpdateDrag();
     CTimbre edited = start;
@@ -164,17 +151,14 @@ TEST_F(HarmonicsControlTest, ColoursAndTraceFollowTheDragTheKeyboardOnlyTheRelea
     EXPECT_EQ(HarmonicBarColour(edited.m_color, 7), control->m_bars[6 * 6].colour);
     EXPECT_EQ(PackHsv(edited.m_color.m_hue, 1.0f, 0.5f), control->m_traceVertices[0].colour);
     CNoteWave a4;
-    a4.m_note = 10;
-    a4.m_octave = 4;
+    a4.m_note = 10, a4.m_octave = 4;
     ASSERT_TRUE(CTimbre::BuildNoteWave(a4, edited.m_harmonics));
     EXPECT_TRUE(
         std::equal(a4.m_samples.get(), a4.m_samples.get() + 101, control->m_wave.m_samples.get()));
     EXPECT_EQ(playing, keyboard->m_keys[kA4Key].m_wave.get());
     EXPECT_EQ(start.m_harmonics[1], keyboard->m_timbre->m_harmonics[1]);
-
     ASSERT_TRUE(control->OnButtonUp());
-    EXPECT_EQ(0, control->m_activeBar);
-    EXPECT_EQ(0.0f, keyboard->m_timbre->m_harmonics[1]);
+    EXPECT_TRUE(control->m_activeBar == 0 && keyboard->m_timbre->m_harmonics[1] == 0.0f);
     EXPECT_EQ(edited.m_color.m_hue, keyboard->m_keys[kA4Key].m_color.m_hue);
     const CNoteWave* now = keyboard->m_keys[kA4Key].m_wave.get();
     ASSERT_TRUE(now && now->m_sampleCount == 101);

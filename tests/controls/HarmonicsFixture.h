@@ -1,7 +1,7 @@
 #pragma once
-// A harmonics control without a device, laid out for 1024 x 768 and editing a sawtooth; a
-// keyboard playing the same sawtooth on the offline audio backend, with a jewel manager that has
-// a pool but no device; and a null window whose pointer the test moves.
+// A harmonics control without a device, laid out for 1024 x 768 and editing a sawtooth; a keyboard
+// playing the same sawtooth on the offline audio backend, with a jewel manager that has a pool but
+// no device; and a null window whose pointer the test moves.
 
 #include <gtest/gtest.h>
 
@@ -17,16 +17,10 @@
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedInstance.h"
 
-namespace tovel_test {
-
-constexpr std::int32_t kWindowLeft = 100, kWindowTop = 50;  // the client area on the screen
-
-// The top y of a bar's filled part.
+// The top y of a bar's filled part, and the pixel column through its middle.
 inline float Top(const CHarmonicsControl& control, int bar) {
     return control.m_bars[6 * (bar - 1)].y;
 }
-
-// The pixel column through the middle of a bar's filled part.
 inline std::int32_t Middle(const CHarmonicsControl& control, int bar) {
     const HarmonicsVertex* v = &control.m_bars[6 * (bar - 1)];
     return static_cast<std::int32_t>((v[0].x + v[1].x) / 2);
@@ -34,6 +28,7 @@ inline std::int32_t Middle(const CHarmonicsControl& control, int bar) {
 
 class HarmonicsControlTest : public ::testing::Test {
 protected:
+    static constexpr std::int32_t kWindowLeft = 100, kWindowTop = 50;  // the client area
     void SetUp() override {
         ASSERT_NE(nullptr, tovel_test::InstallDevicelessJewels());
         keyboard = CSynthesizerKeyboard::Instance();
@@ -45,7 +40,6 @@ protected:
         CSynthesizer* synth = CSynthesizer::Instance();
         ASSERT_EQ(59u, start.BuildWaves(synth->m_lowest, synth->m_highest));
         keyboard->SetTimbre(start);
-
         system = std::make_unique<platform::NullWindowSystem>();
         platform::WindowDesc desc;
         desc.x = kWindowLeft;
@@ -57,7 +51,6 @@ protected:
         control->LoadTimbre(start);
         control->Layout(1024, 768);
     }
-
     void PointerAt(std::int32_t x, std::int32_t y) {
         system->SetCursorPosition(platform::POINT{x + kWindowLeft, y + kWindowTop});
     }
@@ -75,11 +68,11 @@ protected:
 
     // Declared in the order of start-up, so that they go in the order of shutdown: the control,
     // the keyboard with the synthesizer and the jewels, the graphics object.
-    ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
-    ScopedInstance<CGraphics> m_graphics;
-    ScopedInstance<CSynthesizer> m_synthesizer;
-    ScopedInstance<CJewelManager> m_jewels;
-    ScopedInstance<CSynthesizerKeyboard> m_keyboard;
+    tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
+    tovel_test::ScopedInstance<CGraphics> m_graphics;
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
+    tovel_test::ScopedInstance<CJewelManager> m_jewels;
+    tovel_test::ScopedInstance<CSynthesizerKeyboard> m_keyboard;
     std::unique_ptr<platform::NullWindowSystem> system;
     std::unique_ptr<platform::Window> window;
     std::unique_ptr<CHarmonicsControl> control;
@@ -87,5 +80,3 @@ protected:
     CTimbre start;
     std::uint8_t state[platform::kVirtualKeyCount] = {};
 };
-
-}  // namespace tovel_test

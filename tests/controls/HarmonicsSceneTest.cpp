@@ -34,7 +34,6 @@ protected:
         m_control.reset();
         GraphicsTest::TearDown();
     }
-
     Image Frame() {
         IGraphicsSurface* backBuffer = nullptr;
         m_device->GetBackBuffer(&backBuffer);
@@ -47,7 +46,6 @@ protected:
         backBuffer->Release();
         return image;
     }
-
     // The bar whose frame, widened by two pixels, holds the point; 0 for none.
     int BarAt(float x, float y) const {
         for (int i = 1; i <= 12; ++i) {
@@ -59,7 +57,6 @@ protected:
         }
         return 0;
     }
-
     std::unique_ptr<CHarmonicsControl> m_control;
     CTimbre m_timbre;
 };
@@ -77,7 +74,6 @@ TEST_F(HarmonicsSceneTest, FramesBarsAndTraceOnTheBackBuffer) {
         EXPECT_EQ(colour, image.At(x, top + 1) & kRgb) << "top of bar " << i;
         EXPECT_EQ(colour, image.At(x, 130) & kRgb) << "bottom of bar " << i;
     }
-
     // Every vertex of the trace on the picture lies on a line of the trace colour, but where
     // the bars and frames, drawn nearer, hide it.
     const D3DCOLOR trace = PackHsv(m_timbre.m_color.m_hue, 1.0f, 0.5f) & kRgb;

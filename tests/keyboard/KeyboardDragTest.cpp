@@ -2,17 +2,12 @@
 
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
-#include <string>
-#include <utility>
-#include <vector>
 
 #include "container/ContainerFile.h"
 #include "palette/TimbreFile.h"
 #include "palette/TimbrePalette.h"
-#include "platform/window/MessageBox.h"
 #include "tests/keyboard/KeyboardFixture.h"
 #include "tests/palette/TestMeshes.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -30,7 +25,7 @@ protected:
     void SetUp() override {
         KeyboardTest::SetUp();
         for (std::uint32_t n = 0; n < 5; ++n) {
-            jewels->m_meshes.Append(tovel_test::MeshOf(tovel_test::MakeShape(4 + n, 4)));
+            jewels->m_meshes.Append(tovel_test::Mesh(4 + n, 4));
         }
         keyboard->m_targetHeight = 768;
         palette->m_jewels = jewels;
@@ -43,7 +38,6 @@ protected:
         std::error_code error;
         fs::remove_all(m_home, error);
     }
-
     // Pressed at the first point, followed a frame a point, released at the last; the jewel
     // shown just before the release.
     int Drag(const std::vector<Point>& path) {
@@ -60,14 +54,11 @@ protected:
         const TileVertex* tile = palette->Tile(position);
         return {static_cast<int>((tile[0].x + tile[1].x) / 2), y};
     }
-    std::vector<fs::path> Files() const {
-        return {fs::directory_iterator(palette->m_folder), fs::directory_iterator()};
+    std::size_t Files() const {
+        return static_cast<std::size_t>(std::distance(fs::directory_iterator(palette->m_folder), {}));
     }
-
     const fs::path m_home = tovel_test::TestTempPath("keyboard-drag-home");
     tovel_test::ScopedEnvironment m_dataHome{"XDG_DATA_HOME", m_home.c_str()};
-    platform::MessageBoxRecorder* m_recorder = new platform::MessageBoxRecorder();
-    tovel_test::ScopedInstance<platform::MessageBoxPresenter> m_presenter{m_recorder};
     CTimbrePalette* palette = new CTimbrePalette();
     tovel_test::ScopedInstance<CTimbrePalette> m_palette{palette};
 };
@@ -99,54 +90,24 @@ TEST_F(KeyboardDragTest, OnlyADragThatLeftTheBandKeepsTheTimbreInTheTileItEndsOn
         {{{500, 450}, {500, 300}, {500, 450}, Tile(0, 570)}, true, true},
     };
     for (const Case& c : cases) {
-        const std::size_t files = Files().size();
+        const std::size_t files = Files();
         EXPECT_EQ(c.lifted, Drag(c.path) >= 0);
-        EXPECT_EQ(files + c.kept, Files().size());
+        EXPECT_EQ(files + c.kept, Files());
     }
-
     // On the blank tile: a new entry before it and a file of its own, with the amplitudes
-    // played and the jewel shown.
+    // played and the jewel shown; the keys play on from their own waveforms.
     const int shown = Drag({{500, 450}, {500, 200}, Tile(3)});
     ASSERT_EQ(5u, palette->m_entryCount);
     const PaletteEntry& kept = *palette->EntryAt(3);
     EXPECT_EQ(4u + shown, kept.m_mesh->vertexCount);
-    EXPECT_NE(keyboard->m_timbre->m_waves, kept.m_timbre->m_waves) << "waveforms of its own";
-    ASSERT_EQ(2u, Files().size());
+    EXPECT_NE(keyboard->m_timbre->m_waves, kept.m_timbre->m_waves);
+    EXPECT_EQ(59u, kept.m_timbre->m_waveCount);
     CVendra tree;
     TimbreFileContent file;
     ASSERT_EQ(S_OK, ReadTimbreFile(palette->m_folder / kept.m_fileName, tree, &file));
     EXPECT_TRUE(std::equal(std::begin(timbre.m_harmonics), std::end(timbre.m_harmonics),
                            std::begin(file.amplitudes)));
     EXPECT_EQ(4u + shown, file.mesh->vertexCount);
-
-    // On a filled tile: its file is rewritten under its old name.
-    const std::string name = kept.m_fileName;
-    CTimbre square;
-    square.SetSquareWave();
-    square.BuildWaves(synth->m_lowest, synth->m_highest);
-    keyboard->SetTimbre(square);
-    Drag({{500, 450}, {500, 200}, Tile(3)});
-    EXPECT_EQ(name, kept.m_fileName);
-    EXPECT_EQ(2u, Files().size());
-    EXPECT_EQ(square.m_harmonics[2], kept.m_timbre->m_harmonics[2]);
-
-    // With 31 timbres, the blank tile at the strip's far end gives way to the dropped one.
-    while (palette->m_entryCount < CTimbrePalette::kMaxEntries) {
-        palette->AddEntry(std::make_unique<CTimbre>(square), nullptr);
-    }
-    palette->m_scrollVelocity = -5000.0f;
-    palette->m_scrollBudget = 1e6f;
-    for (int frame = 0; frame < 1000 && palette->m_scrollBudget > 0.0f; ++frame) {
-        palette->Scroll(0.1f);
-    }
-    Drag({{500, 450}, {500, 200}, Tile(31)});
-    EXPECT_EQ(32u, palette->m_entryCount);
-    EXPECT_NE(nullptr, palette->EntryAt(31)->m_timbre) << "no blank tile";
-
-    // A keep that cannot be written is told, and the drag ends as any other.
-    fs::remove_all(palette->m_folder);
-    Drag({{500, 450}, {500, 200}, Tile(30)});
-    EXPECT_EQ(1u, m_recorder->Texts().size());
 }
 
 }  // namespace

@@ -23,7 +23,6 @@ protected:
         ASSERT_NE(nullptr, synth->m_master);
         jewels = tovel_test::InstallDevicelessJewels();
         ASSERT_NE(nullptr, jewels);
-
         keyboard = std::make_unique<CSynthesizerKeyboard>();
         ASSERT_EQ(S_OK, keyboard->Init());
         keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
@@ -37,7 +36,6 @@ protected:
     void TearDown() override {
         keyboard.reset();  // takes the synthesizer and the jewel manager with it
     }
-
     CKeyboardKey& Key(std::uint32_t i) { return keyboard->m_keys[i]; }
     void Press(std::uint32_t i) { state[KeyVirtualKey(i)] = 0x80; }
     void Lift(std::uint32_t i) { state[KeyVirtualKey(i)] = 0; }
@@ -54,7 +52,6 @@ protected:
         }
         return sounding;
     }
-
     tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
     tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
     tovel_test::ScopedInstance<CJewelManager> m_jewels;

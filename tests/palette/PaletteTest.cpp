@@ -1,12 +1,11 @@
 // The palette without a device: its layout, the full-palette rule, the Timbres folder as it is
-// loaded and saved, bad files, and the strip's scrolling under a scripted pointer and clock.
+// loaded and saved, bad files, and the strip under a scripted pointer and clock.
 
 #include "palette/TimbrePalette.h"
 
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 
-#include <cmath>
 #include <cstdlib>
 #include <fstream>
 #include <map>
@@ -28,14 +27,11 @@ namespace {
 
 namespace fs = std::filesystem;
 using namespace platform;
+using tovel_test::Mesh;
 
 std::string ReadBytes(const fs::path& path) {
     std::ifstream file(path, std::ios::binary);
     return std::string((std::istreambuf_iterator<char>(file)), {});
-}
-
-std::unique_ptr<JewelMesh> Mesh(std::uint32_t vertices, std::uint32_t triangles) {
-    return tovel_test::MeshOf(tovel_test::MakeShape(vertices, triangles));
 }
 
 std::unique_ptr<CTimbre> Timbre(float fundamental) {
@@ -43,6 +39,13 @@ std::unique_ptr<CTimbre> Timbre(float fundamental) {
     timbre->m_harmonics[0] = fundamental;
     timbre->m_color.m_hue = -1.0f;
     return timbre;
+}
+
+std::time_t Second(int hour, int minute, int second) {
+    std::tm when{};
+    when.tm_year = 2024 - 1900, when.tm_mday = 2, when.tm_isdst = -1;
+    when.tm_hour = hour, when.tm_min = minute, when.tm_sec = second;
+    return std::mktime(&when);
 }
 
 // A palette laid out for 1024 x 768 with a library of three small meshes and no device; the
@@ -63,17 +66,13 @@ protected:
         std::error_code error;
         fs::remove_all(m_home, error);
     }
-
     fs::path Folder() const { return m_home / "tovel" / "Timbres"; }
-
     void WriteTimbre(const std::string& name, float fundamental, bool withMesh = true) {
         fs::create_directories(Folder());
         CVendra tree;
         Amplitudes amplitudes = {fundamental};
-        const std::unique_ptr<JewelMesh> mesh = withMesh ? Mesh(5, 4) : std::make_unique<JewelMesh>();
-        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *mesh, tree));
-        if (!withMesh) {
-            // A file of the amplitudes alone.
+        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *Mesh(5, 4), tree));
+        if (!withMesh) {  // the amplitudes alone
             CVendraLayer* layer = FindLayer(tree, 0);
             layer->m_firstElement->m_next.reset();
             layer->m_count = 1;
@@ -82,7 +81,6 @@ protected:
         }
         ASSERT_EQ(S_OK, WriteContainer(Folder() / name, tree));
     }
-
     std::vector<std::string> Names() const {
         std::vector<std::string> names;
         for (PaletteEntry* e = m_palette.m_head.get(); e; e = e->m_next.get()) {
@@ -90,7 +88,6 @@ protected:
         }
         return names;
     }
-
     // The meshes chained in tile order are exactly the entries' own.
     void ExpectChainFollowsEntries() const {
         const JewelMesh* mesh = m_palette.m_head->m_mesh.get();
@@ -101,6 +98,28 @@ protected:
             }
         }
         EXPECT_EQ(nullptr, mesh);
+    }
+    // The centre of a drawn tile.
+    std::pair<int, int> At(std::uint32_t position, int y = 650) const {
+        const TileVertex* tile = m_palette.Tile(position);
+        return {static_cast<int>((tile[0].x + tile[1].x) / 2), y};
+    }
+    void LoadAtThreeFourFive() {
+        ASSERT_EQ(S_OK, m_palette.LoadTimbres());
+        m_palette.SetClock([] { return Second(3, 4, 5); });
+    }
+    // As the keyboard band hands it over: its waveforms built.
+    bool Store(std::uint32_t position, float fundamental, int jewel) {
+        const auto [x, y] = At(position);
+        auto timbre = Timbre(fundamental);
+        timbre->BuildWaves(CSynthesizer::kLowest, CSynthesizer::kHighest);
+        return m_palette.StoreTimbreAt(x, y, std::move(timbre), jewel);
+    }
+    TimbreFileContent Read(const std::string& name) const {
+        CVendra tree;
+        TimbreFileContent content;
+        EXPECT_EQ(S_OK, ReadTimbreFile(Folder() / name, tree, &content)) << name;
+        return content;
     }
 
     tovel_test::ScopedAudioBackend m_backend{AudioBackend::Unavailable};
@@ -115,31 +134,21 @@ protected:
 };
 
 TEST_F(PaletteTest, LaysTheStripOutFromTheBackBuffer) {
-    EXPECT_EQ(192, m_palette.m_tileHeight);
-    EXPECT_EQ(135, m_palette.m_tileWidth);
-    EXPECT_EQ(13, m_palette.m_gap);
-    EXPECT_EQ(13, m_palette.m_leftMargin);
-    EXPECT_EQ(563, m_palette.m_top);
-    EXPECT_EQ(5u, m_palette.m_cellsAcross);
-    EXPECT_EQ(std::pair(960u, 768u), std::pair(m_palette.m_targetWidth, m_palette.m_targetHeight));
-    EXPECT_EQ(std::pair(120u, 96u),
-              std::pair(m_palette.m_targetWidth / 8, m_palette.m_targetHeight / 8));
-    const TileVertex* t0 = m_palette.Tile(0);
-    const TileVertex* t1 = m_palette.Tile(1);
-    EXPECT_EQ(std::pair(13.0f, 148.0f), std::pair(t0[0].x, t0[1].x));
-    EXPECT_EQ(std::pair(161.0f, 296.0f), std::pair(t1[0].x, t1[1].x));
-    EXPECT_EQ(std::pair(563.0f, 755.0f), std::pair(t0[0].y, t0[2].y));
+    const CTimbrePalette& p = m_palette;
+    EXPECT_EQ((std::vector<std::int64_t>{192, 135, 13, 13, 563, 5, 960, 768}),
+              (std::vector<std::int64_t>{p.m_tileHeight, p.m_tileWidth, p.m_gap, p.m_leftMargin,
+                                         p.m_top, p.m_cellsAcross, p.m_targetWidth,
+                                         p.m_targetHeight}));
+    const TileVertex *t0 = p.Tile(0), *t1 = p.Tile(1), *t17 = p.Tile(17);
+    EXPECT_EQ((std::vector<float>{13, 148, 161, 296, 563, 755}),
+              (std::vector<float>{t0[0].x, t0[1].x, t1[0].x, t1[1].x, t0[0].y, t0[2].y}));
     // Position 17 shows pattern 1 (column 1, row 0) and sits in cell (2, 3) of the target;
     // position 22, past the target's four rows, in cell (2, 0) again.
-    const TileVertex* t17 = m_palette.Tile(17);
-    EXPECT_EQ(std::pair(0.25f, 0.0f), std::pair(t17[0].u0, t17[0].v0));
-    EXPECT_EQ(std::pair(0.0f, -0.75f), std::pair(m_palette.m_jewelCells[17].x,
-                                                  m_palette.m_jewelCells[17].y));
-    EXPECT_EQ(std::pair(0.75f, 1.0f), std::pair(t17[0].v1, t17[5].v1));
-    EXPECT_EQ(std::pair(0.0f, 0.75f), std::pair(m_palette.m_jewelCells[22].x,
-                                                 m_palette.m_jewelCells[22].y));
+    EXPECT_EQ((std::vector<float>{0.25f, 0.0f, 0.75f, 1.0f, 0.0f, -0.75f, 0.0f, 0.75f}),
+              (std::vector<float>{t17[0].u0, t17[0].v0, t17[0].v1, t17[5].v1, p.m_jewelCells[17].x,
+                                  p.m_jewelCells[17].y, p.m_jewelCells[22].x,
+                                  p.m_jewelCells[22].y}));
     EXPECT_NEAR((2.0f + 0.146393f) / 5.0f, t17[0].u1, 1e-6f) << "the middle of the cell";
-
     for (int i = 0; i < 40; ++i) {
         m_palette.AddEntry(Timbre(0.5f), Mesh(4, 3));
     }
@@ -157,7 +166,6 @@ TEST_F(PaletteTest, TheBuiltInTimbresAndTheBlankTileFitAndDoNotScroll) {
     EXPECT_EQ(m_palette.m_head.get(), m_palette.m_pressedEntry);
     EXPECT_EQ(0xFFFF0044u, m_palette.Tile(0)[0].colour) << "hue 6.0 at full saturation";
     EXPECT_EQ(0x00FFFFFFu, m_palette.Tile(3)[4].colour) << "the blank tile";
-
     ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 80, 600));
     for (int x = 70; x > 0; x -= 10) {
         m_palette.TrackPointer(x, 600, 0.016f);
@@ -165,55 +173,35 @@ TEST_F(PaletteTest, TheBuiltInTimbresAndTheBlankTileFitAndDoNotScroll) {
     }
     EXPECT_TRUE(m_palette.OnButtonUp(600));
     m_palette.Scroll(0.016f);
-    EXPECT_EQ(13.0f, m_palette.Tile(0)[0].x);
-    EXPECT_EQ(0.0f, m_palette.m_scrollBudget);
+    EXPECT_EQ(std::pair(13.0f, 0.0f), std::pair(m_palette.Tile(0)[0].x, m_palette.m_scrollBudget));
 }
 
-TEST_F(PaletteTest, AFullPaletteKeepsItsFirst31AndTheLatest) {
-    for (int i = 0; i < 31; ++i) {
-        m_palette.AddEntry(Timbre(0.01f * static_cast<float>(i)), Mesh(4, 3))->m_fileName =
-            std::to_string(i);
-    }
-    ASSERT_EQ(32u, m_palette.m_entryCount);
-    EXPECT_EQ(nullptr, m_palette.EntryAt(31)->m_timbre) << "31 timbres and the blank tile";
-
-    m_palette.AddEntry(Timbre(0.9f), Mesh(4, 3))->m_fileName = "latest";
-    EXPECT_EQ(32u, m_palette.m_entryCount);
-    EXPECT_EQ("latest", m_palette.EntryAt(31)->m_fileName) << "the blank tile gave way";
-    EXPECT_EQ(nullptr, m_palette.EntryAt(32));
-    EXPECT_EQ(m_palette.EntryAt(31), m_palette.m_blank);
-
-    m_palette.AddEntry(Timbre(0.8f), Mesh(4, 3))->m_fileName = "newer";
-    EXPECT_EQ(32u, m_palette.m_entryCount);
-    EXPECT_EQ("30", m_palette.EntryAt(30)->m_fileName);
-    EXPECT_EQ("newer", m_palette.EntryAt(31)->m_fileName) << "the latest replaced";
-    EXPECT_EQ(m_palette.EntryAt(30), m_palette.EntryAt(31)->m_prev);
-    ExpectChainFollowsEntries();
-    const CHSVColor& newer = m_palette.EntryAt(31)->m_timbre->m_color;
-    EXPECT_EQ(TileTopColour(newer), m_palette.Tile(31)[0].colour) << "its tile took its colours";
-    EXPECT_EQ(TileBottomColour(newer), m_palette.Tile(31)[2].colour);
-}
-
+// The 32nd to 40th files each take the latest's place, the blank tile's first.
 TEST_F(PaletteTest, AFolderOf40FilesShowsTheFirst31AndTheLastAndKeepsEveryFile) {
     std::map<std::string, std::string> before;
+    auto name = [](int i) {
+        char text[16];
+        std::snprintf(text, sizeof text, "t%02d.tmbr", i);
+        return std::string(text);
+    };
     for (int i = 0; i < 40; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "t%02d.tmbr", i);
-        WriteTimbre(name, 0.02f * static_cast<float>(i));
-        before[name] = ReadBytes(Folder() / name);
+        WriteTimbre(name(i), 0.02f * static_cast<float>(i));
+        before[name(i)] = ReadBytes(Folder() / name(i));
     }
     ASSERT_EQ(S_OK, m_palette.LoadTimbres());
     ASSERT_EQ(32u, m_palette.m_entryCount);
-    for (std::uint32_t i = 0; i < 31; ++i) {
-        char name[16];
-        std::snprintf(name, sizeof name, "t%02u.tmbr", i);
-        EXPECT_EQ(name, m_palette.EntryAt(i)->m_fileName);
+    for (int i = 0; i < 32; ++i) {
+        EXPECT_EQ(name(i < 31 ? i : 39), m_palette.EntryAt(i)->m_fileName);
     }
-    EXPECT_EQ("t39.tmbr", m_palette.EntryAt(31)->m_fileName);
-    EXPECT_EQ("t39.tmbr", m_palette.EntryAt(31)->m_timbre->m_name) << "named after its file";
+    EXPECT_EQ(nullptr, m_palette.EntryAt(32));
+    PaletteEntry* latest = m_palette.EntryAt(31);
+    EXPECT_EQ("t39.tmbr", latest->m_timbre->m_name) << "named after its file";
+    EXPECT_EQ(std::pair(latest, m_palette.EntryAt(30)), std::pair(m_palette.m_blank, latest->m_prev));
     ExpectChainFollowsEntries();
-    for (const auto& [name, bytes] : before) {
-        EXPECT_EQ(bytes, ReadBytes(Folder() / name)) << name;
+    EXPECT_EQ(TileTopColour(latest->m_timbre->m_color), m_palette.Tile(31)[0].colour);
+    EXPECT_EQ(TileBottomColour(latest->m_timbre->m_color), m_palette.Tile(31)[2].colour);
+    for (const auto& [file, bytes] : before) {
+        EXPECT_EQ(bytes, ReadBytes(Folder() / file)) << file;
     }
 }
 
@@ -221,60 +209,61 @@ TEST_F(PaletteTest, BadFilesAreSkippedAndNoGoodFileIsChanged) {
     WriteTimbre("a-good.tmbr", 0.5f);
     WriteTimbre("b-amplitudes-only.tmbr", 0.25f, false);
     const fs::path folder = Folder();
-    {
-        const std::string good = ReadBytes(folder / "a-good.tmbr");
-        std::ofstream(folder / "c-truncated.tmbr", std::ios::binary) << good.substr(0, good.size() / 2);
-        std::mt19937 random(7);
-        std::string noise(300, '\0');
-        for (char& c : noise) {
-            c = static_cast<char>(random());
-        }
-        std::ofstream(folder / "d-random.tmbr", std::ios::binary) << noise;
-        fs::create_symlink(folder / "nowhere", folder / "e-unreadable.tmbr");
-        ASSERT_EQ(0, ::mkfifo((folder / "f-fifo.tmbr").c_str(), 0644)) << "never opened";
-    }
-    // NaN amplitudes read as silence; indices past the vertices are no mesh.
-    {
-        CVendra tree;
-        const float nan = std::numeric_limits<float>::quiet_NaN();
-        const Amplitudes amplitudes = {nan, 0.5f};
-        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *Mesh(5, 4), tree));
-        ASSERT_EQ(S_OK, WriteContainer(folder / "g-nan.tmbr", tree));
-        CVendra pastTheEnd;
-        const Amplitudes one = {1.0f};
-        ASSERT_EQ(S_OK, BuildTimbreTree(one, *Mesh(5, 4), pastTheEnd));
-        SetInt32(*FindLayer(pastTheEnd, 0), 0x80, 3);
-        ASSERT_EQ(S_OK, WriteContainer(folder / "h-past.tmbr", pastTheEnd));
-    }
     const std::string good = ReadBytes(folder / "a-good.tmbr");
-    const std::string nanFile = ReadBytes(folder / "g-nan.tmbr");
-
+    std::ofstream(folder / "c-truncated.tmbr", std::ios::binary) << good.substr(0, good.size() / 2);
+    std::mt19937 random(7);
+    std::string noise(300, '\0');
+    for (char& c : noise) {
+        c = static_cast<char>(random());
+    }
+    std::ofstream(folder / "d-random.tmbr", std::ios::binary) << noise;
+    fs::create_symlink(folder / "nowhere", folder / "e-unreadable.tmbr");
+    ASSERT_EQ(0, ::mkfifo((folder / "f-fifo.tmbr").c_str(), 0644)) << "never opened";
     ASSERT_EQ(S_OK, m_palette.LoadTimbres());
-    EXPECT_EQ((std::vector<std::string>{"a-good.tmbr", "b-amplitudes-only.tmbr", "g-nan.tmbr",
-                                        "h-past.tmbr", "(blank)"}),
+    EXPECT_EQ((std::vector<std::string>{"a-good.tmbr", "b-amplitudes-only.tmbr", "(blank)"}),
               Names());
     EXPECT_EQ(good, ReadBytes(folder / "a-good.tmbr"));
-    EXPECT_EQ(nanFile, ReadBytes(folder / "g-nan.tmbr"));
-    const CTimbre& nanTimbre = *m_palette.EntryAt(2)->m_timbre;
-    EXPECT_EQ(0.0f, nanTimbre.m_harmonics[0]);
-    EXPECT_EQ(0.5f, nanTimbre.m_harmonics[1]);
-    EXPECT_EQ(59u, nanTimbre.m_waveCount);
+    EXPECT_EQ(59u, m_palette.EntryAt(1)->m_timbre->m_waveCount);
+    // The file without a mesh was given one of the library's jewels, and keeps it.
+    CVendra tree;
+    TimbreFileContent content;
+    ASSERT_EQ(S_OK, ReadTimbreFile(folder / "b-amplitudes-only.tmbr", tree, &content));
+    ASSERT_NE(nullptr, content.mesh);
+    const std::uint32_t vertices = m_palette.EntryAt(1)->m_mesh->vertexCount;
+    EXPECT_EQ(vertices, content.mesh->vertexCount);
+    EXPECT_GE(vertices, 4u) << "a mesh of the library";
+    const CVendraLayer& layer = *FindLayer(tree, 0);
+    EXPECT_EQ((std::vector<std::uint8_t>{0xE0, 0x80, 0x81}), tovel_test::Tags(layer));
+    EXPECT_EQ((std::vector<std::uint8_t>{0x80, 0x81}), tovel_test::Tags(*layer.m_extension));
+}
 
-    // The files without a usable mesh were given one of the library's jewels, and keep it.
-    for (const char* name : {"b-amplitudes-only.tmbr", "h-past.tmbr"}) {
-        CVendra tree;
-        ASSERT_EQ(S_OK, ReadContainer(folder / name, tree)) << name;
-        TimbreFileContent content;
-        ASSERT_EQ(S_OK, ReadTimbreTree(tree, &content)) << name;
-        ASSERT_NE(nullptr, content.mesh) << name;
-        const PaletteEntry* entry = m_palette.EntryAt(name[0] == 'b' ? 1 : 3);
-        EXPECT_EQ(entry->m_mesh->vertexCount, content.mesh->vertexCount) << name;
-        EXPECT_GE(entry->m_mesh->vertexCount, 4u) << "a mesh of the library";
-        const CVendraLayer& layer = *FindLayer(tree, 0);
-        EXPECT_EQ((std::vector<std::uint8_t>{0xE0, 0x80, 0x81}), tovel_test::Tags(layer)) << name;
-        EXPECT_EQ((std::vector<std::uint8_t>{0x80, 0x81}), tovel_test::Tags(*layer.m_extension))
-            << name;
-    }
+TEST_F(PaletteTest, ADraggedTileFollowsThePointerAndIsDroppedWhereItIsReleased) {
+    ASSERT_EQ(S_OK, m_palette.LoadTimbres());
+    std::vector<std::pair<int, std::string>> drops;
+    m_palette.SetTileDrop([&](int y, CTimbre& timbre) { drops.emplace_back(y, timbre.m_name); });
+    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 150, 600)) << "between two tiles";
+    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 200, 562)) << "above the strip";
+    EXPECT_FALSE(m_palette.OnButtonUp(600)) << "nothing held";
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 200, 563));
+    EXPECT_EQ(m_palette.EntryAt(1), m_palette.m_pressedEntry);
+    m_palette.TrackPointer(300, 400, 0.016f);
+    const auto& quad = m_palette.m_dragQuad;
+    EXPECT_EQ(std::pair(2, 300.0f - 67.5f), std::pair(m_palette.m_pointerState, quad[0].x));
+    EXPECT_EQ(0.0f, m_palette.m_scrollBudget) << "leaving the strip does not scroll it";
+    m_palette.TrackPointer(300, 600, 0.016f);
+    EXPECT_EQ(1, m_palette.m_pointerState) << "back on the strip";
+    m_palette.TrackPointer(300, 450, 0.016f);
+    EXPECT_TRUE(m_palette.OnButtonUp(450));
+    EXPECT_EQ(0, m_palette.m_pointerState);
+    EXPECT_EQ((std::vector<std::pair<int, std::string>>{{450, "Sawtooth wave"}}), drops);
+    // The blank tile holds nothing to drop.
+    const int blank = static_cast<int>(m_palette.Tile(3)[0].x) + 10;
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, blank, 600));
+    m_palette.TrackPointer(blank, 450, 0.016f);
+    EXPECT_EQ(2, m_palette.m_pointerState);
+    EXPECT_EQ(300.0f - 67.5f, quad[0].x) << "no floating tile for the blank one";
+    EXPECT_TRUE(m_palette.OnButtonUp(450));
+    EXPECT_EQ(1u, drops.size());
 }
 
 // The strip under a scripted pointer: 20 timbres, of which 7 fit on the screen.
@@ -292,12 +281,10 @@ protected:
     }
     // Drags along the strip by dx every frame of dt seconds, then releases.
     void Drag(int dx, int frames, float dt) {
-        const TileVertex* pressed = m_palette.Tile(m_palette.m_firstVisible + 1);
-        int x = static_cast<int>((pressed[0].x + pressed[1].x) / 2);
+        int x = At(m_palette.m_firstVisible + 1).first;
         ASSERT_TRUE(m_palette.OnButtonDown(nullptr, x, 650));
         for (int i = 0; i < frames; ++i) {
-            x += dx;
-            m_palette.TrackPointer(x, 650, dt);
+            m_palette.TrackPointer(x += dx, 650, dt);
             m_palette.Scroll(dt);
         }
         ASSERT_TRUE(m_palette.OnButtonUp(650));
@@ -315,7 +302,16 @@ TEST_F(ScrollTest, TheStripMovesAtAQuarterOfThePointersSpeedAsFarAsItWent) {
     EXPECT_NEAR(-10 * 0.25f * 500.0f * 0.02f, Offset(), 1e-3f) << "2.5 pixels a frame";
     Coast(0.02f);
     EXPECT_NEAR(-100.0f, Offset(), 2.5f) << "as far as the pointer went, within a frame's step";
-
+    // A press and release without moving adds nothing: a coasting strip keeps coasting.
+    Drag(-10, 10, 0.02f);
+    const std::pair coasting(m_palette.m_scrollBudget, m_palette.m_scrollVelocity);
+    ASSERT_GT(coasting.first, 0.0f);
+    const auto [x, y] = At(m_palette.m_firstVisible + 1);
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, x, y));
+    m_palette.TrackPointer(x, y, 0.02f);
+    ASSERT_TRUE(m_palette.OnButtonUp(y));
+    EXPECT_EQ(coasting, std::pair(m_palette.m_scrollBudget, m_palette.m_scrollVelocity));
+    Coast(0.02f);
     // Back and forth adds up both ways; the last move sets the direction.
     // 40 pixels right, then 4 left: the strip travels 44 pixels, the last of them leftwards.
     const float before = Offset();
@@ -326,154 +322,29 @@ TEST_F(ScrollTest, TheStripMovesAtAQuarterOfThePointersSpeedAsFarAsItWent) {
     EXPECT_NEAR(before + 10.0f - 34.0f, Offset(), 1.0f);
 }
 
-TEST_F(ScrollTest, APressAndReleaseWithoutMovingAddsNothing) {
-    Drag(-10, 10, 0.02f);
-    const float budget = m_palette.m_scrollBudget;
-    const float velocity = m_palette.m_scrollVelocity;
-    ASSERT_GT(budget, 0.0f);
-    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 500, 650));
-    m_palette.TrackPointer(500, 650, 0.02f);
-    ASSERT_TRUE(m_palette.OnButtonUp(650));
-    EXPECT_EQ(std::pair(budget, velocity),
-              std::pair(m_palette.m_scrollBudget, m_palette.m_scrollVelocity))
-        << "a coasting strip keeps coasting";
-}
-
 TEST_F(ScrollTest, TheStripStopsHardAtEitherEnd) {
     Drag(+20, 10, 0.01f);
     Coast(0.01f);
-    EXPECT_EQ(0u, m_palette.m_firstVisible);
-    EXPECT_EQ(13.0f, Left()) << "nothing lies before the first tile";
-
+    EXPECT_EQ(std::pair(0u, 13.0f), std::pair(m_palette.m_firstVisible, Left()))
+        << "nothing lies before the first tile";
     Drag(-200, 30, 0.01f);  // far more than the strip is long
     Coast(0.01f);
-    const TileVertex* last = m_palette.Tile(m_palette.m_firstVisible + m_palette.m_visibleCount - 1);
-    EXPECT_EQ(20u, m_palette.m_firstVisible + m_palette.m_visibleCount - 1) << "the blank tile";
-    EXPECT_FLOAT_EQ(1024.0f - 13.0f, last[1].x);
+    const std::uint32_t last = m_palette.m_firstVisible + m_palette.m_visibleCount - 1;
+    EXPECT_EQ(20u, last) << "the blank tile";
+    EXPECT_FLOAT_EQ(1024.0f - 13.0f, m_palette.Tile(last)[1].x);
     EXPECT_EQ(0.0f, m_palette.m_scrollVelocity);
     // Every drawn tile stays one step after the one before it.
-    for (std::uint32_t i = 1; i < m_palette.m_visibleCount; ++i) {
-        const std::uint32_t p = m_palette.m_firstVisible + i;
+    for (std::uint32_t p = m_palette.m_firstVisible + 1; p <= last; ++p) {
         EXPECT_FLOAT_EQ(148.0f, m_palette.Tile(p)[0].x - m_palette.Tile(p - 1)[0].x) << p;
     }
-    const float x = (last[0].x + last[1].x) / 2;
-    EXPECT_EQ(20, m_palette.TileIndexAt(static_cast<int>(x), 650));
-    EXPECT_TRUE(m_palette.IsOverBlankTile(static_cast<int>(x), 650));
+    const auto [x, y] = At(last);
+    EXPECT_EQ(20, m_palette.TileIndexAt(x, y));
+    EXPECT_TRUE(m_palette.IsOverBlankTile(x, y));
 }
 
-TEST_F(PaletteTest, ADraggedTileFollowsThePointerAndIsDroppedWhereItIsReleased) {
-    ASSERT_EQ(S_OK, m_palette.LoadTimbres());
-    std::vector<std::pair<int, std::string>> drops;
-    m_palette.SetTileDrop([&](int y, CTimbre& timbre) { drops.emplace_back(y, timbre.m_name); });
-
-    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 150, 600)) << "between two tiles";
-    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 200, 562)) << "above the strip";
-    EXPECT_FALSE(m_palette.OnButtonUp(600)) << "nothing held";
-    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 200, 563));
-    EXPECT_EQ(m_palette.EntryAt(1), m_palette.m_pressedEntry);
-    m_palette.TrackPointer(300, 400, 0.016f);
-    EXPECT_EQ(2, m_palette.m_pointerState);
-    EXPECT_EQ(std::pair(300.0f - 67.5f, 400.0f - 96.0f),
-              std::pair(m_palette.m_dragQuad[0].x, m_palette.m_dragQuad[0].y));
-    EXPECT_EQ(std::pair(300.0f + 67.5f, 400.0f + 96.0f),
-              std::pair(m_palette.m_dragQuad[3].x, m_palette.m_dragQuad[3].y));
-    EXPECT_EQ(m_palette.Tile(1)[4].colour, m_palette.m_dragQuad[3].colour);
-    EXPECT_EQ(0.0f, m_palette.m_scrollBudget) << "leaving the strip does not scroll it";
-    m_palette.TrackPointer(300, 600, 0.016f);
-    EXPECT_EQ(1, m_palette.m_pointerState) << "back on the strip";
-    m_palette.TrackPointer(300, 450, 0.016f);
-    EXPECT_TRUE(m_palette.OnButtonUp(450));
-    EXPECT_EQ(0, m_palette.m_pointerState);
-    EXPECT_EQ((std::vector<std::pair<int, std::string>>{{450, "Sawtooth wave"}}), drops);
-
-    // The blank tile holds nothing to drop.
-    const int blank = static_cast<int>(m_palette.Tile(3)[0].x) + 10;
-    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, blank, 600));
-    m_palette.TrackPointer(blank, 450, 0.016f);
-    EXPECT_EQ(2, m_palette.m_pointerState);
-    EXPECT_EQ(300.0f - 67.5f, m_palette.m_dragQuad[0].x) << "no floating tile for the blank one";
-    EXPECT_TRUE(m_palette.OnButtonUp(450));
-    EXPECT_EQ(1u, drops.size());
-}
-
-}  // namespace
-
-namespace {
-
-// Makes the folder read-only, also for a process that permissions do not stop (root), through
-// the immutable flag. False where neither is possible.
-bool MakeReadOnly(const fs::path& folder) {
-    fs::permissions(folder, fs::perms::owner_write | fs::perms::group_write | fs::perms::others_write,
-                    fs::perm_options::remove);
-    auto writable = [&] {
-        const fs::path probe = folder / "probe";
-        const bool made = static_cast<bool>(std::ofstream(probe));
-        std::error_code error;
-        fs::remove(probe, error);
-        return made;
-    };
-    if (writable()) {
-        std::system(("chattr +i '" + folder.string() + "' 2>/dev/null").c_str());
-    }
-    return !writable();
-}
-
-void MakeWritable(const fs::path& folder) {
-    std::system(("chattr -i '" + folder.string() + "' 2>/dev/null").c_str());
-    fs::permissions(folder, fs::perms::owner_write, fs::perm_options::add);
-}
-
-std::time_t Second(int hour, int minute, int second) {
-    std::tm when{};
-    when.tm_year = 2024 - 1900;
-    when.tm_mon = 0;
-    when.tm_mday = 2;
-    when.tm_hour = hour;
-    when.tm_min = minute;
-    when.tm_sec = second;
-    when.tm_isdst = -1;
-    return std::mktime(&when);
-}
-
-class StoreTest : public PaletteTest {
-protected:
-    void SetUp() override {
-        PaletteTest::SetUp();
-        ASSERT_EQ(S_OK, m_palette.LoadTimbres());
-        m_palette.SetClock([] { return Second(3, 4, 5); });
-    }
-    // The centre of a drawn tile.
-    std::pair<int, int> At(std::uint32_t position) const {
-        const TileVertex* tile = m_palette.Tile(position);
-        return {static_cast<int>((tile[0].x + tile[1].x) / 2), 650};
-    }
-    // As the keyboard band hands it over: its waveforms built.
-    bool Store(std::uint32_t position, float fundamental, int jewel) {
-        const auto [x, y] = At(position);
-        auto timbre = Timbre(fundamental);
-        timbre->BuildWaves(CSynthesizer::kLowest, CSynthesizer::kHighest);
-        return m_palette.StoreTimbreAt(x, y, std::move(timbre), jewel);
-    }
-    std::vector<std::string> Files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(Folder())) {
-            names.push_back(entry.path().filename().string());
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    TimbreFileContent Read(const std::string& name) const {
-        CVendra tree;
-        TimbreFileContent content;
-        EXPECT_EQ(S_OK, ReadContainer(Folder() / name, tree)) << name;
-        EXPECT_EQ(S_OK, ReadTimbreTree(tree, &content)) << name;
-        return content;
-    }
-};
-
-TEST_F(StoreTest, ATimbreDroppedOnATileIsKeptInItsFile) {
+TEST_F(PaletteTest, ATimbreDroppedOnATileIsKeptInItsFile) {
+    LoadAtThreeFourFive();
     EXPECT_FALSE(m_palette.StoreTimbreAt(5, 650, Timbre(0.5f), 0)) << "no tile there";
-
     // The blank tile becomes a new entry, named after the time it was kept.
     ASSERT_TRUE(Store(3, 0.7f, 1));
     EXPECT_EQ(5u, m_palette.m_entryCount);
@@ -484,57 +355,43 @@ TEST_F(StoreTest, ATimbreDroppedOnATileIsKeptInItsFile) {
     ASSERT_NE(nullptr, kept.mesh);
     EXPECT_EQ(5u, kept.mesh->vertexCount) << "the library's jewel at position 1";
     ExpectChainFollowsEntries();
-
     // A built-in timbre's tile is first kept within the same second: a name of its own.
     ASSERT_TRUE(Store(0, 0.4f, 2));
-    EXPECT_EQ("20240102030405_2.tmbr", m_palette.EntryAt(0)->m_fileName);
-    EXPECT_EQ(0.4f, m_palette.EntryAt(0)->m_timbre->m_harmonics[0]);
-    EXPECT_EQ(59u, m_palette.EntryAt(0)->m_timbre->m_waveCount);
+    const PaletteEntry& first = *m_palette.EntryAt(0);
+    EXPECT_EQ("20240102030405_2.tmbr", first.m_fileName);
+    EXPECT_EQ(std::pair(0.4f, 59u), std::pair(first.m_timbre->m_harmonics[0], first.m_timbre->m_waveCount));
     // Kept again, the same file is rewritten.
     m_palette.SetClock([] { return Second(5, 0, 0); });
     ASSERT_TRUE(Store(0, 0.3f, 0));
-    EXPECT_EQ((std::vector<std::string>{"20240102030405.tmbr", "20240102030405_2.tmbr"}), Files());
-    EXPECT_EQ(0.3f, Read("20240102030405_2.tmbr").amplitudes[0]);
-    EXPECT_EQ(4u, Read("20240102030405_2.tmbr").mesh->vertexCount);
-
+    EXPECT_EQ(2, std::distance(fs::directory_iterator(Folder()), {}));
+    kept = Read("20240102030405_2.tmbr");
+    EXPECT_EQ(std::pair(0.3f, 4u), std::pair(kept.amplitudes[0], kept.mesh->vertexCount));
     // A name of six characters is kept; one of five is no name.
-    for (const auto& [name, kept] : {std::pair{"a.tmbr", "a.tmbr"},
-                                     std::pair{"x.tmb", "20240102050000.tmbr"}}) {
+    for (const auto& [name, keptAs] : {std::pair{"a.tmbr", "a.tmbr"},
+                                       std::pair{"x.tmb", "20240102050000.tmbr"}}) {
         PaletteEntry& entry = *m_palette.EntryAt(1);
         entry.m_fileName = name;
         ASSERT_EQ(S_OK, m_palette.SaveEntry(entry));
-        EXPECT_EQ(kept, entry.m_fileName);
-        EXPECT_TRUE(fs::exists(Folder() / kept));
+        EXPECT_EQ(keptAs, entry.m_fileName);
+        EXPECT_TRUE(fs::exists(Folder() / keptAs));
     }
 }
 
-TEST_F(StoreTest, ASaveThatCannotBeWrittenIsToldAndChangesNoOtherFile) {
-    ASSERT_TRUE(Store(3, 0.7f, 1));
-    const std::string kept = ReadBytes(Folder() / "20240102030405.tmbr");
-    if (!MakeReadOnly(Folder())) {
-        MakeWritable(Folder());
-        GTEST_SKIP() << "no folder can be made read-only here";
-    }
-    const bool stored = Store(1, 0.2f, 0);
-    MakeWritable(Folder());
-    EXPECT_FALSE(stored);
-    m_expectedMessages = 1;
-    ASSERT_EQ(1u, m_recorder->Texts().size());
-    EXPECT_NE(std::string::npos,
-              m_recorder->Texts()[0].find((Folder() / "20240102030405_2.tmbr").string()))
-        << "the message names the file: " << m_recorder->Texts()[0];
-    EXPECT_EQ(0.2f, m_palette.EntryAt(1)->m_timbre->m_harmonics[0]) << "the tile shows it all the same";
-    EXPECT_EQ(TileTopColour(m_palette.EntryAt(1)->m_timbre->m_color), m_palette.Tile(1)[0].colour);
-    EXPECT_EQ((std::vector<std::string>{"20240102030405.tmbr"}), Files());
-    EXPECT_EQ(kept, ReadBytes(Folder() / "20240102030405.tmbr"));
-
-    // A folder that went away while the program ran.
+// A folder that went away while the program ran.
+TEST_F(PaletteTest, ASaveThatCannotBeWrittenIsToldAndTheTileShowsTheTimbreAllTheSame) {
+    LoadAtThreeFourFive();
     fs::remove_all(Folder());
-    EXPECT_FALSE(Store(3, 0.9f, 0));
-    m_expectedMessages = 2;
+    EXPECT_FALSE(Store(1, 0.2f, 0));
+    m_expectedMessages = 1;
+    EXPECT_NE(std::string::npos,
+              m_recorder->Texts()[0].find((Folder() / "20240102030405.tmbr").string()))
+        << "the message names the file: " << m_recorder->Texts()[0];
+    const CTimbre& shown = *m_palette.EntryAt(1)->m_timbre;
+    EXPECT_EQ(0.2f, shown.m_harmonics[0]);
+    EXPECT_EQ(TileTopColour(shown.m_color), m_palette.Tile(1)[0].colour);
 }
 
-TEST_F(StoreTest, WithoutAnyTimbresFolderTheBuiltInsPlayAndAKeptTimbreIsRefusedAloud) {
+TEST_F(PaletteTest, WithoutAnyTimbresFolderTheBuiltInsPlayAndAKeptTimbreIsRefusedAloud) {
     // A data home below a file: no folder can be made there.
     fs::create_directories(m_home);
     std::ofstream(m_home / "file") << "x";
@@ -545,8 +402,7 @@ TEST_F(StoreTest, WithoutAnyTimbresFolderTheBuiltInsPlayAndAKeptTimbreIsRefusedA
     ASSERT_EQ(S_OK, homeless.LoadTimbres());
     EXPECT_EQ(4u, homeless.m_entryCount) << "the built-in timbres and the blank tile";
     EXPECT_TRUE(homeless.m_folder.empty());
-    auto timbre = Timbre(0.5f);
-    EXPECT_FALSE(homeless.StoreTimbreAt(500, 650, std::move(timbre), 0));
+    EXPECT_FALSE(homeless.StoreTimbreAt(500, 650, Timbre(0.5f), 0));
     m_expectedMessages = 1;
     EXPECT_NE(std::string::npos, m_recorder->Texts()[0].find("no Timbres folder"));
 }

@@ -23,6 +23,10 @@ inline std::unique_ptr<JewelMesh> MeshOf(const TestShape& shape) {
     return mesh;
 }
 
+inline std::unique_ptr<JewelMesh> Mesh(std::uint32_t vertices, std::uint32_t triangles) {
+    return MeshOf(MakeShape(vertices, triangles));
+}
+
 inline std::vector<std::uint8_t> Tags(const CVendraLayer& layer) {
     std::vector<std::uint8_t> tags;
     for (const CVendraElement* e = layer.m_firstElement.get(); e; e = e->m_next.get()) {

@@ -40,7 +40,6 @@ TEST(TimbreFileTest, AFileHoldsTheAmplitudesBigEndianThenTheMeshInItsOrder) {
     const std::string bytes((std::istreambuf_iterator<char>(file)), {});
     EXPECT_NE(std::string::npos, bytes.find(std::string("\x3F\x80\x00\x00\x3F\x00\x00\x00", 8)))
         << "1.0 and 0.5 as big-endian floats, side by side";
-
     // Read from the bytes, as a fuzzer would hand them over.
     const std::vector<std::uint8_t> data(bytes.begin(), bytes.end());
     CVendra tree;
@@ -58,7 +57,6 @@ TEST(TimbreFileTest, AFileHoldsTheAmplitudesBigEndianThenTheMeshInItsOrder) {
     EXPECT_EQ(0, indices->m_param);
     EXPECT_EQ(8u * 24u, vertices->m_length);
     EXPECT_EQ(12u * 6u, indices->m_length);
-
     EXPECT_EQ(0, std::memcmp(amplitudes, content.amplitudes, sizeof amplitudes));
     ASSERT_NE(nullptr, content.mesh);
     EXPECT_EQ(8u, content.mesh->vertexCount);

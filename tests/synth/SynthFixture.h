@@ -21,15 +21,12 @@ protected:
     }
     // The bus passes its input through, so the voices' own output can be measured.
     void Dry() { ASSERT_EQ(synth->m_reverbBus->DisableEffect(0), S_OK); }
-
     std::shared_ptr<const CNoteWave> Wave(CNote note) { return timbre.WaveOf(note); }
-
     std::vector<float> Render(std::uint32_t frames) {
         std::vector<float> out(frames);
         EXPECT_EQ(synth->m_engine->RenderOffline(out.data(), frames), S_OK);
         return out;
     }
-
     bool AllFree() const {
         for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
             if (synth->m_voices[i].m_wave.load()) {
@@ -38,7 +35,6 @@ protected:
         }
         return true;
     }
-
     tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
     CTimbre timbre;  // outlives the synthesizer, whose voices play its waveforms
     tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
