@@ -1,6 +1,7 @@
 // The palette drawn on the program's own device and read back: each tile is its pattern shaded
 // with the timbre's colours, its jewel glowing inside it, as computed here from the pattern atlas
-// and the jewel target; the blank tile has no jewel; a tile dragged out floats at the pointer.
+// and the jewel target; the blank tile has no jewel. The tile dragged out of the strip is seen
+// floating at the pointer in the program's end-to-end test.
 
 #include <gtest/gtest.h>
 
@@ -173,21 +174,6 @@ TEST_F(PaletteSceneTest, ThreeTimbresShowThreeTilesWithGlowingJewelsAndTheBlankT
     for (int y = top; y <= bottom; y += 7) {
         EXPECT_FALSE(Lit(frame, 80, static_cast<std::uint32_t>(y)) || Lit(frame, after, static_cast<std::uint32_t>(y))) << y;
     }
-}
-
-TEST_F(PaletteSceneTest, ATileDraggedOutOfTheStripFloatsAtThePointer) {
-    ASSERT_TRUE(m_palette->OnButtonDown(nullptr, 112, 340));
-    m_palette->TrackPointer(300, 150, 0.016f);
-    const Image frame = Frame(1.0f);
-    // The floating tile is the pressed one, drawn whole with its centre at the pointer.
-    const std::array<TileVertex, 4>& quad = m_palette->m_dragQuad;
-    EXPECT_EQ((std::vector<float>{265, 100, 335, 200}), (std::vector<float>{quad[0].x, quad[0].y, quad[3].x, quad[3].y}));
-    EXPECT_EQ(m_palette->Tile(1)[0].colour, quad[0].colour);
-    const auto [near, all] = Matching(frame, quad.data(), 100, 199);
-    EXPECT_GE(near, all - all / 200);
-    EXPECT_FALSE(Lit(frame, 300 - 40, 150)) << "nothing beside it";
-    m_palette->OnButtonUp(150);
-    EXPECT_FALSE(Lit(Frame(1.0f), 300, 150)) << "gone once released";
 }
 
 // The glow is made and merged only where the drawn tiles' jewels can fall; a jewel larger than

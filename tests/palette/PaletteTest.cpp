@@ -267,79 +267,60 @@ TEST_F(PaletteTest, ADraggedTileFollowsThePointerAndIsDroppedWhereItIsReleased) 
 }
 
 // The strip under a scripted pointer: 20 timbres, of which 7 fit on the screen.
-class ScrollTest : public PaletteTest {
-protected:
-    void SetUp() override {
-        PaletteTest::SetUp();
-        for (int i = 0; i < 20; ++i) {
-            m_palette.AddEntry(Timbre(0.05f * static_cast<float>(i)), Mesh(4, 3));
-        }
+TEST_F(PaletteTest, TheStripMovesAtAQuarterOfThePointersSpeedAsFarAsItWentAndStopsAtItsEnds) {
+    for (int i = 0; i < 20; ++i) {
+        m_palette.AddEntry(Timbre(0.05f * static_cast<float>(i)), Mesh(4, 3));
     }
-    float Left() const { return m_palette.Tile(m_palette.m_firstVisible)[0].x; }
-    float Offset() const {
-        return Left() - (13.0f + 148.0f * static_cast<float>(m_palette.m_firstVisible));
-    }
-    // Drags along the strip by dx every frame of dt seconds, then releases.
-    void Drag(int dx, int frames, float dt) {
-        int x = At(m_palette.m_firstVisible + 1).first;
-        ASSERT_TRUE(m_palette.OnButtonDown(nullptr, x, 650));
+    const float& velocity = m_palette.m_scrollVelocity;
+    auto offset = [&] {
+        const std::uint32_t first = m_palette.m_firstVisible;
+        return m_palette.Tile(first)[0].x - (13.0f + 148.0f * static_cast<float>(first));
+    };
+    // Drags along the strip by dx every frame of dt seconds, releases, and lets it coast.
+    auto drag = [&](int dx, int frames, float dt, bool coast = true) {
+        auto [x, y] = At(m_palette.m_firstVisible + 1);
+        ASSERT_TRUE(m_palette.OnButtonDown(nullptr, x, y));
         for (int i = 0; i < frames; ++i) {
-            m_palette.TrackPointer(x += dx, 650, dt);
+            m_palette.TrackPointer(x += dx, y, dt);
             m_palette.Scroll(dt);
         }
-        ASSERT_TRUE(m_palette.OnButtonUp(650));
-    }
-    void Coast(float dt) {
-        for (int i = 0; i < 100000 && m_palette.m_scrollBudget > 0.0f; ++i) {
+        ASSERT_TRUE(m_palette.OnButtonUp(y));
+        for (int i = 0; i < 100000 && coast && m_palette.m_scrollBudget > 0.0f; ++i) {
             m_palette.Scroll(dt);
         }
-    }
-};
-
-TEST_F(ScrollTest, TheStripMovesAtAQuarterOfThePointersSpeedAsFarAsItWent) {
-    Drag(-10, 10, 0.02f);  // 500 pixels a second, 100 pixels in all
-    EXPECT_FLOAT_EQ(-500.0f, m_palette.m_scrollVelocity);
-    EXPECT_NEAR(-10 * 0.25f * 500.0f * 0.02f, Offset(), 1e-3f) << "2.5 pixels a frame";
-    Coast(0.02f);
-    EXPECT_NEAR(-100.0f, Offset(), 2.5f) << "as far as the pointer went, within a frame's step";
+    };
+    drag(-10, 10, 0.02f, false);  // 500 pixels a second, 100 pixels in all
+    EXPECT_FLOAT_EQ(-500.0f, velocity);
+    EXPECT_NEAR(-10 * 0.25f * 500.0f * 0.02f, offset(), 1e-3f) << "2.5 pixels a frame";
     // A press and release without moving adds nothing: a coasting strip keeps coasting.
-    Drag(-10, 10, 0.02f);
-    const std::pair coasting(m_palette.m_scrollBudget, m_palette.m_scrollVelocity);
-    ASSERT_GT(coasting.first, 0.0f);
-    const auto [x, y] = At(m_palette.m_firstVisible + 1);
-    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, x, y));
-    m_palette.TrackPointer(x, y, 0.02f);
-    ASSERT_TRUE(m_palette.OnButtonUp(y));
-    EXPECT_EQ(coasting, std::pair(m_palette.m_scrollBudget, m_palette.m_scrollVelocity));
-    Coast(0.02f);
+    const std::pair coasting(m_palette.m_scrollBudget, velocity);
+    const auto [x0, y0] = At(m_palette.m_firstVisible + 1);
+    ASSERT_TRUE(m_palette.OnButtonDown(nullptr, x0, y0));
+    m_palette.TrackPointer(x0, y0, 0.02f);
+    ASSERT_TRUE(m_palette.OnButtonUp(y0));
+    EXPECT_EQ(coasting, std::pair(m_palette.m_scrollBudget, velocity));
+    drag(0, 0, 0.02f);
+    EXPECT_NEAR(-100.0f, offset(), 2.5f) << "as far as the pointer went, within a frame's step";
     // Back and forth adds up both ways; the last move sets the direction.
     // 40 pixels right, then 4 left: the strip travels 44 pixels, the last of them leftwards.
-    const float before = Offset();
-    Drag(+10, 4, 0.02f);
-    Drag(-4, 1, 0.02f);
-    EXPECT_FLOAT_EQ(-200.0f, m_palette.m_scrollVelocity);
-    Coast(0.02f);
-    EXPECT_NEAR(before + 10.0f - 34.0f, Offset(), 1.0f);
-}
-
-TEST_F(ScrollTest, TheStripStopsHardAtEitherEnd) {
-    Drag(+20, 10, 0.01f);
-    Coast(0.01f);
-    EXPECT_EQ(std::pair(0u, 13.0f), std::pair(m_palette.m_firstVisible, Left()))
+    const float before = offset();
+    drag(+10, 4, 0.02f, false);
+    drag(-4, 1, 0.02f);
+    EXPECT_NEAR(before + 10.0f - 34.0f, offset(), 1.0f);
+    drag(+20, 10, 0.01f);
+    EXPECT_EQ(std::pair(0u, 13.0f), std::pair(m_palette.m_firstVisible, m_palette.Tile(0)[0].x))
         << "nothing lies before the first tile";
-    Drag(-200, 30, 0.01f);  // far more than the strip is long
-    Coast(0.01f);
+    drag(-200, 30, 0.01f);  // far more than the strip is long
     const std::uint32_t last = m_palette.m_firstVisible + m_palette.m_visibleCount - 1;
     EXPECT_EQ(20u, last) << "the blank tile";
     EXPECT_FLOAT_EQ(1024.0f - 13.0f, m_palette.Tile(last)[1].x);
-    EXPECT_EQ(0.0f, m_palette.m_scrollVelocity);
+    EXPECT_EQ(0.0f, velocity);
     // Every drawn tile stays one step after the one before it.
     for (std::uint32_t p = m_palette.m_firstVisible + 1; p <= last; ++p) {
         EXPECT_FLOAT_EQ(148.0f, m_palette.Tile(p)[0].x - m_palette.Tile(p - 1)[0].x) << p;
     }
     const auto [x, y] = At(last);
-    EXPECT_EQ(20, m_palette.TileIndexAt(x, y));
-    EXPECT_TRUE(m_palette.IsOverBlankTile(x, y));
+    EXPECT_TRUE(m_palette.TileIndexAt(x, y) == 20 && m_palette.IsOverBlankTile(x, y));
 }
 
 TEST_F(PaletteTest, ATimbreDroppedOnATileIsKeptInItsFile) {

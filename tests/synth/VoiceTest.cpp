@@ -5,7 +5,10 @@
 #include <string>
 #include <tuple>
 
-#include "tests/synth/SynthFixture.h"
+#include "synth/Synthesizer.h"
+#include "synth/Timbre.h"
+#include "tests/support/ScopedAudioBackend.h"
+#include "tests/support/ScopedInstance.h"
 
 namespace {
 
@@ -14,10 +17,27 @@ constexpr CNote kA4{10, 4};
 constexpr CNote kA6Sharp{11, 6};
 constexpr std::uint32_t kFrame = 441;  // 10 ms, one key scan
 
-using VoiceTest = OfflineSynthTest;
+// A synthesizer on the offline backend, and a sawtooth built over its range.
+class VoiceTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(synth->m_master, nullptr);
+        timbre.SetSawtoothWave();
+        ASSERT_EQ(timbre.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
+    }
+    std::vector<float> Render(std::uint32_t frames) {
+        std::vector<float> out(frames);
+        EXPECT_EQ(synth->m_engine->RenderOffline(out.data(), frames), S_OK);
+        return out;
+    }
+
+    tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
+    CTimbre timbre;  // outlives the synthesizer, whose voices play its waveforms
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
+    CSynthesizer* synth = CSynthesizer::Instance();
+};
 
 TEST_F(VoiceTest, VoicesAreFoundByIndexAndNothingElseIs) {
-    EXPECT_EQ(synth->FindFreeVoice(), &synth->m_voices[0]);
     for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
         EXPECT_EQ(synth->VoiceIndex(&synth->m_voices[i]), i);
     }
@@ -30,11 +50,10 @@ TEST_F(VoiceTest, VoicesAreFoundByIndexAndNothingElseIs) {
 }
 
 TEST_F(VoiceTest, BufferLengthsFollowFrequencyAndEnergy) {
-    Dry();
-    CPlayTask* low = &synth->m_voices[0];
-    CPlayTask* high = &synth->m_voices[1];
-    low->Play(Wave(kC2), 0.5f);
-    high->Play(Wave(kA6Sharp), 0.5f);
+    ASSERT_EQ(synth->m_reverbBus->DisableEffect(0), S_OK);  // the voices' own output
+    CPlayTask *low = &synth->m_voices[0], *high = &synth->m_voices[1];
+    low->Play(timbre.WaveOf(kC2), 0.5f);
+    high->Play(timbre.WaveOf(kA6Sharp), 0.5f);
     EXPECT_EQ(low->m_buffer.LoopCount, 13u) << "C2: 14 periods of 675, 0.214 s";
     EXPECT_EQ(high->m_buffer.LoopCount, 254u) << "A#6: capped, 255 periods of 24";
     const std::tuple<float, double, std::uint32_t> loops[] = {  // at least one, at most 254
@@ -55,9 +74,9 @@ TEST_F(VoiceTest, BufferLengthsFollowFrequencyAndEnergy) {
 }
 
 TEST_F(VoiceTest, LastBufferQueuedIgnoresReleaseAndSustainAndIsNeverHandedOut) {
-    Dry();
+    ASSERT_EQ(synth->m_reverbBus->DisableEffect(0), S_OK);
     CPlayTask* voice = synth->FindFreeVoice();
-    voice->Play(Wave(kA4), 0.3f);  // one full buffer's worth: the second is the last
+    voice->Play(timbre.WaveOf(kA4), 0.3f);  // one full buffer's worth: the second is the last
     Render(89 * 101);
     ASSERT_TRUE(voice->IsLastBufferQueued());
     const float energy = voice->m_energy.load();
@@ -67,21 +86,17 @@ TEST_F(VoiceTest, LastBufferQueuedIgnoresReleaseAndSustainAndIsNeverHandedOut) {
     EXPECT_NE(synth->FindFreeVoice(), voice) << "an ending slot is still busy";
     // The last buffer is cut to the energy left: trunc(440 * 0.1) = 44 loops, 45 periods.
     std::vector<float> out = Render(45 * 101 + 10);
-    EXPECT_NE(out[45 * 101 - 1], 0.0f);
-    EXPECT_EQ(out[45 * 101], 0.0f);
-    EXPECT_EQ(voice->m_wave.load(), nullptr);
-    EXPECT_EQ(synth->FindFreeVoice(), voice);
+    EXPECT_TRUE(out[45 * 101 - 1] != 0.0f && out[45 * 101] == 0.0f);
+    EXPECT_TRUE(voice->m_wave.load() == nullptr && synth->FindFreeVoice() == voice);
 }
 
 TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
     // The loudest thing a player can do: ten keys struck in the same scan, every note at gain
     // 2.0. Stacks of every interval up to a fourth, across the range, for each preset.
-    CTimbre presets[3];
-    presets[0].SetAllEvenHiWave();
-    presets[1].SetSawtoothWave();
-    presets[2].SetSquareWave();
     float loudest = 0.0f;
-    for (CTimbre& preset : presets) {
+    for (auto set : {&CTimbre::SetAllEvenHiWave, &CTimbre::SetSawtoothWave, &CTimbre::SetSquareWave}) {
+        CTimbre preset;
+        (preset.*set)();
         ASSERT_EQ(preset.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
         for (std::uint32_t step = 1; step <= 5; ++step) {
             for (std::uint32_t low = 0; low + 9 * step < 59; low += 3) {
@@ -90,7 +105,11 @@ TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
                         {preset.m_waves, &preset.m_waves[low + i * step]}, 0.5f);
                 }
                 float peak = 0.0f;
-                for (int frame = 0; frame < 200 || !AllFree(); ++frame) {
+                const CPlayTask* voices = synth->m_voices.get();
+                for (int frame = 0; frame < 200 || std::any_of(voices, voices + 10, [](auto& v) {
+                                        return v.m_wave.load() != nullptr;
+                                    });
+                     ++frame) {
                     for (float s : Render(kFrame)) {
                         ASSERT_TRUE(std::isfinite(s));
                         peak = std::max(peak, std::fabs(s));
@@ -112,15 +131,14 @@ TEST(SilentSynthTest, WithoutAnAudioSystemEverythingStaysValidAndSilent) {
     CSynthesizer* synth = CSynthesizer::Instance();
     EXPECT_TRUE(!synth->m_engine && !synth->m_master && !synth->m_reverbBus);
     // The range is there for every timbre to build on, and the voices take notes silently.
-    t.SetSquareWave();
     ASSERT_EQ(t.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
     CPlayTask* voice = synth->FindFreeVoice();
     ASSERT_NE(voice, nullptr);
     voice->Play(t.WaveOf(kC2), 0.5f);
     voice->Sustain(0.01f);
     voice->ReleaseNote();
-    EXPECT_EQ(voice->m_wave.load(), nullptr) << "nothing sounds, so nothing stays busy";
-    EXPECT_EQ(synth->FindFreeVoice(), voice);
+    EXPECT_TRUE(voice->m_wave.load() == nullptr && synth->FindFreeVoice() == voice)
+        << "nothing sounds, so nothing stays busy";
 }
 
 }  // namespace
