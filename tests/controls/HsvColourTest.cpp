@@ -57,19 +57,4 @@ TEST(HsvColourTest, PresetAndDisplayColours) {
     }
 }
 
-TEST(HsvColourTest, KeyColourWrapsClampsAndConverts) {
-    struct {
-        CHSVColor m_color;
-        float m_red, m_green, m_blue;
-    } key{};
-    SetKeyColour(key, 7.0f, 1.5f, 1.0f);
-    EXPECT_NEAR(key.m_color.m_hue, 0.716815f, 1e-6f);
-    EXPECT_TRUE(key.m_color.m_saturation == 1.0f && key.m_red == 1.0f && key.m_blue == 0.0f);
-    EXPECT_NEAR(key.m_green, 0.6845f, 1e-4f);
-    SetKeyColour(key, kTwoPi, 0.5f, -0.2f);
-    EXPECT_EQ(key.m_color.m_hue, kTwoPi);  // only a hue beyond a full turn is wrapped
-    EXPECT_EQ(key.m_color.m_value, 0.0f);
-    EXPECT_EQ(key.m_red + key.m_green + key.m_blue, 0.0f);
-}
-
 }  // namespace

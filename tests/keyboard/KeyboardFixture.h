@@ -1,9 +1,10 @@
 #pragma once
+// A keyboard on the offline audio backend with a sawtooth timbre, a jewel manager that has a pool
+// but no device, and a scripted key state.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <memory>
 #include <vector>
 
 #include "jewels/JewelManager.h"
@@ -14,16 +15,11 @@
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedInstance.h"
 
-// A keyboard on the offline audio backend with a sawtooth timbre, a jewel manager that has a
-// pool but no device, and a scripted key state.
 class KeyboardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        synth = CSynthesizer::Instance();
         ASSERT_NE(nullptr, synth->m_master);
-        jewels = tovel_test::InstallDevicelessJewels();
         ASSERT_NE(nullptr, jewels);
-        keyboard = std::make_unique<CSynthesizerKeyboard>();
         ASSERT_EQ(S_OK, keyboard->Init());
         keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
             std::copy(std::begin(state), std::end(state), keys);
@@ -33,9 +29,7 @@ protected:
         ASSERT_EQ(59u, timbre.BuildWaves(synth->m_lowest, synth->m_highest));
         keyboard->SetTimbre(timbre);
     }
-    void TearDown() override {
-        keyboard.reset();  // takes the synthesizer and the jewel manager with it
-    }
+    void TearDown() override { keyboard.reset(); }  // with the synthesizer and the jewel manager
     CKeyboardKey& Key(std::uint32_t i) { return keyboard->m_keys[i]; }
     void Press(std::uint32_t i) { state[KeyVirtualKey(i)] = 0x80; }
     void Lift(std::uint32_t i) { state[KeyVirtualKey(i)] = 0; }
@@ -46,18 +40,17 @@ protected:
     }
     std::int32_t Columns() const { return jewels->m_takenCount; }
     int Sounding() const {
-        int sounding = 0;
-        for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
-            sounding += synth->m_voices[i].m_wave.load() ? 1 : 0;
-        }
-        return sounding;
+        return static_cast<int>(std::count_if(
+            synth->m_voices.get(), synth->m_voices.get() + CSynthesizer::kVoiceCount,
+            [](const CPlayTask& v) { return v.m_wave.load() != nullptr; }));
     }
+
     tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
     tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
     tovel_test::ScopedInstance<CJewelManager> m_jewels;
-    CSynthesizer* synth = nullptr;
-    CJewelManager* jewels = nullptr;  // owned as the instance
-    std::unique_ptr<CSynthesizerKeyboard> keyboard;
+    CSynthesizer* synth = CSynthesizer::Instance();
+    CJewelManager* jewels = tovel_test::InstallDevicelessJewels();  // owned as the instance
+    std::unique_ptr<CSynthesizerKeyboard> keyboard = std::make_unique<CSynthesizerKeyboard>();
     CTimbre timbre;
     std::uint8_t state[platform::kVirtualKeyCount] = {};
     bool readable = true;
