@@ -26,10 +26,11 @@ std::vector<float> TraceHeights(const CHarmonicsControl& c) {
 TEST_F(HarmonicsControlTest, LayoutAt1024x768AndAnotherSize) {
     const CHarmonicsControl& c = *control;
     // Bar 1's frame: X 102, T 19, w 11.5, A 115; bars 73.4 apart; the fill 2 pixels inside it.
+    const HarmonicsVertex* frame = c.m_outline;
     EXPECT_EQ((std::vector<float>{102, 19, 11.5f, 115, 21, 132, 104, 111.5f, 132}),
-              (std::vector<float>{c.m_outline[0].x, c.m_outline[0].y, c.m_outline[1].x - c.m_outline[0].x,
-                                  c.m_outline[3].y - c.m_outline[2].y, c.m_topY, c.m_bottomY,
-                                  c.m_bars[0].x, c.m_bars[1].x, c.m_bars[2].y}));
+              (std::vector<float>{frame[0].x, frame[0].y, frame[1].x - frame[0].x,
+                                  frame[3].y - frame[2].y, c.m_topY, c.m_bottomY, c.m_bars[0].x,
+                                  c.m_bars[1].x, c.m_bars[2].y}));
     EXPECT_NEAR(73.427, c.m_outline[88].x - c.m_outline[80].x, 1e-3);
     // Frames from grey 0xFF to 0x44, the fill in the timbre's colours, paler to the right.
     EXPECT_EQ(0x01FFFFFFu, c.m_outline[5].colour);

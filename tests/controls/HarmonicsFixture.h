@@ -40,14 +40,9 @@ protected:
         CSynthesizer* synth = CSynthesizer::Instance();
         ASSERT_EQ(59u, start.BuildWaves(synth->m_lowest, synth->m_highest));
         keyboard->SetTimbre(start);
-        system = std::make_unique<platform::NullWindowSystem>();
         platform::WindowDesc desc;
-        desc.x = kWindowLeft;
-        desc.y = kWindowTop;
-        desc.width = 1024;
-        desc.height = 768;
+        desc.x = kWindowLeft, desc.y = kWindowTop, desc.width = 1024, desc.height = 768;
         window = system->CreateWindow(desc, nullptr);
-        control = std::make_unique<CHarmonicsControl>();
         control->LoadTimbre(start);
         control->Layout(1024, 768);
     }
@@ -73,9 +68,9 @@ protected:
     tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
     tovel_test::ScopedInstance<CJewelManager> m_jewels;
     tovel_test::ScopedInstance<CSynthesizerKeyboard> m_keyboard;
-    std::unique_ptr<platform::NullWindowSystem> system;
+    std::unique_ptr<platform::NullWindowSystem> system{new platform::NullWindowSystem()};
     std::unique_ptr<platform::Window> window;
-    std::unique_ptr<CHarmonicsControl> control;
+    std::unique_ptr<CHarmonicsControl> control = std::make_unique<CHarmonicsControl>();
     CSynthesizerKeyboard* keyboard = nullptr;
     CTimbre start;
     std::uint8_t state[platform::kVirtualKeyCount] = {};

@@ -2,13 +2,9 @@
 // plays them. Under AddressSanitizer and ThreadSanitizer no release frees or rebuilds samples a
 // voice still reads; in any build, every note still ends.
 
-#include <gtest/gtest.h>
-
 #include <atomic>
-#include <chrono>
 #include <random>
 #include <thread>
-#include <vector>
 
 #include "keyboard/KeyTable.h"
 #include "tests/controls/HarmonicsFixture.h"
@@ -18,19 +14,17 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 std::uint32_t BusyVoices() {
-    std::uint32_t busy = 0;
-    for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
-        busy += CSynthesizer::Instance()->m_voices[i].m_wave.load() != nullptr;
-    }
-    return busy;
+    const CPlayTask* voices = CSynthesizer::Instance()->m_voices.get();
+    return static_cast<std::uint32_t>(std::count_if(voices, voices + CSynthesizer::kVoiceCount,
+                                                    [](auto& v) { return v.m_wave.load(); }));
 }
 
 TEST_F(HarmonicsControlTest, ReleasingBarsWhileTenNotesSound) {
     constexpr int kEdits = 1000;
     CSynthesizer* synth = CSynthesizer::Instance();
     std::atomic<bool> stop{false};
-    // The audio thread plays in real time, as the device would, so that held notes last as long
-    // as the keys that feed them.
+    // The audio thread plays in real time, as the device would: held notes last as long as the
+    // keys that feed them.
     std::thread audio([&] {
         std::vector<float> block(256);
         const Clock::time_point begin = Clock::now();
@@ -62,12 +56,8 @@ TEST_F(HarmonicsControlTest, ReleasingBarsWhileTenNotesSound) {
     std::mt19937 random(20240613);
     std::uint32_t busy = 0;
     for (int edit = 0; edit < kEdits; ++edit) {
-        const int bar = 1 + edit % CHarmonicsControl::kBarCount;
-        const std::int32_t x = Middle(*control, bar);
-        const auto y = static_cast<std::int32_t>(Top(*control, bar));
-        ASSERT_TRUE(control->OnButtonDown(x, y, window.get())) << "edit " << edit;
-        PointerAt(x, y + static_cast<std::int32_t>(random() % 161) - 80);
-        control->UpdateDrag();
+        ASSERT_TRUE(Drag(1 + edit % CHarmonicsControl::kBarCount,
+                         static_cast<std::int32_t>(random() % 161) - 80));
         ASSERT_TRUE(control->OnButtonUp()) << "edit " << edit;
         const std::uint8_t vk = KeyVirtualKey(keys[random() % keys.size()]);
         state[vk] = edit % 3 == 0 ? 0 : 0x80;

@@ -39,15 +39,12 @@ class KeyboardSceneTest : public tovel_test::GraphicsTest {
 protected:
     void SetUp() override {
         GraphicsTest::SetUp();
-        const std::filesystem::path jewels = TOVEL_JEWELS_DIR;
+        const std::string install = std::filesystem::path(TOVEL_JEWELS_DIR).parent_path().string();
         {
-            tovel_test::ScopedEnvironment installDir(
-                "TOVEL_INSTALL_DIR", (jewels.parent_path().string() + "/").c_str());
+            tovel_test::ScopedEnvironment installDir("TOVEL_INSTALL_DIR", (install + "/").c_str());
             ASSERT_GT(CJewelManager::Instance()->m_meshCount, 0u);
         }
-        m_keyboard = std::make_unique<CSynthesizerKeyboard>();
         ASSERT_EQ(S_OK, m_keyboard->Init());
-        ASSERT_NE(nullptr, m_keyboard->m_vertexBuffer);
         m_keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
             std::copy(std::begin(m_state), std::end(m_state), keys);
             return true;
@@ -72,7 +69,7 @@ protected:
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
         m_keyboard->UpdateKeys(dt);
         EXPECT_EQ(S_OK, m_keyboard->RenderScene(0.0f, dt));
-        Image image = Read(backBuffer);
+        const Image image = Read(backBuffer);
         backBuffer->Release();
         return image;
     }
@@ -86,7 +83,7 @@ protected:
     tovel_test::ScopedAudioBackend m_backend{AudioBackend::Unavailable};
     tovel_test::ScopedInstance<CJewelManager> m_jewels;
     tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
-    std::unique_ptr<CSynthesizerKeyboard> m_keyboard;
+    std::unique_ptr<CSynthesizerKeyboard> m_keyboard = std::make_unique<CSynthesizerKeyboard>();
     CTimbre m_timbre;
     std::uint8_t m_state[256] = {};
 };
@@ -98,17 +95,18 @@ TEST_F(KeyboardSceneTest, EveryKeyShowsItsNameOnItsPlateOrItsHexagon) {
     surface->Release();
     for (std::uint32_t i = 0; i < kKeyCount; ++i) {
         const CKeyboardKey& key = m_keyboard->m_keys[i];
-        const auto left = static_cast<std::int32_t>((key.m_position.x - m_keyboard->m_minX - 0.5f) * 15);
-        const auto top = static_cast<std::int32_t>((m_keyboard->m_maxZ - key.m_position.z - 0.5f) * 15);
+        // Its cell: 15 pixels a unit, centred on the key.
+        const auto left = static_cast<int>((key.m_position.x - m_keyboard->m_minX - 0.5f) * 15);
+        const auto top = static_cast<int>((m_keyboard->m_maxZ - key.m_position.z - 0.5f) * 15);
         const std::uint32_t note = key.m_wave ? key.m_wave->m_note : 0;
         const bool natural = note == 1 || note == 3 || note == 5 || note == 6 || note == 8 ||
                              note == 10 || note == 12;
         // Text pixels: dark on a natural's light plate, light (sharp) or dark grey (dead) on
         // the clear background.
         int text = 0, plate = 0, clear = 0;
-        for (std::int32_t y = std::max(top, 0); y < top + 15; ++y) {
-            for (std::int32_t x = std::max(left, 0); x < left + 15; ++x) {
-                const D3DCOLOR c = labels.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+        for (int y = std::max(top, 0); y < top + 15; ++y) {
+            for (int x = std::max(left, 0); x < left + 15; ++x) {
+                const D3DCOLOR c = labels.At(static_cast<unsigned>(x), static_cast<unsigned>(y));
                 plate += c == 0xFFEEEEEE;
                 clear += c == 0;
                 text += natural ? ((c >> 8) & 0xFF) < 0x80 : (c >> 24) > 0x80;

@@ -205,7 +205,8 @@ TEST_F(PaletteTest, TheBuiltInsFitAndATileDraggedOutIsDroppedWhereItIsReleased) 
                                         "(blank)"}),
               Names());
     EXPECT_TRUE(fs::is_empty(Folder())) << "no file is made for them";
-    EXPECT_TRUE(m_palette.m_visibleCount == 4 && m_palette.m_pressedEntry == m_palette.m_head.get());
+    EXPECT_EQ(4u, m_palette.m_visibleCount);
+    EXPECT_EQ(m_palette.m_head.get(), m_palette.m_pressedEntry);
     EXPECT_EQ(0xFFFF0044u, m_palette.Tile(0)[0].colour) << "hue 6.0 at full saturation";
     EXPECT_EQ(0x00FFFFFFu, m_palette.Tile(3)[4].colour) << "the blank tile";
     // A strip that fits does not scroll.

@@ -43,8 +43,9 @@ TEST(TimbreFileTest, AFileHoldsTheAmplitudesBigEndianThenTheMeshInItsOrder) {
     ASSERT_TRUE(layer && layer->m_extension);
     EXPECT_EQ((std::vector<std::uint8_t>{0xE0, 0x80, 0x81}), Tags(*layer));
     EXPECT_EQ((std::vector<std::uint8_t>{0x80, 0x81}), Tags(*layer->m_extension));
-    const auto* vertices = static_cast<const CVendraElementEx*>(FindElement(*layer->m_extension, 0x80));
-    const auto* indices = static_cast<const CVendraElementEx*>(FindElement(*layer->m_extension, 0x81));
+    using Ex = const CVendraElementEx*;
+    const auto* vertices = static_cast<Ex>(FindElement(*layer->m_extension, 0x80));
+    const auto* indices = static_cast<Ex>(FindElement(*layer->m_extension, 0x81));
     EXPECT_EQ((std::vector<std::uint32_t>{1, 0, 8 * 24, 12 * 6}),
               (std::vector<std::uint32_t>{static_cast<std::uint32_t>(vertices->m_param),
                                           static_cast<std::uint32_t>(indices->m_param),

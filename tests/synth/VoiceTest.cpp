@@ -37,18 +37,6 @@ protected:
     CSynthesizer* synth = CSynthesizer::Instance();
 };
 
-TEST_F(VoiceTest, VoicesAreFoundByIndexAndNothingElseIs) {
-    for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
-        EXPECT_EQ(synth->VoiceIndex(&synth->m_voices[i]), i);
-    }
-    // Another voice, none, and the first place past the pool.
-    const CPlayTask stranger;
-    const CPlayTask* others[] = {&stranger, nullptr, synth->m_voices.get() + CSynthesizer::kVoiceCount};
-    for (const CPlayTask* other : others) {
-        EXPECT_EQ(synth->VoiceIndex(other), CSynthesizer::kVoiceCount);
-    }
-}
-
 TEST_F(VoiceTest, BufferLengthsFollowFrequencyAndEnergy) {
     ASSERT_EQ(synth->m_reverbBus->DisableEffect(0), S_OK);  // the voices' own output
     CPlayTask *low = &synth->m_voices[0], *high = &synth->m_voices[1];
@@ -94,7 +82,8 @@ TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
     // The loudest thing a player can do: ten keys struck in the same scan, every note at gain
     // 2.0. Stacks of every interval up to a fourth, across the range, for each preset.
     float loudest = 0.0f;
-    for (auto set : {&CTimbre::SetAllEvenHiWave, &CTimbre::SetSawtoothWave, &CTimbre::SetSquareWave}) {
+    for (auto set :
+         {&CTimbre::SetAllEvenHiWave, &CTimbre::SetSawtoothWave, &CTimbre::SetSquareWave}) {
         CTimbre preset;
         (preset.*set)();
         ASSERT_EQ(preset.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
