@@ -155,21 +155,6 @@ TEST_F(HarmonicsControlTest, ColoursAndTraceFollowTheDragTheKeyboardOnlyTheRelea
     EXPECT_TRUE(std::equal(a4.m_samples.get(), a4.m_samples.get() + 101, now->m_samples.get()));
 }
 
-TEST_F(HarmonicsControlTest, ANoteSoundingThroughAReleaseKeepsItsWaveform) {
-    state[KeyVirtualKey(kA4Key)] = 0x80;
-    keyboard->UpdateKeys(0.01f);
-    const CPlayTask* voice = keyboard->m_keys[kA4Key].m_voice;
-    ASSERT_TRUE(voice && voice->m_wave.load());
-    const CNoteWave* sounding = voice->m_wave.load();
-    const std::vector<std::int16_t> before(sounding->m_samples.get(),
-                                           sounding->m_samples.get() + sounding->m_sampleCount);
-    ASSERT_TRUE(Drag(1, 500));
-    ASSERT_TRUE(control->OnButtonUp());
-    EXPECT_NE(sounding, keyboard->m_keys[kA4Key].m_wave.get()) << "the key has the edit";
-    ASSERT_EQ(sounding, voice->m_wave.load()) << "the note goes on with what it started with";
-    EXPECT_TRUE(std::equal(before.begin(), before.end(), sounding->m_samples.get()));
-}
-
 TEST_F(HarmonicsControlTest, WithoutMemoryForTheEditTheKeyboardKeepsItsSound) {
     const CNoteWave* playing = keyboard->m_keys[kA4Key].m_wave.get();
     ASSERT_TRUE(Drag(2, 500));

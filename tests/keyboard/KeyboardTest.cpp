@@ -1,4 +1,4 @@
-// The key table, the keys' hexagons and the camera that frames them; the key scan on the offline
+// The key table and the keys' hexagons; the key scan on the offline
 // backend: notes, colours, voices, columns and lit keys, frame by frame and with a listener that
 // hears keys between frames; keeping the keyboard's timbre in the palette with a scripted pointer.
 
@@ -10,7 +10,6 @@
 
 #include "keyboard/KeyMesh.h"
 #include "keyboard/KeyTable.h"
-#include "keyboard/KeyboardCamera.h"
 #include "palette/TimbrePalette.h"
 #include "tests/keyboard/KeyboardFixture.h"
 #include "tests/palette/TestMeshes.h"
@@ -103,34 +102,6 @@ TEST(KeyGeometryTest, FortyEightHexagonFansOverA26By7Point2Rectangle) {
     }
 }
 
-TEST(KeyGeometryTest, TheCameraPutsTheKeyboardInTheKeyboardBand) {
-    const Keys k = Build();
-    for (auto [w, h] : {std::pair{1024u, 768u}, std::pair{1280u, 720u}, std::pair{800u, 800u}}) {
-        const KeyboardCamera camera = BuildKeyboardCamera(w, h, k.r.width, k.r.depth);
-        const auto& m = camera.viewProjection.m;
-        float top = 1.0f, bottom = 0.0f, left = 1.0f, right = 0.0f;
-        for (const KeyVertex& p : k.vertices) {
-            const float cx = p.x * m[0][0] + p.y * m[1][0] + p.z * m[2][0] + m[3][0];
-            const float cy = p.x * m[0][1] + p.y * m[1][1] + p.z * m[2][1] + m[3][1];
-            const float cw = p.x * m[0][3] + p.y * m[1][3] + p.z * m[2][3] + m[3][3];
-            ASSERT_GT(cw, 0.0f);
-            top = std::min(top, 0.5f - 0.5f * cy / cw);  // 0 at the top of the picture
-            bottom = std::max(bottom, 0.5f - 0.5f * cy / cw);
-            left = std::min(left, 0.5f + 0.5f * cx / cw);
-            right = std::max(right, 0.5f + 0.5f * cx / cw);
-        }
-        SCOPED_TRACE(testing::Message() << w << "x" << h);
-        EXPECT_TRUE(top > 0.5f && bottom < 0.75f) << top << " " << bottom;
-        if (w * 3 == h * 4) {
-            EXPECT_NEAR(0.53f, top, 0.02f);
-            EXPECT_NEAR(0.70f, bottom, 0.02f);
-        }
-        // The keyboard's width fills the picture's.
-        EXPECT_TRUE(left < 0.05f && right > 0.94f) << left << " " << right;
-        EXPECT_EQ(0.0f, camera.eye.x);
-    }
-}
-
 TEST_F(KeyboardTest, LiveKeysShareTheHueAndPaleTowardsTheTopDeadKeysAreBlack) {
     std::vector<float> saturations;
     for (std::uint32_t i = 0; i < kKeyCount; ++i) {
@@ -152,25 +123,6 @@ TEST_F(KeyboardTest, LiveKeysShareTheHueAndPaleTowardsTheTopDeadKeysAreBlack) {
     EXPECT_EQ(0x1.3dcb2ap-2f, saturations[40]) << "0.310345322";
     EXPECT_EQ(&timbre.m_waves[18], Key(22).m_wave.get());
     EXPECT_EQ(&timbre.m_waves[39], Key(47).m_wave.get());
-}
-
-TEST_F(KeyboardTest, SetTimbreDerivesAPendingHueAndCopesWithoutWaveforms) {
-    CTimbre square;
-    square.SetSquareWave();
-    const float derived = square.m_color.m_hue;
-    square.m_color.m_hue = -1.0f;
-    ASSERT_EQ(59u, square.BuildWaves(synth->m_lowest, synth->m_highest));
-    keyboard->SetTimbre(square);
-    EXPECT_TRUE(square.m_color.m_hue == derived && Key(47).m_color.m_hue == derived);
-    EXPECT_EQ("Square wave", keyboard->m_timbre->m_name);
-    CTimbre bare(timbre);  // a copy reports the count but carries no waveforms
-    keyboard->SetTimbre(bare);
-    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
-        EXPECT_EQ(nullptr, Key(i).m_wave) << "key " << i;
-    }
-    Press(1);
-    keyboard->UpdateKeys(kFrame);
-    EXPECT_TRUE(!Key(1).m_voice && Columns() == 0);
 }
 
 TEST_F(KeyboardTest, DeadKeysDoNothingAndBothFSharp3KeysTakeAVoiceEach) {
@@ -347,22 +299,6 @@ TEST_F(ListenedKeysTest, AKeyHeardBetweenFramesSoundsAtOnceAndItsColumnFollowsTh
     Frame(0.04f);
     EXPECT_TRUE(Columns() == 2 && !Key(40).m_jewel);
     EXPECT_EQ(0.5f, tapped->m_energy.load()) << "a lifted key is not fed";
-}
-
-TEST_F(ListenedKeysTest, AKeyThatFindsNoVoiceIsStruckByTheFramesAsBefore) {
-    const std::vector<std::uint32_t> live = LiveKeys(11);
-    for (std::uint32_t k = 0; k < 10; ++k) {
-        Press(live[k]);
-    }
-    Heard(1);
-    ASSERT_EQ(10, Sounding());
-    Press(live[10]);
-    Heard(1);
-    EXPECT_EQ(nullptr, Key(live[10]).m_voice);
-    Frame(kFrame);
-    EXPECT_EQ(11, Columns()) << "ten heard, and the eleventh struck by the frame";
-    Frame(kFrame);
-    EXPECT_EQ(12, Columns());
 }
 
 // The key tests' keyboard at a back buffer 768 high, and a palette for 1024 x 768 holding the

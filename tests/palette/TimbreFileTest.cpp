@@ -95,11 +95,6 @@ TEST(TimbreFileTest, OnlyAMeshThatCanBeShownIsTaken) {
     };
     const Case cases[] = {
         {"the cube as kept", [](CVendraLayer&) {}, true},
-        {"only the amplitudes", [](CVendraLayer& layer) {
-             layer.m_firstElement->m_next.reset();
-             layer.m_count = 1;
-             layer.m_extension.reset();
-         }, false},
         {"2 triangles", setCounts(8, 6), false},
         {"3 triangles", setCounts(8, 9), true},
         {"no vertices", setCounts(0, 36), false},

@@ -110,30 +110,6 @@ TEST(TimbreTest, WaveformsMatchTheirDefinitionOverTheWholeRange) {
     EXPECT_EQ(Extremes(presets[2].m_waves[33]), std::make_pair(-3033, 3033));
 }
 
-// A copy carries everything but the waveforms; assignment synthesises waveforms of its own, and
-// self-assignment keeps the very same ones.
-TEST(TimbreTest, CopyAndAssignment) {
-    CTimbre source;
-    source.SetSawtoothWave();
-    source.m_color.m_hue = 1.25f;
-    source.BuildWaves(kC2, kA6Sharp);
-    CTimbre copy(source);
-    EXPECT_TRUE(std::equal(std::begin(copy.m_harmonics), std::end(copy.m_harmonics),
-                           std::begin(source.m_harmonics)));
-    EXPECT_TRUE(copy.m_color.m_hue == 1.25f && !copy.m_waves && !copy.WaveOf(kA4));
-    EXPECT_EQ(copy.BuildWaves(copy.m_lowest, copy.m_highest), 59u) << "over the same range";
-    CTimbre assigned;
-    assigned.SetSquareWave();
-    assigned = source;
-    EXPECT_NE(assigned.m_waves.get(), source.m_waves.get());
-    ExpectMatchesReference(assigned);
-    const CNoteWave* before = source.m_waves.get();
-    const std::int16_t* samples = source.m_waves[0].m_samples.get();
-    CTimbre& self = source;
-    source = self;
-    EXPECT_TRUE(source.m_waves.get() == before && source.m_waves[0].m_samples.get() == samples);
-}
-
 TEST(TimbreTest, BuildIsAllOrNothing) {
     CTimbre t;
     t.SetSawtoothWave();

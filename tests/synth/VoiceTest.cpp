@@ -113,21 +113,4 @@ TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
     RecordProperty("loudest", std::to_string(loudest));
 }
 
-TEST(SilentSynthTest, WithoutAnAudioSystemEverythingStaysValidAndSilent) {
-    tovel_test::ScopedAudioBackend backend(platform::AudioBackend::Unavailable);
-    CTimbre t;
-    tovel_test::ScopedInstance<CSynthesizer> scope;
-    CSynthesizer* synth = CSynthesizer::Instance();
-    EXPECT_TRUE(!synth->m_engine && !synth->m_master && !synth->m_reverbBus);
-    // The range is there for every timbre to build on, and the voices take notes silently.
-    ASSERT_EQ(t.BuildWaves(synth->m_lowest, synth->m_highest), 59u);
-    CPlayTask* voice = synth->FindFreeVoice();
-    ASSERT_NE(voice, nullptr);
-    voice->Play(t.WaveOf(kC2), 0.5f);
-    voice->Sustain(0.01f);
-    voice->ReleaseNote();
-    EXPECT_TRUE(voice->m_wave.load() == nullptr && synth->FindFreeVoice() == voice)
-        << "nothing sounds, so nothing stays busy";
-}
-
 }  // namespace
