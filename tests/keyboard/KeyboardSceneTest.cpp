@@ -12,7 +12,6 @@
 #include "keyboard/KeyTable.h"
 #include "keyboard/SynthesizerKeyboard.h"
 #include "palette/TimbrePalette.h"
-#include "platform/audio/AudioEngine.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
@@ -22,7 +21,6 @@ namespace {
 
 using namespace platform;
 using tovel_test::Image;
-
 
 class KeyboardSceneTest : public tovel_test::GraphicsTest {
 protected:
@@ -61,13 +59,6 @@ protected:
         const Image image = Read(backBuffer);
         backBuffer->Release();
         return image;
-    }
-    void ResetTo(std::uint32_t width, std::uint32_t height) {
-        m_keyboard->OnLostDevice();
-        CJewelManager::Instance()->OnLostDevice();
-        ASSERT_EQ(S_OK, m_device->Reset(width, height));
-        ASSERT_EQ(S_OK, CJewelManager::Instance()->OnResetDevice());
-        ASSERT_EQ(S_OK, m_keyboard->OnResetDevice());
     }
     tovel_test::ScopedAudioBackend m_backend{AudioBackend::Unavailable};
     tovel_test::ScopedInstance<CJewelManager> m_jewels;
@@ -113,7 +104,11 @@ TEST_F(KeyboardSceneTest, EveryKeyShowsItsNameOnItsPlateOrItsHexagon) {
 TEST_F(KeyboardSceneTest, MergingOnlyWhereTheGlowsCanBeChangesNoPixel) {
     CJewelManager* jewels = CJewelManager::Instance();
     for (auto [w, h] : {std::pair{256u, 192u}, std::pair{262u, 197u}}) {
-        ResetTo(w, h);
+        m_keyboard->OnLostDevice();
+        jewels->OnLostDevice();
+        ASSERT_EQ(S_OK, m_device->Reset(w, h));
+        ASSERT_EQ(S_OK, jewels->OnResetDevice());
+        ASSERT_EQ(S_OK, m_keyboard->OnResetDevice());
         for (std::uint32_t key : {1u, 5u, 15u, 19u, 21u, 28u, 30u, 36u, 42u, 44u, 47u}) {
             m_state[KeyVirtualKey(key)] = 0x80;
         }

@@ -12,7 +12,6 @@
 #include "graphics/ResourceTexture.h"
 #include "jewels/JewelManager.h"
 #include "palette/TimbrePalette.h"
-#include "platform/audio/AudioEngine.h"
 #include "resources/Resources.h"
 #include "synth/Synthesizer.h"
 #include "tests/jewels/TestGems.h"

@@ -14,7 +14,6 @@
 #include "controls/HsvColour.h"
 #include "jewels/JewelManager.h"
 #include "palette/TimbreFile.h"
-#include "platform/audio/AudioEngine.h"
 #include "platform/window/MessageBox.h"
 #include "synth/Synthesizer.h"
 #include "tests/palette/TestMeshes.h"
@@ -62,15 +61,10 @@ protected:
     void WriteTimbre(const std::string& name, float fundamental, bool withMesh = true) {
         fs::create_directories(Folder());
         CVendra tree;
-        Amplitudes amplitudes = {fundamental};
-        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *Mesh(5, 4), tree));
-        if (!withMesh) {  // the amplitudes alone
-            CVendraLayer* layer = FindLayer(tree, 0);
-            layer->m_firstElement->m_next.reset();
-            layer->m_count = 1;
-            layer->m_extension.reset();
-            layer->m_flags = 0;
-        }
+        const Amplitudes amplitudes = {fundamental};
+        const auto bytes = std::as_bytes(std::span(amplitudes));  // alone, or with a mesh
+        ASSERT_EQ(S_OK, withMesh ? BuildTimbreTree(amplitudes, *Mesh(5, 4), tree)
+                                 : SetBaseWords32(*AddLayer(tree), bytes));
         ASSERT_EQ(S_OK, WriteContainer(Folder() / name, tree));
     }
     std::vector<std::string> Names() const {
@@ -132,14 +126,12 @@ protected:
 };
 
 TEST_F(PaletteTest, LaysTheStripOutFromTheBackBuffer) {
+    // Tiles 192 high and 135 wide from (13, 563), 148 apart; the jewel target 5 x 4 cells of 192.
     const CTimbrePalette& p = m_palette;
-    EXPECT_EQ((std::vector<std::int64_t>{192, 135, 13, 13, 563, 5, 960, 768}),
-              (std::vector<std::int64_t>{p.m_tileHeight, p.m_tileWidth, p.m_gap, p.m_leftMargin,
-                                         p.m_top, p.m_cellsAcross, p.m_targetWidth,
-                                         p.m_targetHeight}));
     const TileVertex *t0 = p.Tile(0), *t1 = p.Tile(1), *t17 = p.Tile(17);
-    EXPECT_EQ((std::vector<float>{13, 148, 161, 296, 563, 755}),
-              (std::vector<float>{t0[0].x, t0[1].x, t1[0].x, t1[1].x, t0[0].y, t0[2].y}));
+    EXPECT_EQ((std::vector<float>{13, 148, 161, 296, 563, 755, 960, 768}),
+              (std::vector<float>{t0[0].x, t0[1].x, t1[0].x, t1[1].x, t0[0].y, t0[2].y,
+                                  float(p.m_targetWidth), float(p.m_targetHeight)}));
     // Position 17 shows pattern 1 (column 1, row 0) and sits in cell (2, 3) of the target;
     // position 22, past the target's four rows, in cell (2, 0) again.
     EXPECT_EQ((std::vector<float>{0.25f, 0.0f, 0.75f, 1.0f, 0.0f, -0.75f, 0.0f, 0.75f}),
@@ -322,10 +314,10 @@ TEST_F(PaletteTest, ATimbreDroppedOnATileIsKeptInItsFile) {
     EXPECT_EQ(2, std::distance(fs::directory_iterator(Folder()), {}));
     kept = Read("20240102030405_2.tmbr");
     EXPECT_TRUE(kept.amplitudes[0] == 0.3f && kept.mesh->vertexCount == 4);
-    // A name of six characters is kept; one of five is no name.
+    // A name of six characters is kept; one of five (in seven bytes) is no name.
     PaletteEntry& entry = *m_palette.EntryAt(1);
     for (const auto& [name, keptAs] : {std::pair{"a.tmbr", "a.tmbr"},
-                                       std::pair{"x.tmb", "20240102030405_3.tmbr"}}) {
+                                       std::pair{"\xC3\xA9\xC3\xA9.tm", "20240102030405_3.tmbr"}}) {
         entry.m_fileName = name;
         ASSERT_EQ(S_OK, m_palette.SaveEntry(entry));
         EXPECT_TRUE(entry.m_fileName == keptAs && fs::exists(Folder() / keptAs)) << name;
