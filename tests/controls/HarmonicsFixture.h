@@ -1,7 +1,6 @@
 #pragma once
-// A harmonics control without a device, laid out for 1024 x 768 and editing a sawtooth; a keyboard
-// playing the same sawtooth on the offline audio backend, with a jewel manager that has a pool but
-// no device; and a null window whose pointer the test moves.
+// A harmonics control without a device, at 1024 x 768, editing the sawtooth a keyboard plays on the
+// offline audio backend (jewels without a device); a null window whose pointer the test moves.
 
 #include <gtest/gtest.h>
 

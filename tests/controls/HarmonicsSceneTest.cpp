@@ -1,6 +1,5 @@
-// The harmonics control drawn on the program's own device and read back: frames in their greys,
-// bars in the timbre's colours, the trace across the upper quarter. The label of a held bar is
-// seen in the program's end-to-end test.
+// The harmonics control drawn on the program's own device and read back; the label of a held bar
+// is seen in the program's end-to-end test.
 
 #include <gtest/gtest.h>
 
@@ -44,17 +43,17 @@ TEST_F(HarmonicsSceneTest, FramesBarsAndTraceOnTheBackBuffer) {
     m_device->EndScene();
     const tovel_test::Image image = Read(backBuffer);
     backBuffer->Release();
-    auto rgb = [&](std::int32_t x, std::int32_t y) {
+    auto rgb = [&](int x, int y) {
         return image.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)) & 0xFFFFFF;
     };
     for (int i = 1; i <= 12; ++i) {
         const HarmonicsVertex* bar = &m_control->m_bars[6 * (i - 1)];
-        const auto x = static_cast<std::int32_t>((bar[0].x + bar[1].x) / 2);
+        const auto x = static_cast<int>((bar[0].x + bar[1].x) / 2);
         const auto grey = static_cast<std::uint32_t>(17 * (16 - i)) * 0x010101u;
         EXPECT_TRUE(rgb(x, 19) == grey && rgb(x, 134) == grey) << "frame " << i;
         const D3DCOLOR colour = HarmonicBarColour(m_timbre.m_color, i) & 0xFFFFFF;
-        const auto top = static_cast<std::int32_t>(std::ceil(bar[0].y));
-        EXPECT_TRUE(rgb(x, top + 1) == colour && rgb(x, 130) == colour) << "bar " << i;
+        const int below = static_cast<int>(std::ceil(bar[0].y)) + 1;  // the bar's top row
+        EXPECT_TRUE(rgb(x, below) == colour && rgb(x, 130) == colour) << "bar " << i;
     }
     // Every vertex of the trace on the picture lies on a line of the trace colour, but where the
     // bars and their frames (widened by two pixels), drawn nearer, hide it.
@@ -68,8 +67,7 @@ TEST_F(HarmonicsSceneTest, FramesBarsAndTraceOnTheBackBuffer) {
             hidden = t.x > frame[0].x - 2 && t.x < frame[1].x + 2 && t.y > frame[0].y - 2 &&
                      t.y < frame[3].y + 2;
         }
-        const auto x = static_cast<std::int32_t>(std::lround(t.x));
-        const auto y = static_cast<std::int32_t>(std::lround(t.y));
+        const auto x = static_cast<int>(std::lround(t.x)), y = static_cast<int>(std::lround(t.y));
         bool found = hidden;
         for (std::int32_t d = 0; d < 9 && !found; ++d) {
             found = rgb(std::max(0, x + d % 3 - 1), y + d / 3 - 1) == trace;

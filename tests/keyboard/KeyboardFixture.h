@@ -18,8 +18,7 @@
 class KeyboardTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        ASSERT_NE(nullptr, synth->m_master);
-        ASSERT_NE(nullptr, jewels);
+        ASSERT_TRUE(synth->m_master && jewels);
         ASSERT_EQ(S_OK, keyboard->Init());
         keyboard->SetKeyStateSource([this](std::uint8_t* keys) {
             std::copy(std::begin(state), std::end(state), keys);

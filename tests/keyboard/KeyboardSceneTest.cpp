@@ -1,6 +1,5 @@
-// The keyboard scene drawn on the program's own device: legible key names, glows merged only
-// where they can be without changing the picture, and the timbre's jewel lifted out of the band.
-// A held key's glow and column are seen in the program's end-to-end test.
+// The keyboard scene drawn on the program's own device; a held key's glow and column are seen in
+// the program's end-to-end test.
 
 #include <gtest/gtest.h>
 
@@ -78,9 +77,8 @@ TEST_F(KeyboardSceneTest, EveryKeyShowsItsNameOnItsPlateOrItsHexagon) {
         // Its cell: 15 pixels a unit, centred on the key.
         const auto left = static_cast<int>((key.m_position.x - m_keyboard->m_minX - 0.5f) * 15);
         const auto top = static_cast<int>((m_keyboard->m_maxZ - key.m_position.z - 0.5f) * 15);
-        const std::uint32_t note = key.m_wave ? key.m_wave->m_note : 0;
-        const bool natural = note == 1 || note == 3 || note == 5 || note == 6 || note == 8 ||
-                             note == 10 || note == 12;
+        // C, D, E, F, G, A and B are naturals: notes 1, 3, 5, 6, 8, 10 and 12.
+        const bool natural = key.m_wave && (0x156A >> key.m_wave->m_note) & 1;
         // Text pixels: dark on a natural's light plate, light (sharp) or dark grey (dead) on
         // the clear background.
         int text = 0, plate = 0, clear = 0;
@@ -98,9 +96,8 @@ TEST_F(KeyboardSceneTest, EveryKeyShowsItsNameOnItsPlateOrItsHexagon) {
     }
 }
 
-// Keys at the ends of every row, held until their columns have left the top of the view, with
-// their streaks and the columns' stars reaching the frame's edges; on a back buffer whose size is
-// a multiple of 8 and on one that the scene is stretched onto.
+// Keys at the ends of every row held until their columns leave the view, streaks and stars reaching
+// the edges; on a back buffer a multiple of 8 in size, and on one the scene is stretched onto.
 TEST_F(KeyboardSceneTest, MergingOnlyWhereTheGlowsCanBeChangesNoPixel) {
     CJewelManager* jewels = CJewelManager::Instance();
     for (auto [w, h] : {std::pair{256u, 192u}, std::pair{262u, 197u}}) {

@@ -1,6 +1,5 @@
-// The key table and the keys' hexagons; the key scan on the offline
-// backend: notes, colours, voices, columns and lit keys, frame by frame and with a listener that
-// hears keys between frames; keeping the keyboard's timbre in the palette with a scripted pointer.
+// The key table and hexagons; the key scan on the offline backend, frame by frame and with a
+// listener; keeping the keyboard's timbre in the palette with a scripted pointer.
 
 #include <gtest/gtest.h>
 
@@ -41,8 +40,7 @@ TEST(KeyTableTest, NotesVirtualKeysAndPositions) {
     }
     EXPECT_EQ((std::vector<CNote>{{1, 2}, {7, 3}, {7, 3}, {4, 5}}),
               (std::vector<CNote>{*notes[1], *notes[22], *notes[23], *notes[47]}));
-    EXPECT_EQ(40u, semitones.size());
-    EXPECT_EQ(39, *semitones.rbegin()) << "every semitone from C2 to D#5";
+    EXPECT_TRUE(semitones.size() == 40 && *semitones.rbegin() == 39) << "each from C2 to D#5";
     // The upper band's rows land exactly on the mirror images of the lower band's.
     const std::tuple<std::uint32_t, float, float> expected[] = {
         {0, -11, -0.866025f}, {1, -10, -2.598075f}, {22, 11, -0.866025f},
@@ -53,40 +51,26 @@ TEST(KeyTableTest, NotesVirtualKeysAndPositions) {
     }
 }
 
-using platform::D3DVECTOR3;
-
-struct Keys {
-    std::vector<D3DVECTOR3> centres;
-    KeyboardRectangle r;
-    std::vector<KeyVertex> vertices;
-    std::vector<std::uint16_t> indices;
-};
-
-Keys Build() {
-    Keys k;
-    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
-        k.centres.push_back(KeyPosition(i));
-    }
-    k.r = MeasureKeyboard(k.centres);
-    k.vertices.resize(kKeyCount * kVerticesPerKey);
-    k.indices.resize(kKeyCount * kIndicesPerKey);
-    BuildKeyVertices(k.centres, k.r, k.vertices.data(), k.indices.data());
-    return k;
-}
-
 TEST(KeyGeometryTest, FortyEightHexagonFansOverA26By7Point2Rectangle) {
-    const Keys k = Build();
-    EXPECT_FLOAT_EQ(26.0f, k.r.width);
-    EXPECT_FLOAT_EQ(7.19615f, k.r.depth);
+    std::vector<platform::D3DVECTOR3> centres;
+    for (std::uint32_t i = 0; i < kKeyCount; ++i) {
+        centres.push_back(KeyPosition(i));
+    }
+    const KeyboardRectangle r = MeasureKeyboard(centres);
+    EXPECT_FLOAT_EQ(26.0f, r.width);
+    EXPECT_FLOAT_EQ(7.19615f, r.depth);
+    std::vector<KeyVertex> vertices(kKeyCount * kVerticesPerKey);
+    std::vector<std::uint16_t> indices(kKeyCount * kIndicesPerKey);
+    BuildKeyVertices(centres, r, vertices.data(), indices.data());
     // Key 30: centre first, then the corner towards +z, then clockwise seen from above.
-    const KeyVertex* key = &k.vertices[30 * kVerticesPerKey];
-    EXPECT_TRUE(key[0].x == k.centres[30].x && key[1].z == k.centres[30].z + 1 && key[4].key == 30);
-    EXPECT_FLOAT_EQ(k.centres[30].x + 0.866025f, key[2].x);
+    const KeyVertex* key = &vertices[30 * kVerticesPerKey];
+    EXPECT_TRUE(key[0].x == centres[30].x && key[1].z == centres[30].z + 1 && key[4].key == 30);
+    EXPECT_FLOAT_EQ(centres[30].x + 0.866025f, key[2].x);
     for (std::uint16_t c = 0; c < 6; ++c) {  // its fan: the centre, then each pair of corners
-        const std::uint16_t* t = &k.indices[30 * kIndicesPerKey + 3 * c];
+        const std::uint16_t* t = &indices[30 * kIndicesPerKey + 3 * c];
         EXPECT_TRUE(t[0] == 210 && t[1] == 211 + c && t[2] == 211 + (c + 1) % 6) << c;
     }
-    for (const KeyVertex& v : k.vertices) {
+    for (const KeyVertex& v : vertices) {
         ASSERT_TRUE(v.u >= 0.0f && v.u <= 1.0f && v.v >= 0.0f && v.v <= 1.0f && v.ny == 1.0f);
     }
 }
@@ -110,8 +94,8 @@ TEST_F(KeyboardTest, LiveKeysShareTheHueAndPaleTowardsTheTopDeadKeysAreBlack) {
     EXPECT_NEAR(0.9828f, saturations[1], 5e-5f);
     // One float step after another: the last lies a little above 1 - 40/58 (0.310344815).
     EXPECT_EQ(0x1.3dcb2ap-2f, saturations[40]) << "0.310345322";
-    EXPECT_EQ(&timbre.m_waves[18], Key(22).m_wave.get());
-    EXPECT_EQ(&timbre.m_waves[39], Key(47).m_wave.get());
+    EXPECT_TRUE(Key(22).m_wave.get() == &timbre.m_waves[18] &&
+                Key(47).m_wave.get() == &timbre.m_waves[39]);
 }
 
 TEST_F(KeyboardTest, DeadKeysDoNothingAndBothFSharp3KeysTakeAVoiceEach) {
@@ -135,8 +119,7 @@ TEST_F(KeyboardTest, HoldingFeedsVoiceAndColumnAndReleaseSetsTheirTails) {
     keyboard->UpdateKeys(kFrame);
     CPlayTask* voice = Key(1).m_voice;
     CJewelTask* column = Key(1).m_jewel;
-    ASSERT_TRUE(voice && column);
-    EXPECT_TRUE(voice->m_energy.load() == 0.5f && column->m_x == -10.0f);
+    ASSERT_TRUE(voice && column && voice->m_energy.load() == 0.5f && column->m_x == -10.0f);
     keyboard->UpdateKeys(1.0f);
     EXPECT_TRUE(voice->m_energy.load() == kFedOneSecond && column->m_life == 2.0f);
     EXPECT_EQ(1, Columns()) << "a held key strikes once";
@@ -277,8 +260,7 @@ TEST_F(KeyboardTest, AKeyHeardBetweenFramesSoundsAtOnceAndItsColumnFollowsTheFra
     EXPECT_EQ(0.5f, tapped->m_energy.load()) << "a lifted key is not fed";
 }
 
-// The key tests' keyboard at a back buffer 768 high, and a palette for 1024 x 768 holding the
-// built-in timbres, with a folder of its own; library jewel n has 4 + n vertices.
+// The keyboard 768 high, a palette at 1024 x 768 with the built-ins; jewel n has 4 + n vertices.
 class KeyboardDragTest : public KeyboardTest {
 protected:
     void SetUp() override {

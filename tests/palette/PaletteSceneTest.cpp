@@ -1,7 +1,5 @@
-// The palette drawn on the program's own device and read back: each tile is its pattern shaded
-// with the timbre's colours, its jewel glowing inside it, as computed here from the pattern atlas
-// and the jewel target; the blank tile has no jewel. The tile dragged out of the strip is seen
-// floating at the pointer in the program's end-to-end test.
+// The palette drawn on the program's own device and read back, against tiles computed here from
+// the pattern atlas and the jewel target. A dragged tile is seen in the end-to-end test.
 
 #include <gtest/gtest.h>
 

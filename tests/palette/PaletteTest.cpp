@@ -85,6 +85,7 @@ protected:
         }
         EXPECT_EQ(nullptr, mesh);
     }
+    PaletteEntry* EntryAt(std::uint32_t position) const { return m_palette.EntryAt(position); }
     // The centre of a drawn tile.
     std::pair<int, int> At(std::uint32_t position) const {
         const TileVertex* tile = m_palette.Tile(position);
@@ -153,14 +154,15 @@ TEST_F(PaletteTest, AFolderOf40FilesShowsTheFirst31AndTheLastAndKeepsEveryFile) 
     ASSERT_EQ(S_OK, m_palette.LoadTimbres());
     ASSERT_EQ(32u, m_palette.m_entryCount);
     for (int i = 0; i < 32; ++i) {
-        EXPECT_EQ(name(i < 31 ? i : 39), m_palette.EntryAt(i)->m_fileName);
+        EXPECT_EQ(name(i < 31 ? i : 39), EntryAt(i)->m_fileName);
     }
-    PaletteEntry* latest = m_palette.EntryAt(31);
-    EXPECT_TRUE(!m_palette.EntryAt(32) && latest->m_timbre->m_name == name(39));
-    EXPECT_TRUE(m_palette.m_blank == latest && latest->m_prev == m_palette.EntryAt(30));
+    PaletteEntry* latest = EntryAt(31);
+    EXPECT_TRUE(!EntryAt(32) && latest->m_timbre->m_name == name(39));
+    EXPECT_TRUE(m_palette.m_blank == latest && latest->m_prev == EntryAt(30));
     ExpectChainFollowsEntries();
-    EXPECT_EQ(TileTopColour(latest->m_timbre->m_color), m_palette.Tile(31)[0].colour);
-    EXPECT_EQ(TileBottomColour(latest->m_timbre->m_color), m_palette.Tile(31)[2].colour);
+    const CHSVColor& colour = latest->m_timbre->m_color;
+    EXPECT_TRUE(m_palette.Tile(31)[0].colour == TileTopColour(colour) &&
+                m_palette.Tile(31)[2].colour == TileBottomColour(colour));
     for (const auto& [file, bytes] : before) {
         EXPECT_EQ(bytes, ReadBytes(Folder() / file)) << file;
     }
@@ -183,11 +185,11 @@ TEST_F(PaletteTest, BadFilesAreSkippedAndNoGoodFileIsChanged) {
     EXPECT_EQ((std::vector<std::string>{"a-good.tmbr", "b-amplitudes-only.tmbr", "(blank)"}),
               Names());
     EXPECT_EQ(good, ReadBytes(folder / "a-good.tmbr"));
-    EXPECT_EQ(59u, m_palette.EntryAt(1)->m_timbre->m_waveCount);
+    EXPECT_EQ(59u, EntryAt(1)->m_timbre->m_waveCount);
     // The file without a mesh was given one of the library's jewels, and keeps it.
     const TimbreFileContent content = Read("b-amplitudes-only.tmbr");
     ASSERT_NE(nullptr, content.mesh);
-    const std::uint32_t vertices = m_palette.EntryAt(1)->m_mesh->vertexCount;
+    const std::uint32_t vertices = EntryAt(1)->m_mesh->vertexCount;
     EXPECT_TRUE(content.mesh->vertexCount == vertices && vertices >= 4) << "a library mesh";
 }
 
@@ -197,8 +199,7 @@ TEST_F(PaletteTest, TheBuiltInsFitAndATileDraggedOutIsDroppedWhereItIsReleased) 
                                         "(blank)"}),
               Names());
     EXPECT_TRUE(fs::is_empty(Folder())) << "no file is made for them";
-    EXPECT_EQ(4u, m_palette.m_visibleCount);
-    EXPECT_EQ(m_palette.m_head.get(), m_palette.m_pressedEntry);
+    EXPECT_TRUE(m_palette.m_visibleCount == 4 && m_palette.m_pressedEntry == EntryAt(0));
     EXPECT_EQ(0xFFFF0044u, m_palette.Tile(0)[0].colour) << "hue 6.0 at full saturation";
     EXPECT_EQ(0x00FFFFFFu, m_palette.Tile(3)[4].colour) << "the blank tile";
     // A strip that fits does not scroll.
@@ -210,14 +211,13 @@ TEST_F(PaletteTest, TheBuiltInsFitAndATileDraggedOutIsDroppedWhereItIsReleased) 
     EXPECT_TRUE(m_palette.OnButtonUp(600));
     m_palette.Scroll(0.016f);
     EXPECT_TRUE(m_palette.Tile(0)[0].x == 13.0f && m_palette.m_scrollBudget == 0.0f);
-
     std::vector<std::pair<int, std::string>> drops;
     m_palette.SetTileDrop([&](int y, CTimbre& timbre) { drops.emplace_back(y, timbre.m_name); });
-    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 150, 600)) << "between two tiles";
-    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 200, 562)) << "above the strip";
+    EXPECT_FALSE(m_palette.OnButtonDown(nullptr, 150, 600) ||  // between two tiles
+                 m_palette.OnButtonDown(nullptr, 200, 562));   // above the strip
     EXPECT_FALSE(m_palette.OnButtonUp(600)) << "nothing held";
     ASSERT_TRUE(m_palette.OnButtonDown(nullptr, 200, 563));
-    EXPECT_EQ(m_palette.EntryAt(1), m_palette.m_pressedEntry);
+    EXPECT_EQ(EntryAt(1), m_palette.m_pressedEntry);
     const int& state = m_palette.m_pointerState;
     const float& left = m_palette.m_dragQuad[0].x;
     m_palette.TrackPointer(300, 400, 0.016f);
@@ -282,9 +282,8 @@ TEST_F(PaletteTest, TheStripMovesAtAQuarterOfThePointersSpeedAsFarAsItWentAndSto
         << "nothing lies before the first tile";
     drag(-200, 30, 0.01f);  // far more than the strip is long
     const std::uint32_t last = m_palette.m_firstVisible + m_palette.m_visibleCount - 1;
-    EXPECT_EQ(20u, last) << "the blank tile";
+    EXPECT_TRUE(last == 20 && velocity == 0.0f) << "the blank tile, at rest";
     EXPECT_FLOAT_EQ(1024.0f - 13.0f, m_palette.Tile(last)[1].x);
-    EXPECT_EQ(0.0f, velocity);
     // Every drawn tile stays one step after the one before it.
     for (std::uint32_t p = m_palette.m_firstVisible + 1; p <= last; ++p) {
         EXPECT_FLOAT_EQ(148.0f, m_palette.Tile(p)[0].x - m_palette.Tile(p - 1)[0].x) << p;
@@ -298,15 +297,15 @@ TEST_F(PaletteTest, ATimbreDroppedOnATileIsKeptInItsFile) {
     EXPECT_FALSE(m_palette.StoreTimbreAt(5, 650, Timbre(0.5f), 0)) << "no tile there";
     // The blank tile becomes a new entry, named after the time it was kept.
     ASSERT_TRUE(Store(3, 0.7f, 1));
-    EXPECT_TRUE(m_palette.m_entryCount == 5 && !m_palette.EntryAt(4)->m_timbre) << "a new blank";
-    EXPECT_EQ("20240102030405.tmbr", m_palette.EntryAt(3)->m_fileName);
+    EXPECT_TRUE(m_palette.m_entryCount == 5 && !EntryAt(4)->m_timbre) << "a new blank";
+    EXPECT_EQ("20240102030405.tmbr", EntryAt(3)->m_fileName);
     TimbreFileContent kept = Read("20240102030405.tmbr");
     ASSERT_NE(nullptr, kept.mesh);
     EXPECT_TRUE(kept.amplitudes[0] == 0.7f && kept.mesh->vertexCount == 5) << "library jewel 1";
     ExpectChainFollowsEntries();
     // A built-in timbre's tile is first kept within the same second: a name of its own.
     ASSERT_TRUE(Store(0, 0.4f, 2));
-    const PaletteEntry& first = *m_palette.EntryAt(0);
+    const PaletteEntry& first = *EntryAt(0);
     EXPECT_EQ("20240102030405_2.tmbr", first.m_fileName);
     EXPECT_TRUE(first.m_timbre->m_harmonics[0] == 0.4f && first.m_timbre->m_waveCount == 59);
     // Kept again, the same file is rewritten.
@@ -315,7 +314,7 @@ TEST_F(PaletteTest, ATimbreDroppedOnATileIsKeptInItsFile) {
     kept = Read("20240102030405_2.tmbr");
     EXPECT_TRUE(kept.amplitudes[0] == 0.3f && kept.mesh->vertexCount == 4);
     // A name of six characters is kept; one of five (in seven bytes) is no name.
-    PaletteEntry& entry = *m_palette.EntryAt(1);
+    PaletteEntry& entry = *EntryAt(1);
     for (const auto& [name, keptAs] : {std::pair{"a.tmbr", "a.tmbr"},
                                        std::pair{"\xC3\xA9\xC3\xA9.tm", "20240102030405_3.tmbr"}}) {
         entry.m_fileName = name;
@@ -329,7 +328,7 @@ TEST_F(PaletteTest, ATimbreDroppedOnATileIsKeptInItsFile) {
     EXPECT_NE(std::string::npos,
               m_recorder->Texts()[0].find((Folder() / "20240102030405_4.tmbr").string()))
         << "the message names the file: " << m_recorder->Texts()[0];
-    const CTimbre& shown = *m_palette.EntryAt(2)->m_timbre;
+    const CTimbre& shown = *EntryAt(2)->m_timbre;
     EXPECT_EQ(0.2f, shown.m_harmonics[0]);
     EXPECT_EQ(TileTopColour(shown.m_color), m_palette.Tile(2)[0].colour);
 }

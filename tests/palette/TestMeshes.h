@@ -1,10 +1,7 @@
 #pragma once
-// Jewel meshes for the palette tests, from the jewel tests' shapes, and the element tags of a
-// layer in their order.
+// Jewel meshes from the jewel tests' shapes, and the element tags of a layer in their order.
 
 #include <algorithm>
-#include <memory>
-#include <vector>
 
 #include "container/VendraNodes.h"
 #include "jewels/JewelMesh.h"

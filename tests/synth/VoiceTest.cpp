@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <string>
 #include <tuple>
 
 #include "synth/Synthesizer.h"
@@ -106,7 +105,6 @@ TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
         }
     }
     EXPECT_GT(loudest, 0.2f) << "the reverb carries the chords";
-    RecordProperty("loudest", std::to_string(loudest));
 }
 
 }  // namespace
