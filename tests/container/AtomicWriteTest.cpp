@@ -18,6 +18,7 @@ namespace {
 
 using AtomicWrite = ScratchFolder;
 using std::filesystem::perms;
+using Names = std::vector<std::string>;
 
 // Lowers the file size limit for its lifetime: writes beyond it fail as on a full disk.
 class FileSizeLimit {
@@ -38,80 +39,65 @@ private:
     rlimit m_saved{};
 };
 
-void BuildSmallTree(CVendra& root) {
-    SetInt32(*AddLayer(root), 0x80, 5);
-}
-
 }  // namespace
 
-TEST_F(AtomicWrite, ReplacesTheTargetKeepingItsPermissions) {
+// A write replaces the target keeping its permissions; a full disk, a missing folder, a file
+// where a folder should be and a folder where the file should be all fail and change nothing.
+TEST_F(AtomicWrite, ReplacesTheTargetOrFailsLeavingEverythingAsItWas) {
     const std::filesystem::path target = Write("timbre.tmbr", {1, 2, 3});
-    std::filesystem::permissions(target,
-                                 perms::owner_read | perms::owner_write | perms::group_read);
-    CVendra root;
-    BuildSmallTree(root);
-    ASSERT_EQ(WriteContainer(target, root), S_OK);
-    EXPECT_EQ(Hex(Read(target)), "FF E2 00 12 56 44 4C 59 00 00 01 01 FF 80 00 06 00 00 00 05");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"timbre.tmbr"});
-    EXPECT_EQ(std::filesystem::status(target).permissions(),
-              perms::owner_read | perms::owner_write | perms::group_read);
-}
-
-TEST_F(AtomicWrite, AFullDiskLeavesTheOldFile) {
-    const std::filesystem::path target = Write("timbre.tmbr", {1, 2, 3});
-    CVendra root;
-    SetExtensionWords32(*AddLayer(root), AsBytes(Bytes(70000, 0x5A)));
-    HRESULT hr;
+    const perms mode = perms::owner_read | perms::owner_write | perms::group_read;
+    std::filesystem::permissions(target, mode);
+    CVendra small, large;
+    SetInt32(*AddLayer(small), 0x80, 5);
+    SetExtensionWords32(*AddLayer(large), AsBytes(Bytes(70000, 0x5A)));
     {
         FileSizeLimit limit(4096);
-        hr = WriteContainer(target, root);
+        EXPECT_EQ(WriteContainer(target, large), E_FAIL);
     }
-    EXPECT_EQ(hr, E_FAIL);
     EXPECT_EQ(Hex(Read(target)), "01 02 03");
-    EXPECT_EQ(Entries(), std::vector<std::string>{"timbre.tmbr"}) << "the temporary is removed";
-    EXPECT_EQ(WriteContainer(target, root), S_OK) << "without the limit the same write succeeds";
+    EXPECT_EQ(Entries(), Names{"timbre.tmbr"}) << "the temporary is removed";
+    EXPECT_EQ(WriteContainer(target, large), S_OK) << "without the limit the same write succeeds";
     EXPECT_EQ(Read(target).size(), 70032u);
-}
+    ASSERT_EQ(WriteContainer(target, small), S_OK);
+    EXPECT_EQ(Hex(Read(target)), "FF E2 00 12 56 44 4C 59 00 00 01 01 FF 80 00 06 00 00 00 05");
+    EXPECT_EQ(std::filesystem::status(target).permissions(), mode);
 
-TEST_F(AtomicWrite, UnwritablePlacesReportFailure) {
-    CVendra root;
-    BuildSmallTree(root);
-    EXPECT_EQ(WriteContainer(m_folder / "missing" / "a.tmbr", root), E_FAIL);
     const std::filesystem::path file = Write("plain", {7});
-    EXPECT_EQ(WriteContainer(file / "a.tmbr", root), E_FAIL) << "a file is not a folder";
     std::filesystem::create_directory(m_folder / "folder");
-    EXPECT_EQ(WriteContainer(m_folder / "folder", root), E_FAIL) << "a folder is not replaced";
+    for (const auto& place :
+         {m_folder / "missing" / "a.tmbr", file / "a.tmbr", m_folder / "folder"}) {
+        EXPECT_EQ(WriteContainer(place, small), E_FAIL) << place;
+    }
     EXPECT_TRUE(std::filesystem::is_empty(m_folder / "folder"));
-    EXPECT_EQ(Entries(), (std::vector<std::string>{"folder", "plain"}));
+    EXPECT_EQ(Entries(), (Names{"folder", "plain", "timbre.tmbr"}));
     EXPECT_EQ(Hex(Read(file)), "07");
-
-    EXPECT_EQ(SaveToPath(root), E_INVALIDARG) << "no path";
-    root.m_path = m_folder / "missing" / "a.tmbr";
-    EXPECT_EQ(SaveToPath(root), E_FAIL);
+    EXPECT_EQ(SaveToPath(small), E_INVALIDARG) << "no path";
+    small.m_path = m_folder / "missing" / "a.tmbr";
+    EXPECT_EQ(SaveToPath(small), E_FAIL);
 }
 
 TEST_F(AtomicWrite, AWriteRemovesTheTemporariesOfKilledWritersOnly) {
     const std::filesystem::path target = Write("timbre.tmbr", {1, 2, 3});
-    const std::vector<std::string> kept = {".notes.tmp", ".timbre.tmbr.tmp-1-", "a.tmbr.tmp-1-2",
-                                           ".timbre.tmbr.tmp-3-4x"};
-    for (const std::string& name : kept) {
+    Names expected = {".notes.tmp",
+                      ".timbre.tmbr.tmp-1-",
+                      "a.tmbr.tmp-1-2",
+                      ".timbre.tmbr.tmp-3-4x",
+                      ".timbre.tmbr.tmp-456-0",
+                      "timbre.tmbr"};
+    for (const std::string& name : expected) {
         Write(name, {9});
     }
     Write(".timbre.tmbr.tmp-123-0", {9});  // abandoned by a killed writer
     Write(".other.tmbr.tmp-7-1", {9});     // of another file of the folder
     // A writer still at work holds the lock on its temporary.
-    const std::filesystem::path live = Write(".timbre.tmbr.tmp-456-0", {9});
-    const int fd = open(live.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = open((m_folder / ".timbre.tmbr.tmp-456-0").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(flock(fd, LOCK_EX), 0);
 
     CVendra root;
-    BuildSmallTree(root);
+    SetInt32(*AddLayer(root), 0x80, 5);
     ASSERT_EQ(WriteContainer(target, root), S_OK);
-    std::vector<std::string> expected = kept;
-    expected.insert(expected.end(), {".timbre.tmbr.tmp-456-0", "timbre.tmbr"});
     std::sort(expected.begin(), expected.end());
     EXPECT_EQ(Entries(), expected);
-
     close(fd);
     ASSERT_EQ(WriteContainer(target, root), S_OK);
     expected.erase(std::find(expected.begin(), expected.end(), ".timbre.tmbr.tmp-456-0"));
@@ -162,7 +148,7 @@ TEST_P(KilledWriter, LeavesTheOldOrTheNewFileAndNoTemporaryOnceTheNextWriteHasRu
             << "kill " << kill << ": " << now.size() << " bytes";
         leftByKills += Entries().size() > 1;
         ASSERT_EQ(WriteContainer(target, trees[kill % 2]), S_OK);
-        ASSERT_EQ(Entries(), std::vector<std::string>{"timbre.tmbr"}) << "kill " << kill;
+        ASSERT_EQ(Entries(), Names{"timbre.tmbr"}) << "kill " << kill;
     }
     RecordProperty("KillsThatLeftATemporaryUntilTheNextWrite", leftByKills);
     if (GetParam()) {

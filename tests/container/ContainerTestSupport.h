@@ -58,10 +58,7 @@ protected:
         std::filesystem::remove_all(m_folder);
         std::filesystem::create_directories(m_folder);
     }
-    void TearDown() override {
-        std::filesystem::permissions(m_folder, std::filesystem::perms::owner_all);
-        std::filesystem::remove_all(m_folder);
-    }
+    void TearDown() override { std::filesystem::remove_all(m_folder); }
 
     std::filesystem::path Write(const std::string& name, const Bytes& bytes) const {
         std::ofstream(m_folder / name, std::ios::binary)
@@ -69,12 +66,10 @@ protected:
                    static_cast<std::streamsize>(bytes.size()));
         return m_folder / name;
     }
-
     static Bytes Read(const std::filesystem::path& path) {
         std::ifstream in(path, std::ios::binary);
         return Bytes(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
     }
-
     std::vector<std::string> Entries() const {
         std::vector<std::string> names;
         for (const auto& entry : std::filesystem::directory_iterator(m_folder)) {

@@ -15,40 +15,31 @@ Bytes DataOf(const CVendraElement* element) {
 
 }  // namespace
 
-TEST(VendraTree, LayersGetIdsInOrderAndAreFoundFirstFirst) {
+TEST(VendraTree, LayersAndElementsAreFoundFirstFirstAndListsFreeWithoutRecursion) {
     CVendra root;
     CVendraLayer* layers[3] = {AddLayer(root), AddLayer(root), AddLayer(root)};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(layers[i]->m_id, i);
-    }
-    EXPECT_EQ(root.m_nextLayerId, 3);
+    EXPECT_EQ(std::tuple(0, 1, 2, 3),
+              std::tuple(layers[0]->m_id, layers[1]->m_id, layers[2]->m_id, root.m_nextLayerId));
     layers[2]->m_id = 0;
     EXPECT_EQ(FindLayer(root, 0), layers[0]);
     EXPECT_EQ(FindLayer(root, 2), nullptr);
-
     CVendraElement* first = layers[1]->AddElement(0x20);
     layers[1]->AddElement(0x20);
     EXPECT_EQ(FindElement(*layers[1], 0x20), first);
     EXPECT_EQ(layers[1]->m_count, 2);
 
     CVendraLayerEx* extension = CreateExtension(*layers[1]);
-    EXPECT_EQ(layers[1]->m_flags, 1);
-    EXPECT_EQ(extension->m_id, 1);
+    EXPECT_EQ(std::tuple(1, 1), std::tuple(layers[1]->m_flags, extension->m_id));
     extension->AddElement(0x80);
     EXPECT_NE(CreateExtension(*layers[1]), extension);
     EXPECT_EQ(layers[1]->m_extension->m_firstElement, nullptr) << "the old extension is gone";
-}
 
-TEST(VendraTree, LongListsAreFreedWithoutDeepRecursion) {
     // Deleting node by nested node would need a stack frame per layer, far beyond the stack.
-    CVendra root;
-    auto* last = new CVendraLayer();
-    root.m_firstLayer.reset(last);
+    CVendraLayer* last = layers[2];
     for (int i = 1; i < 1'000'000; ++i) {
-        auto* layer = new CVendraLayer();
-        layer->AddElement(0x80);
-        last->m_next.reset(layer);
-        last = layer;
+        last->m_next.reset(new CVendraLayer());
+        last = NextLayer(*last);
+        last->AddElement(0x80);
     }
 }
 
@@ -56,7 +47,6 @@ TEST(VendraTree, Int32ValuesAreBigEndianAndReadInSequence) {
     CVendraLayer layer;
     ASSERT_EQ(SetInt32(layer, 0x80, 0x01020304u), S_OK);
     EXPECT_EQ(Hex(DataOf(FindElement(layer, 0x80))), "01 02 03 04");
-
     ASSERT_NE(SetElementData(layer, 0x81, AsBytes({0, 0, 0, 1, 0xFF, 0xFF, 0xFF, 0xFE, 9})),
               nullptr);
     EXPECT_EQ(ReadInt32(layer, 0x81), 1u);
@@ -68,16 +58,12 @@ TEST(VendraTree, Int32ValuesAreBigEndianAndReadInSequence) {
     ASSERT_EQ(SetInt32(layer, 0x81, 7u), S_OK);
     EXPECT_EQ(ReadInt32(layer, 0x81), 7u) << "new data is read from its start";
     EXPECT_EQ(layer.m_count, 2) << "elements are reused, not appended";
-}
 
-TEST(VendraTree, WordSwapsLeaveATrailingPartialUnit) {
-    CVendraLayer layer;
     CVendraElement* element = SetElementData(layer, 1, AsBytes({1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(SwapWords32(*element), element->m_data.get());
-    EXPECT_EQ(Hex(DataOf(element)), "04 03 02 01 05 06 07");
+    EXPECT_EQ(Hex(DataOf(element)), "04 03 02 01 05 06 07") << "a trailing partial unit stays";
     EXPECT_EQ(element->m_cursor, 4u);
     SwapWords32(*element);
-    EXPECT_EQ(Hex(DataOf(element)), "01 02 03 04 05 06 07") << "swapping twice restores";
     SwapWords16(*element);
     EXPECT_EQ(Hex(DataOf(element)), "02 01 04 03 06 05 07");
     EXPECT_EQ(element->m_cursor, 6u);
@@ -103,15 +89,12 @@ TEST(VendraTree, WordArraysAreStoredBigEndianAndReadBackInHostOrder) {
     EXPECT_EQ(Hex(DataOf(words32)), "01 02 03 04 A0 B0 C0 D0");
     EXPECT_EQ(Hex(DataOf(FindElement(*layer.m_extension, 0x81))), "01 02 03 04 FF FE");
 
-    const std::span<std::uint8_t> base = GetBaseWords32(layer);
-    ASSERT_EQ(base.size(), 48u);
-    EXPECT_EQ(std::memcmp(base.data(), amplitudes, 48), 0);
-    const std::span<std::uint8_t> back32 = GetExtensionWords32(layer);
-    ASSERT_EQ(back32.size(), sizeof words);
-    EXPECT_EQ(std::memcmp(back32.data(), words, sizeof words), 0);
-    const std::span<std::uint8_t> back16 = GetExtensionWords16(layer);
-    ASSERT_EQ(back16.size(), sizeof shorts);
-    EXPECT_EQ(std::memcmp(back16.data(), shorts, sizeof shorts), 0);
+    auto same = [](std::span<std::uint8_t> back, const void* original, std::size_t bytes) {
+        return back.size() == bytes && std::memcmp(back.data(), original, bytes) == 0;
+    };
+    EXPECT_TRUE(same(GetBaseWords32(layer), amplitudes, sizeof amplitudes));
+    EXPECT_TRUE(same(GetExtensionWords32(layer), words, sizeof words));
+    EXPECT_TRUE(same(GetExtensionWords16(layer), shorts, sizeof shorts));
 
     CVendraLayer bare;
     EXPECT_EQ(GetBaseWords32(bare).data(), nullptr);

@@ -18,18 +18,19 @@ namespace tovel_test {
 namespace {
 
 using namespace platform;
+using Attempts = std::vector<std::pair<D3DDEVTYPE, std::uint32_t>>;
 
-// The GL system with some device types refused and some capabilities taken away.
+// What the GL system refuses: some device types, a shader model, blending into targets.
+constexpr std::uint32_t kShaderModel3 = D3DPS_VERSION(3, 0);
+struct Script {
+    bool halWorks, refWorks;
+    std::uint32_t pixelShaderVersion;
+    bool blending;
+    Attempts attempts;
+};
+
 class ScriptedSystem final : public IGraphicsSystem {
 public:
-    struct Script {
-        bool halWorks = true;
-        bool refWorks = true;
-        std::uint32_t pixelShaderVersion = D3DPS_VERSION(3, 0);
-        bool blending = true;
-        std::vector<std::pair<D3DDEVTYPE, std::uint32_t>> attempts;
-    };
-
     explicit ScriptedSystem(Script* script) : m_script(script), m_real(CreateGlGraphicsSystem()) {}
     ~ScriptedSystem() override { m_real->Release(); }
 
@@ -40,13 +41,11 @@ public:
                          std::uint32_t behaviour, D3DPRESENT_PARAMETERS* parameters,
                          IGraphicsDevice** device) override {
         m_script->attempts.emplace_back(type, behaviour);
-        if ((type == D3DDEVTYPE_HAL && !m_script->halWorks) ||
-            (type == D3DDEVTYPE_REF && !m_script->refWorks)) {
+        if (!(type == D3DDEVTYPE_HAL ? m_script->halWorks : m_script->refWorks)) {
             return D3DERR_NOTAVAILABLE;
         }
         // Whatever renderer this machine has stands in for the requested kind.
-        return m_real->CreateDevice(adapter, D3DDEVTYPE_REF, window, behaviour, parameters,
-                                    device);
+        return m_real->CreateDevice(adapter, D3DDEVTYPE_REF, window, behaviour, parameters, device);
     }
     HRESULT GetDeviceCaps(std::uint32_t adapter, D3DDEVTYPE type, D3DCAPS9* caps) override {
         const HRESULT hr = m_real->GetDeviceCaps(adapter, type, caps);
@@ -56,11 +55,9 @@ public:
     HRESULT CheckDeviceFormat(std::uint32_t adapter, D3DDEVTYPE type, D3DFORMAT adapterFormat,
                               std::uint32_t usage, D3DRESOURCETYPE resourceType,
                               D3DFORMAT checkFormat) override {
-        if (!m_script->blending) {
-            return D3DERR_NOTAVAILABLE;
-        }
-        return m_real->CheckDeviceFormat(adapter, type, adapterFormat, usage, resourceType,
-                                         checkFormat);
+        return m_script->blending ? m_real->CheckDeviceFormat(adapter, type, adapterFormat, usage,
+                                                              resourceType, checkFormat)
+                                  : D3DERR_NOTAVAILABLE;
     }
 
 private:
@@ -70,94 +67,79 @@ private:
 
 class ScriptedFactory final : public GraphicsSystemFactory {
 public:
-    explicit ScriptedFactory(ScriptedSystem::Script* script) : m_script(script) {}
+    explicit ScriptedFactory(Script* script) : m_script(script) {}
     IGraphicsSystem* CreateSystem() override { return new ScriptedSystem(m_script); }
 
 private:
-    ScriptedSystem::Script* m_script;
+    Script* m_script;
 };
 
-class DeviceCreationTest : public ::testing::Test {
-protected:
-    void SetUp() override {
-        m_system = CreateNullWindowSystem();
+// A machine with only a reference device starts on the third attempt; with no device of any kind
+// the user is told and the program quits; a missing shader model fails silently and keeps the
+// device; targets that cannot be blended into end the program.
+TEST(DeviceCreationTest, StartUpTriesEachKindOfDeviceAndRefusesMachinesItCannotUse) {
+    const Attempts threeAttempts = {{D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING},
+                                    {D3DDEVTYPE_HAL, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
+                                    {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING}};
+    struct Case {
+        Script script;
+        HRESULT result;
+        bool device, quit;
+        std::vector<std::string> messages;
+    } cases[] = {
+        {{false, true, kShaderModel3, true, {}}, S_OK, true, false, {}},
+        {{false, false, kShaderModel3, true, {}},
+         E_FAIL,
+         false,
+         true,
+         {"Sorry, This Machine no support."}},
+        {{true, true, D3DPS_VERSION(1, 4), true, {}}, E_FAIL, true, false, {}},
+        {{true, true, kShaderModel3, false, {}},
+         E_FAIL,
+         true,
+         true,
+         {"This Machine's GPU lack of ability"}},
+    };
+    for (Case& c : cases) {
+        SCOPED_TRACE(c.messages.empty() ? "no message" : c.messages[0]);
+        ScopedInstance<GraphicsSystemFactory> factory{new ScriptedFactory(&c.script)};
+        MessageBoxRecorder* recorder = new MessageBoxRecorder();
+        ScopedInstance<MessageBoxPresenter> presenter{recorder};
+        std::unique_ptr<WindowSystem> system = CreateNullWindowSystem();
         WindowDesc desc;
         desc.width = 96;
         desc.height = 64;
-        m_window = m_system->CreateWindow(desc, nullptr);
-    }
-    void TearDown() override { EXPECT_EQ(m_expectedMessages, m_recorder->Texts()); }
-
-    bool QuitRequested() {
-        MSG msg;
-        while (m_system->PeekMessage(&msg)) {
-            if (msg.message == WM_QUIT) {
-                return true;
-            }
+        std::unique_ptr<Window> window = system->CreateWindow(desc, nullptr);
+        ScopedInstance<CGraphics> graphics;  // goes before the window
+        CGraphics* instance = CGraphics::Instance();
+        EXPECT_EQ(instance, CGraphics::Instance());
+        const HRESULT hr = instance->CreateDevice(window.get());
+        EXPECT_EQ(c.result, FAILED(hr) && c.quit ? E_FAIL : hr) << std::hex << hr;
+        EXPECT_EQ(c.device, instance->m_device != nullptr);
+        bool quit = false;
+        for (MSG msg; system->PeekMessage(&msg);) {
+            quit = quit || msg.message == WM_QUIT;
         }
-        return false;
+        EXPECT_EQ(c.quit, quit);
+        EXPECT_EQ(c.messages, recorder->Texts());
+        if (!c.script.halWorks) {
+            EXPECT_EQ(threeAttempts, c.script.attempts);
+        }
+        if (c.result == S_OK) {
+            // The back buffer takes the window's client size.
+            IGraphicsSurface* backBuffer = nullptr;
+            ASSERT_EQ(S_OK, instance->m_device->GetBackBuffer(&backBuffer));
+            EXPECT_EQ(std::pair(96u, 64u),
+                      std::pair(backBuffer->GetWidth(), backBuffer->GetHeight()));
+            backBuffer->Release();
+        }
     }
-
-    ScriptedSystem::Script m_script;
-    std::vector<std::string> m_expectedMessages;
-    ScopedInstance<GraphicsSystemFactory> m_factory{new ScriptedFactory(&m_script)};
-    MessageBoxRecorder* m_recorder = new MessageBoxRecorder();
-    ScopedInstance<MessageBoxPresenter> m_presenter{m_recorder};
-    std::unique_ptr<WindowSystem> m_system;
-    std::unique_ptr<Window> m_window;
-    ScopedInstance<CGraphics> m_graphics;  // goes before the window
-};
-
-TEST_F(DeviceCreationTest, AMachineWithOnlyAReferenceDeviceStartsOnTheThirdAttempt) {
-    m_script.halWorks = false;
-    CGraphics* graphics = CGraphics::Instance();
-    EXPECT_EQ(graphics, CGraphics::Instance());
-    ASSERT_EQ(S_OK, graphics->CreateDevice(m_window.get()));
-    const std::vector<std::pair<D3DDEVTYPE, std::uint32_t>> expected = {
-        {D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING},
-        {D3DDEVTYPE_HAL, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
-        {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
-    };
-    EXPECT_EQ(expected, m_script.attempts);
-    ASSERT_NE(nullptr, graphics->m_device);
-    EXPECT_FALSE(QuitRequested());
-
-    // The back buffer takes the window's client size.
-    IGraphicsSurface* backBuffer = nullptr;
-    ASSERT_EQ(S_OK, graphics->m_device->GetBackBuffer(&backBuffer));
-    EXPECT_EQ(96u, backBuffer->GetWidth());
-    EXPECT_EQ(64u, backBuffer->GetHeight());
-    backBuffer->Release();
 }
 
-TEST_F(DeviceCreationTest, NoDeviceOfAnyKindTellsTheUserAndRequestsTheQuit) {
-    m_script.halWorks = m_script.refWorks = false;
-    EXPECT_TRUE(FAILED(CGraphics::Instance()->CreateDevice(m_window.get())));
-    EXPECT_EQ(3u, m_script.attempts.size());
-    EXPECT_EQ(nullptr, CGraphics::Instance()->m_device);
-    EXPECT_TRUE(QuitRequested());
-    m_expectedMessages = {"Sorry, This Machine no support."};
-}
-
-TEST_F(DeviceCreationTest, MissingShaderModelFailsSilentlyAndKeepsTheDevice) {
-    m_script.pixelShaderVersion = D3DPS_VERSION(1, 4);
-    EXPECT_EQ(E_FAIL, CGraphics::Instance()->CreateDevice(m_window.get()));
-    EXPECT_NE(nullptr, CGraphics::Instance()->m_device);
-    EXPECT_FALSE(QuitRequested());
-}
-
-TEST_F(DeviceCreationTest, TargetsThatCannotBeBlendedIntoEndTheProgram) {
-    m_script.blending = false;
-    EXPECT_TRUE(FAILED(CGraphics::Instance()->CreateDevice(m_window.get())));
-    EXPECT_TRUE(QuitRequested());
-    m_expectedMessages = {"This Machine's GPU lack of ability"};
-}
-
-TEST_F(GraphicsTest, TheEffectHoldsEveryTechniqueAndParameter) {
-    for (const char* name :
-         {"Keyboard", "PaletteJewel", "KeyboardClearJewel", "KeyboardColorJewel", "ClearJewel",
-          "SeveralColorJewel", "BrightPassFilter", "GaussBlurF4x32", "GaussBlurF4x16",
-          "MergeRenderTarget"}) {
+TEST_F(GraphicsTest, TheEffectHoldsEveryTechniqueAndParameterAndABrokenOneFailsInOneLine) {
+    for (const char* name : {"Keyboard", "PaletteJewel", "KeyboardClearJewel", "KeyboardColorJewel",
+                             "ClearJewel", "SeveralColorJewel", "BrightPassFilter",
+                             "GaussBlurF4x32", "GaussBlurF4x16", "MergeRenderTarget"}) {
         EXPECT_NE(nullptr, m_effect->GetTechniqueByName(name)) << name;
     }
     for (const char* semantic :
@@ -167,9 +149,7 @@ TEST_F(GraphicsTest, TheEffectHoldsEveryTechniqueAndParameter) {
         EXPECT_NE(nullptr, m_effect->GetParameterBySemantic(nullptr, semantic)) << semantic;
     }
     EXPECT_EQ(nullptr, m_effect->GetTechniqueByName("Missing"));
-}
 
-TEST_F(GraphicsTest, AnEffectThatDoesNotCompileWritesOneDebugLineAndFails) {
     std::vector<std::string> lines;
     CGraphics broken;
     m_device->AddRef();

@@ -32,7 +32,7 @@ struct Vec3 {
     friend double Length(Vec3 a) { return std::sqrt(Dot(a, a)); }
     friend Vec3 Normalise(Vec3 a) { return (1.0 / Length(a)) * a; }
 };
-Vec3 ToVec3(const float* f) {
+Vec3 V3(const float* f) {
     return {f[0], f[1], f[2]};
 }
 Vec3 Row(const D3DMATRIX& m, int k) {
@@ -40,6 +40,7 @@ Vec3 Row(const D3DMATRIX& m, int k) {
 }
 
 using Vec4 = std::array<double, 4>;
+using Floats4 = std::array<float, 4>;
 
 // The row-vector product v·M, as the programs compose their matrices.
 Vec4 Times(const Vec4& v, const D3DMATRIX& m) {
@@ -52,8 +53,8 @@ Vec4 Times(const Vec4& v, const D3DMATRIX& m) {
     return r;
 }
 
-// The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last column 0, 0, 0, 1).
-// X·A = r for the rows a0..a2 of vp's 3 x 3 part solves by Cramer's rule.
+// The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last column 0, 0, 0, 1),
+// so X·A = r for the rows a0..a2 of its 3 x 3 part solves by Cramer's rule.
 Vec3 Unproject(const D3DMATRIX& vp, Vec3 ndc, double qw, const Vec4& c4 = {}) {
     const Vec3 r = (qw + c4[3]) * ndc - qw * Row(vp, 3) - Vec3{c4[0], c4[1], c4[2]};
     const Vec3 a0 = Row(vp, 0), a1 = Row(vp, 1), a2 = Row(vp, 2);
@@ -69,16 +70,13 @@ D3DMATRIX OrthoCamera(D3DVECTOR3 eye, D3DVECTOR3 at, D3DVECTOR3 up, float width,
     return view;
 }
 
-constexpr int kGridColumns = 4, kGridRows = 3;
-constexpr double kCell = 64.0;  // pixels; the 256 x 192 target holds a 4 x 3 grid
-
-// Corner c of triangle t in NDC: one triangle per grid cell, each of a slightly different shape.
+// Corner c of triangle t in NDC: one triangle per 64-pixel cell of the 256 x 192 target (4 x 3),
+// each of a slightly different shape.
+constexpr int kTriangles = 12;
 Vec3 LayoutCorner(int t, int c) {
-    constexpr double width = kGridColumns * kCell, height = kGridRows * kCell;
     const double cells[3][2] = {{6.0 + t % 3, 6.0}, {58.0, 12.0 + t % 5}, {14.0, 57.0}};
-    const double x = (t % kGridColumns) * kCell + cells[c][0];
-    const double y = (t / kGridColumns) * kCell + cells[c][1];
-    return {x / width * 2.0 - 1.0, 1.0 - y / height * 2.0, 0.3 + 0.05 * c};
+    const double x = (t % 4) * 64.0 + cells[c][0], y = (t / 4) * 64.0 + cells[c][1];
+    return {x / 128.0 - 1.0, 1.0 - y / 96.0, 0.3 + 0.05 * c};
 }
 
 // A vertex as the picture must show it: its clip position and what the rasteriser interpolates
@@ -89,15 +87,13 @@ struct Expected {
 };
 using Finish = std::function<std::array<double, 4>(const std::array<double, 5>&)>;
 
-// Samples each triangle near each corner and checks that pixels well clear of every triangle
+// Samples each triangle near each corner, and checks that pixels well clear of every triangle
 // stay black, so positions are checked as well as colours.
 void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
                    const Finish& finish) {
-    struct Screen {
-        double x, y;
-    };
+    using Screen = std::array<double, 2>;
     auto edge = [](Screen a, Screen b, Screen p) {
-        return (b.x - a.x) * (p.y - a.y) - (b.y - a.y) * (p.x - a.x);
+        return (b[0] - a[0]) * (p[1] - a[1]) - (b[1] - a[1]) * (p[0] - a[0]);
     };
     std::ostringstream report;
     int mismatches = 0;
@@ -112,8 +108,8 @@ void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
         triangles.push_back(s);
         for (int corner = 0; corner < 3; ++corner) {
             const Screen &a = s[corner], &b = s[(corner + 1) % 3], &c = s[(corner + 2) % 3];
-            const int px = static_cast<int>(std::floor(0.6 * a.x + 0.2 * (b.x + c.x)));
-            const int py = static_cast<int>(std::floor(0.6 * a.y + 0.2 * (b.y + c.y)));
+            const int px = static_cast<int>(std::floor(0.6 * a[0] + 0.2 * (b[0] + c[0])));
+            const int py = static_cast<int>(std::floor(0.6 * a[1] + 0.2 * (b[1] + c[1])));
             // One clip w per triangle, so the colours mix by the screen weights alone.
             std::array<double, 5> mixed{};
             for (int j = 0; j < 3; ++j) {
@@ -141,7 +137,7 @@ void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
                 const double sign = edge(s[0], s[1], s[2]) > 0 ? 1.0 : -1.0;
                 for (int j = 0; j < 3; ++j) {
                     const Screen a = s[j], b = s[(j + 1) % 3];
-                    if (sign * edge(a, b, p) / std::hypot(b.x - a.x, b.y - a.y) < -1.5) {
+                    if (sign * edge(a, b, p) / std::hypot(b[0] - a[0], b[1] - a[1]) < -1.5) {
                         return false;
                     }
                 }
@@ -169,11 +165,10 @@ bool SubtractsIntConst(Jewel t) {
 // Every parameter a jewel technique may read.
 struct JewelScene {
     D3DMATRIX viewProjection{}, rotation{};
-    std::array<std::array<float, 4>, 32> offsets{};  // Float4x32
-    std::array<std::array<float, 4>, 32> colours{};  // Float4x32_2
+    std::array<Floats4, 32> offsets{}, colours{};  // Float4x32, Float4x32_2
     std::array<float, 3> light{};
     float lightPower = 1.0f;
-    std::array<float, 4> color{1.0f, 1.0f, 1.0f, 1.0f};
+    Floats4 color{1.0f, 1.0f, 1.0f, 1.0f};
     std::optional<std::array<float, 3>> camera;  // unset: the effect's default stays
     int intConst = 0;
 };
@@ -183,16 +178,10 @@ struct JewelVertex {
     float normal[4];
 };
 
-constexpr D3DVERTEXELEMENT9 kJewelElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
-    {0, 16, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_NORMAL, 0},
-    D3DDECL_END,
-};
-
 // What lights and places a vertex, before its normal is looked at.
 struct LitPoint {
     int instance;
-    Vec4 q, clip;
+    Vec4 clip;
     Vec3 h;
     double k;
 };
@@ -201,29 +190,25 @@ LitPoint Locate(Jewel t, const JewelScene& s, const float* position) {
     LitPoint r;
     r.instance =
         static_cast<int>(std::floor(position[3])) - (SubtractsIntConst(t) ? s.intConst : 0);
-    r.q = Times({position[0], position[1], position[2], 1.0}, s.rotation);
-    const Vec3 q = Vec3{r.q[0], r.q[1], r.q[2]};
-    const auto& offset = s.offsets[r.instance];
-    const Vec3 o = ToVec3(offset.data());
-    const Vec3 camera = s.camera ? ToVec3(s.camera->data()) : Vec3{0.0, 5.0, -10.0};
-    Vec3 p, e, light = ToVec3(s.light.data());
+    const Vec4 q4 = Times({position[0], position[1], position[2], 1.0}, s.rotation);
+    const Vec3 q = {q4[0], q4[1], q4[2]}, o = V3(s.offsets[r.instance].data());
+    const Vec3 camera = s.camera ? V3(s.camera->data()) : Vec3{0.0, 5.0, -10.0};
+    Vec3 p = q + o, e, light = V3(s.light.data());
     if (t == Jewel::Palette) {
         p = q;
         e = Normalise(Vec3{0.0, 0.0, -2.25} - p);
         light = {-1.0, 1.75, -1.75};
-        r.clip = Times(r.q, s.viewProjection);
+        r.clip = Times(q4, s.viewProjection);
         for (int c = 0; c < 4; ++c) {
-            r.clip[c] += offset[c];
+            r.clip[c] += s.offsets[r.instance][c];
         }
     } else if (t == Jewel::KeyboardClear || t == Jewel::KeyboardColor) {
         p = q + Vec3{0.0, o.y, 0.0};
         e = Normalise(camera - (t == Jewel::KeyboardClear ? p : 1.5 * o));
-        const Vec3 drawn = q + o;
-        r.clip = Times({drawn.x, drawn.y, drawn.z, r.q[3]}, s.viewProjection);
+        r.clip = Times({q.x + o.x, q.y + o.y, q.z + o.z, q4[3]}, s.viewProjection);
     } else {
-        p = q + o;
         e = Normalise(camera - p);
-        r.clip = Times({p.x, p.y, p.z, r.q[3]}, s.viewProjection);
+        r.clip = Times({p.x, p.y, p.z, q4[3]}, s.viewProjection);
     }
     const Vec3 l = light - p;
     r.h = Normalise((1.0 / Length(l)) * l + e);
@@ -244,9 +229,8 @@ Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
     const double back = -d >= 0.9848 ? -d : 0.0;
     const double front = std::max(0.9962 - d * d, d);
     const double white = front >= (t == Jewel::Palette ? 0.9848 : 0.99) ? front : 0.0;
-    const Vec3 o = ToVec3(s.offsets[lit.instance].data());
-    const Vec3 instance = ToVec3(s.colours[lit.instance].data());
-    const Vec3 color = ToVec3(s.color.data());
+    const Vec3 o = V3(s.offsets[lit.instance].data());
+    const Vec3 instance = V3(s.colours[lit.instance].data()), color = V3(s.color.data());
     Vec3 backTerm = back * instance, frontTerm = front * front * instance;
     if (t == Jewel::KeyboardClear) {
         backTerm = back * Vec3{std::abs(o.x), 0.5 * std::abs(o.z), std::abs(o.y)};
@@ -269,10 +253,7 @@ Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
 // Lighting a vertex is built for: a = dot(H, N) before the normal's w counts in its length, q
 // that w, so d = a / sqrt(1 + q²). After the first five come pairs either side of each
 // threshold: behind at 0.9848, white at 0.99 (0.9848 in the palette) facing and at the rim.
-struct Aim {
-    double a, q;
-};
-constexpr Aim kAims[] = {
+constexpr double kAims[][2] = {
     {-0.996, 0.05},  // lit from behind
     {0.998, 0.0},    // white, facing the half vector
     {0.03, 0.0},     // white at the rim, where 0.9962 - d² passes both thresholds
@@ -288,52 +269,37 @@ constexpr Aim kAims[] = {
 std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances) {
     const D3DMATRIX& r = s.rotation;
     const double qw = r.m[3][3];
-    const Vec3 translation = Row(r, 3);
     auto unrotate = [&](Vec3 v) {
         return Vec3{Dot(v, Row(r, 0)), Dot(v, Row(r, 1)), Dot(v, Row(r, 2))};
     };
     std::vector<JewelVertex> mesh;
-    for (int tri = 0; tri < kGridColumns * kGridRows; ++tri) {
+    for (int tri = 0; tri < kTriangles; ++tri) {
         const int instance = tri % instances;
-        const auto& offset = s.offsets[instance];
+        const Floats4& o = s.offsets[instance];
         const float w = static_cast<float>(instance + (SubtractsIntConst(t) ? s.intConst : 0)) +
                         (tri % 2 ? 0.6f : 0.0f);
         for (int corner = 0; corner < 3; ++corner) {
             const Vec3 ndc = LayoutCorner(tri, corner);
             const Vec3 q = t == Jewel::Palette
-                               ? Unproject(s.viewProjection, ndc, qw,
-                                           {offset[0], offset[1], offset[2], offset[3]})
-                               : Unproject(s.viewProjection, ndc, qw) - ToVec3(offset.data());
-            const Vec3 p = unrotate(q - translation);
+                               ? Unproject(s.viewProjection, ndc, qw, {o[0], o[1], o[2], o[3]})
+                               : Unproject(s.viewProjection, ndc, qw) - V3(o.data());
+            const Vec3 p = unrotate(q - Row(r, 3));
             JewelVertex v = {
                 {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), w}, {}};
             const int index = static_cast<int>(mesh.size());
-            const Aim aim = kAims[index % std::size(kAims)];
+            const auto [a, qn] = kAims[index % std::size(kAims)];
             const Vec3 h = Locate(t, s, v.position).h;
             const Vec3 helper = {std::sin(1.7 * index), std::cos(1.7 * index), 0.3};
-            const Vec3 tangent = Normalise(helper - Dot(helper, h) * h);
-            const Vec3 u = aim.a * h + std::sqrt(1.0 - aim.a * aim.a) * tangent;
-            // The normal whose image under the rotation is (u, q).
-            const Vec3 n = unrotate(u - (aim.q / qw) * translation);
+            const Vec3 u = a * h + std::sqrt(1.0 - a * a) * Normalise(helper - Dot(helper, h) * h);
+            // The normal whose image under the rotation is (u, qn).
+            const Vec3 n = unrotate(u - (qn / qw) * Row(r, 3));
             const float normal[4] = {static_cast<float>(n.x), static_cast<float>(n.y),
-                                     static_cast<float>(n.z), static_cast<float>(aim.q / qw)};
+                                     static_cast<float>(n.z), static_cast<float>(qn / qw)};
             std::memcpy(v.normal, normal, sizeof normal);
             mesh.push_back(v);
         }
     }
     return mesh;
-}
-
-// Turned about all three axes, moved, and with s = 1.25 in the last row so Q.w and the
-// normal's w both count.
-D3DMATRIX JewelRotation() {
-    D3DMATRIX r;
-    D3DXMatrixRotationYawPitchRoll(&r, 0.7f, -0.4f, 0.3f);
-    r.m[3][0] = 0.3f;
-    r.m[3][1] = -0.2f;
-    r.m[3][2] = 0.15f;
-    r.m[3][3] = 1.25f;
-    return r;
 }
 
 class TechniqueTest : public GraphicsTest {
@@ -348,11 +314,22 @@ protected:
     }
 
     // Draws the vertices as an indexed list (every other triangle wound the other way) through
-    // the technique onto a target cleared to 0 with Z at 1, and reads the target back.
+    // the technique onto a target cleared to 0 with Z at 1, and reads the target back. The
+    // first element is a FLOAT4 position, the second a FLOAT4 normal or a FLOAT2 texture
+    // coordinate.
     template <typename Vertex>
-    Image Draw(const char* technique, const std::vector<Vertex>& vertices,
-               const D3DVERTEXELEMENT9* elements) {
+    Image Draw(const char* technique, const std::vector<Vertex>& vertices, std::uint8_t second,
+               std::uint8_t usage) {
+        const D3DVERTEXELEMENT9 elements[] = {
+            {0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
+            {0, 16, second, 0, usage, 0},
+            D3DDECL_END,
+        };
         const auto count = static_cast<std::uint32_t>(vertices.size());
+        std::vector<std::uint16_t> indices(count);
+        for (std::uint32_t i = 0; i < count; ++i) {
+            indices[i] = static_cast<std::uint16_t>((i / 3) % 2 ? i - i % 3 + 2 - i % 3 : i);
+        }
         IGraphicsVertexBuffer* vb = nullptr;
         IGraphicsIndexBuffer* ib = nullptr;
         IGraphicsVertexDeclaration* declaration = nullptr;
@@ -362,10 +339,6 @@ protected:
                   m_device->CreateIndexBuffer(count * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib));
         EXPECT_EQ(S_OK, m_device->CreateVertexDeclaration(elements, &declaration));
         m_owned.insert(m_owned.end(), {vb, ib, declaration});
-        std::vector<std::uint16_t> indices(count);
-        for (std::uint32_t i = 0; i < count; ++i) {
-            indices[i] = static_cast<std::uint16_t>((i / 3) % 2 ? i - i % 3 + 2 - i % 3 : i);
-        }
         void* data = nullptr;
         EXPECT_EQ(S_OK, vb->Lock(0, 0, &data));
         std::memcpy(data, vertices.data(), count * sizeof(Vertex));
@@ -408,22 +381,22 @@ protected:
         if (s.camera) {
             Set("CameraPosition", s.camera->data(), 12);
         }
-        const Image image = Draw(NameOf(t), mesh, kJewelElements);
+        const Image image = Draw(NameOf(t), mesh, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_NORMAL);
 
         std::vector<Expected> expected;
         int backs = 0, whites = 0, overflows = 0;
         const double whiteThreshold = t == Jewel::Palette ? 0.9848 : 0.99;
         for (const JewelVertex& v : mesh) {
-            const Shaded shaded = Shade(t, s, v);
-            const double d = shaded.d;
-            const double margin = std::min({std::abs(-d - 0.9848), std::abs(d - whiteThreshold),
-                                            std::abs(0.9962 - d * d - whiteThreshold)});
-            EXPECT_GT(margin, 1e-3) << "d = " << d;
-            EXPECT_TRUE(shaded.brightest < 0.95 || shaded.brightest > 1.05) << shaded.brightest;
-            overflows += shaded.brightest > 1.0;
-            backs += shaded.back > 0.0;
-            whites += shaded.white > 0.0;
-            expected.push_back(shaded.expected);
+            const Shaded sh = Shade(t, s, v);
+            EXPECT_GT(std::min({std::abs(-sh.d - 0.9848), std::abs(sh.d - whiteThreshold),
+                                std::abs(0.9962 - sh.d * sh.d - whiteThreshold)}),
+                      1e-3)
+                << "d = " << sh.d;
+            EXPECT_TRUE(sh.brightest < 0.95 || sh.brightest > 1.05) << sh.brightest;
+            overflows += sh.brightest > 1.0;
+            backs += sh.back > 0.0;
+            whites += sh.white > 0.0;
+            expected.push_back(sh.expected);
         }
         EXPECT_GE(backs, 3);
         EXPECT_GE(whites, 6);
@@ -434,11 +407,22 @@ protected:
     }
 };
 
-TEST_F(TechniqueTest, PaletteJewelUsesItsOwnLightAndEyeAndOffsetsInClipSpace) {
+// Turned about all three axes, moved, and with s = 1.25 in the last row so Q.w and the
+// normal's w both count.
+JewelScene SceneWith(D3DMATRIX viewProjection) {
     JewelScene s;
-    s.viewProjection =
-        OrthoCamera({1.5f, 2.5f, -4.0f}, {0.0f, 0.5f, 3.0f}, {0.2f, 1.0f, 0.1f}, 6.0f, 4.5f);
-    s.rotation = JewelRotation();
+    s.viewProjection = viewProjection;
+    D3DXMatrixRotationYawPitchRoll(&s.rotation, 0.7f, -0.4f, 0.3f);
+    s.rotation.m[3][0] = 0.3f;
+    s.rotation.m[3][1] = -0.2f;
+    s.rotation.m[3][2] = 0.15f;
+    s.rotation.m[3][3] = 1.25f;
+    return s;
+}
+
+TEST_F(TechniqueTest, PaletteJewelUsesItsOwnLightAndEyeAndOffsetsInClipSpace) {
+    JewelScene s = SceneWith(
+        OrthoCamera({1.5f, 2.5f, -4.0f}, {0.0f, 0.5f, 3.0f}, {0.2f, 1.0f, 0.1f}, 6.0f, 4.5f));
     s.offsets = {{{0.08f, -0.06f, 0.01f, 0.15f},
                   {-0.05f, 0.04f, -0.02f, -0.1f},
                   {0.02f, 0.07f, 0.03f, 0.05f}}};
@@ -453,10 +437,8 @@ TEST_F(TechniqueTest, PaletteJewelUsesItsOwnLightAndEyeAndOffsetsInClipSpace) {
 TEST_F(TechniqueTest, WorldJewelsLightAndPlaceThemselvesByTheirInstanceOffsets) {
     // Offsets with unequal, partly negative components, so that lighting from the full offset,
     // or a back colour from the wrong components or signs, shows.
-    JewelScene s;
-    s.viewProjection =
-        OrthoCamera({-1.0f, 3.0f, -7.0f}, {0.2f, 0.3f, 0.5f}, {0.1f, 1.0f, 0.0f}, 6.5f, 4.5f);
-    s.rotation = JewelRotation();
+    JewelScene s = SceneWith(
+        OrthoCamera({-1.0f, 3.0f, -7.0f}, {0.2f, 0.3f, 0.5f}, {0.1f, 1.0f, 0.0f}, 6.5f, 4.5f));
     s.offsets = {{{-0.45f, 0.7f, -0.9f, 0}, {0.6f, -0.35f, 0.5f, 0}, {0.25f, 0.4f, -0.3f, 0}}};
     s.colours = {{{0.3f, 0.15f, 0.1f, 0}, {0.1f, 0.25f, 0.2f, 0}, {0.15f, 0.1f, 0.35f, 0}}};
     s.light = {-2.0f, 4.0f, -3.0f};
@@ -475,23 +457,16 @@ TEST_F(TechniqueTest, WorldJewelsLightAndPlaceThemselvesByTheirInstanceOffsets) 
     }
 }
 
-struct KeyVertex {
-    float position[4];  // w: the key
-    float tex[2];
-};
-
-constexpr D3DVERTEXELEMENT9 kKeyElements[] = {
-    {0, 0, D3DDECLTYPE_FLOAT4, 0, D3DDECLUSAGE_POSITION, 0},
-    {0, 16, D3DDECLTYPE_FLOAT2, 0, D3DDECLUSAGE_TEXCOORD, 0},
-    D3DDECL_END,
-};
-
 // Each vertex sits on the view ray of its layout corner at the depth where the eight weighted
 // glow sources sum to 4.002 (lit) or 3.998 (unlit), whole triangles alike.
 TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
+    struct KeyVertex {
+        float position[4];  // w: the key
+        float tex[2];
+    };
     const D3DMATRIX vp =
         OrthoCamera({0.5f, 4.0f, -6.0f}, {-0.2f, 0.0f, 0.4f}, {0.0f, 1.0f, 0.2f}, 7.0f, 4.0f);
-    float keys[48][4], glows[8][4];
+    Floats4 keys[48], glows[8];
     for (int k = 0; k < 48; ++k) {
         const double f[3] = {0.37 * k, 0.61 * k + 0.2, 0.23 * k + 0.5};
         for (int c = 0; c < 3; ++c) {
@@ -502,20 +477,19 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     // In front of the drawn depths, so the sum falls along every view ray.
     for (int k = 0; k < 8; ++k) {
         const Vec3 g = Unproject(vp, {(k % 4) * 0.5 - 0.75, (k / 4) - 0.5, -0.1}, 1.0);
-        const float glow[4] = {static_cast<float>(g.x), static_cast<float>(g.y),
-                               static_cast<float>(g.z), 1.3f + 0.3f * k};
-        std::memcpy(glows[k], glow, sizeof glow);
+        glows[k] = {static_cast<float>(g.x), static_cast<float>(g.y), static_cast<float>(g.z),
+                    1.3f + 0.3f * k};
     }
     auto glowSum = [&](Vec3 p) {
         double sum = 0.0;
         for (const auto& g : glows) {
-            sum += g[3] / Length(p - ToVec3(g));
+            sum += g[3] / Length(p - V3(g.data()));
         }
         return sum;
     };
-    const int keyOf[12] = {0, 5, 17, 23, 31, 40, 46, 47, 12, 8, 33, 2};
+    const int keyOf[kTriangles] = {0, 5, 17, 23, 31, 40, 46, 47, 12, 8, 33, 2};
     std::vector<KeyVertex> mesh;
-    for (int tri = 0; tri < kGridColumns * kGridRows; ++tri) {
+    for (int tri = 0; tri < kTriangles; ++tri) {
         const double target = tri % 3 ? 4.002 : 3.998;
         for (int corner = 0; corner < 3; ++corner) {
             const Vec3 ndc = LayoutCorner(tri, corner);
@@ -540,16 +514,16 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("ViewProjection"), &vp));
     Set("Float4x8", glows, sizeof glows);
     Set("Float4x48", keys, sizeof keys);
-    const Image image = Draw("Keyboard", mesh, kKeyElements);
+    const Image image = Draw("Keyboard", mesh, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD);
 
     std::vector<Expected> expected;
     int lit = 0;
     for (const KeyVertex& v : mesh) {
-        const Vec3 p = ToVec3(v.position);
+        const Vec3 p = V3(v.position);
         const double sum = glowSum(p);
         EXPECT_GT(std::abs(sum - 4.0), 1e-3);
         lit += sum >= 4.0;
-        const float* key = keys[static_cast<int>(std::floor(v.position[3]))];
+        const Floats4& key = keys[static_cast<int>(std::floor(v.position[3]))];
         expected.push_back({Times({p.x, p.y, p.z, 1.0}, vp),
                             {key[0], key[1], key[2], sum >= 4.0 ? 1.0 : 0.0, v.tex[0]}});
     }

@@ -36,7 +36,6 @@ class LibraryTest : public ::testing::Test {
 protected:
     void SetUp() override {
         fs::create_directories(m_root);
-        m_settings = m_root / "installdirectory";
         m_previousSettings = SetInstallDirectorySettingsFile(m_settings);
         ASSERT_TRUE(GetCurrentDirectory(&m_startDirectory));
     }
@@ -55,9 +54,7 @@ protected:
         MSG msg;
         int code = -1;
         while (m_system->PeekMessage(&msg)) {
-            if (msg.message == WM_QUIT) {
-                code = static_cast<int>(msg.wParam);
-            }
+            code = msg.message == WM_QUIT ? static_cast<int>(msg.wParam) : code;
         }
         return code;
     }
@@ -74,11 +71,20 @@ protected:
                " or " + (folder.parent_path().parent_path() / m_name).string() + ")";
     }
     HRESULT Load(CJewelManager& manager) { return LoadJewelLibrary(manager, m_name); }
+    // The meshes' {first vertex, first index} in list order.
+    static std::vector<std::pair<std::uint32_t, std::uint32_t>> Layout(const CJewelManager& m) {
+        std::vector<std::pair<std::uint32_t, std::uint32_t>> layout;
+        for (const JewelMesh* mesh = m.m_meshes.get(); mesh; mesh = mesh->next) {
+            layout.emplace_back(mesh->firstVertex, mesh->firstIndex);
+        }
+        return layout;
+    }
 
     const std::string m_name = "Jewels" + std::to_string(::getpid());
     const fs::path m_beside = GetModuleFileName().parent_path() / m_name;
     const fs::path m_root = tovel_test::TestTempPath("tovel-library-");
-    fs::path m_settings, m_previousSettings, m_startDirectory;
+    const fs::path m_settings = m_root / "installdirectory";
+    fs::path m_previousSettings, m_startDirectory;
     // The cases set the variable as they need it; it is put back when each case ends.
     tovel_test::ScopedEnvironment m_installDir{"TOVEL_INSTALL_DIR", nullptr};
     MessageBoxRecorder* m_recorder = new MessageBoxRecorder();
@@ -88,24 +94,40 @@ protected:
     CJewelManager m_manager;
 };
 
-TEST_F(LibraryTest, FolderBesideTheProgramLaysTheMeshesOutInNameOrder) {
+// The folder beside the program comes first and its meshes are laid out in name order. A damaged
+// file is skipped with a debug line and takes no place: of forty files, the 32 meshes are those
+// after it.
+TEST_F(LibraryTest, FolderBesideTheProgramGivesUpToThirtyTwoMeshesInNameOrder) {
     fs::create_directory(m_beside);
     WriteGem(m_beside / "b.gem", MakeShape(4, 2));
     WriteGem(m_beside / "a.gem", MakeShape(10, 6));
     WriteText(m_beside / "notes.txt", "not a jewel");
     ::setenv("TOVEL_INSTALL_DIR", "/nonexistent", 1);  // never looked at
-
     ASSERT_EQ(Load(m_manager), S_OK);
-    EXPECT_EQ(m_manager.m_meshCount, 2u);
-    EXPECT_EQ(m_manager.m_totalVertices, 14u);
-    EXPECT_EQ(m_manager.m_totalTriangles, 8u);
-    const JewelMesh& first = *m_manager.m_meshes;
-    EXPECT_EQ(first.vertexCount, 10u);
-    ASSERT_NE(first.next, nullptr);
-    EXPECT_EQ(first.next->vertexCount, 4u);
-    EXPECT_EQ(first.next->firstVertex, 10u);
-    EXPECT_EQ(first.next->firstIndex, 18u);
-    EXPECT_EQ(first.next->next, nullptr) << "no spare mesh at the end";
+    EXPECT_EQ(std::tuple(2u, 14u, 8u), std::tuple(m_manager.m_meshCount, m_manager.m_totalVertices,
+                                                  m_manager.m_totalTriangles));
+    EXPECT_EQ(m_manager.m_meshes->vertexCount, 10u);
+    EXPECT_EQ(Layout(m_manager), (decltype(Layout(m_manager)){{0, 0}, {10, 18}}));
+
+    for (int i = 10; i < 50; ++i) {
+        WriteGem(m_beside / ("gem" + std::to_string(i) + ".gem"), MakeShape(i == 11 ? 4 : 3, 1));
+    }
+    WriteText(m_beside / "gem10.gem", "not a container");
+    fs::remove(m_beside / "a.gem");
+    fs::remove(m_beside / "b.gem");
+    std::string debug;
+    CJewelManager forty;
+    {
+        tovel_test::ScopedDebugOutput sink([&debug](std::string_view line) { debug += line; });
+        ASSERT_EQ(Load(forty), S_OK);
+    }
+    EXPECT_EQ(debug,
+              "Skipped the jewel file " + (m_beside / "gem10.gem").string() + ": it is damaged.\n");
+    EXPECT_EQ(std::pair(32u, 97u), std::pair(forty.m_meshCount, forty.m_totalVertices));
+    const auto layout = Layout(forty);
+    ASSERT_EQ(layout.size(), 32u) << "no spare mesh at the end";
+    EXPECT_EQ(layout[1].first, 4u);
+    EXPECT_EQ(layout[31].second, 93u);
 }
 
 TEST_F(LibraryTest, InstallationDirectoryIsTheFallbackAndItsMessagesSayWhereTheyLooked) {
@@ -143,65 +165,39 @@ TEST_F(LibraryTest, InstallationDirectoryIsTheFallbackAndItsMessagesSayWhereThey
 }
 
 TEST_F(LibraryTest, SettingsFileHoldsOneLineShorterThanTheRegistryBuffer) {
-    EXPECT_EQ(GetInstallDirectorySettingsFile(), m_settings);
     EXPECT_EQ(SetInstallDirectorySettingsFile({}), m_settings);
     EXPECT_EQ(GetInstallDirectorySettingsFile(),
               GetModuleFileName().parent_path().parent_path() / "etc/tovel/installdirectory")
         << "an installation's own file: <prefix>/etc beside <prefix>/bin";
     SetInstallDirectorySettingsFile(m_settings);
 
-    auto read = [&](const std::string& text) {
-        WriteText(m_settings, text);
-        const InstallDirectory directory = ReadInstallDirectory();
-        return directory.status == InstallDirectoryStatus::Found ? directory.value : "(none)";
-    };
-    EXPECT_EQ(read("/opt/tovel/\n"), "/opt/tovel/");
-    EXPECT_EQ(read("/opt/tovel/\r\n"), "/opt/tovel/");
-    EXPECT_EQ(read("/opt/tovel/"), "/opt/tovel/");
-    EXPECT_EQ(read("\n"), "(none)");
-    EXPECT_EQ(read("/a/\n/b/\n"), "(none)");
-    EXPECT_EQ(read(std::string("/a\0/", 4)), "(none)");
     const std::string longest = "/" + std::string(257, 'x') + "/";
-    EXPECT_EQ(read(longest), longest);
-    EXPECT_EQ(read(longest + "x"), "(none)");
     std::string accented;  // characters count, not bytes
     for (int i = 0; i < 259; ++i) {
         accented += "\xC3\xA9";
     }
-    EXPECT_EQ(read(accented), accented);
-    ::setenv("TOVEL_INSTALL_DIR", "", 1);
-    EXPECT_EQ(read("/from/file/"), "/from/file/") << "an empty variable counts as unset";
-    ::setenv("TOVEL_INSTALL_DIR", "/from/variable/", 1);
-    EXPECT_EQ(read("/from/file/"), "/from/variable/");
-}
-
-// A damaged file is skipped with a debug line and takes no place: of forty files, the 32 meshes
-// are those after it.
-TEST_F(LibraryTest, ADamagedFileIsSkippedAndFortyFilesGiveThirtyTwoMeshes) {
-    fs::create_directory(m_beside);
-    for (int i = 10; i < 50; ++i) {
-        WriteGem(m_beside / ("gem" + std::to_string(i) + ".gem"), MakeShape(i == 11 ? 4 : 3, 1));
+    // {file, variable, what is read}
+    const std::tuple<std::string, const char*, std::string> cases[] = {
+        {"/opt/tovel/\n", nullptr, "/opt/tovel/"},
+        {"/opt/tovel/\r\n", nullptr, "/opt/tovel/"},
+        {"/opt/tovel/", nullptr, "/opt/tovel/"},
+        {"\n", nullptr, "(none)"},
+        {"/a/\n/b/\n", nullptr, "(none)"},
+        {std::string("/a\0/", 4), nullptr, "(none)"},
+        {longest, nullptr, longest},
+        {longest + "x", nullptr, "(none)"},
+        {accented, nullptr, accented},
+        {"/from/file/", "", "/from/file/"},  // an empty variable counts as unset
+        {"/from/file/", "/from/variable/", "/from/variable/"},
+    };
+    for (const auto& [text, variable, expected] : cases) {
+        WriteText(m_settings, text);
+        tovel_test::ScopedEnvironment set("TOVEL_INSTALL_DIR", variable);
+        const InstallDirectory directory = ReadInstallDirectory();
+        EXPECT_EQ(directory.status == InstallDirectoryStatus::Found ? directory.value : "(none)",
+                  expected)
+            << text.substr(0, 20);
     }
-    WriteText(m_beside / "gem10.gem", "not a container");
-    std::string debug;
-    HRESULT hr = E_FAIL;
-    {
-        tovel_test::ScopedDebugOutput sink([&debug](std::string_view line) { debug += line; });
-        hr = Load(m_manager);
-    }
-    ASSERT_EQ(hr, S_OK);
-    EXPECT_EQ(debug,
-              "Skipped the jewel file " + (m_beside / "gem10.gem").string() + ": it is damaged.\n");
-    EXPECT_EQ(m_manager.m_meshCount, 32u);
-    EXPECT_EQ(m_manager.m_totalVertices, 97u);
-    ASSERT_NE(m_manager.m_meshes->next, nullptr);
-    EXPECT_EQ(m_manager.m_meshes->next->firstVertex, 4u);
-    const JewelMesh* last = m_manager.m_meshes.get();
-    for (int i = 1; i < 32; ++i) {
-        last = last->next;
-    }
-    EXPECT_EQ(last->firstIndex, 93u);
-    EXPECT_EQ(last->next, nullptr);
 }
 
 TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
@@ -213,32 +209,31 @@ TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
     WriteGem(m_beside / "a.gem", MakeShape(65534, 21844));
     WriteGem(m_beside / "b.gem", MakeShape(1, 1));
     ASSERT_EQ(Load(m_manager), S_OK);
-    EXPECT_EQ(m_manager.m_totalVertices, 65535u);
-    EXPECT_EQ(m_manager.m_totalTriangles, 21845u);
+    EXPECT_EQ(std::pair(65535u, 21845u),
+              std::pair(m_manager.m_totalVertices, m_manager.m_totalTriangles));
 
     WriteGem(m_beside / "c.gem", MakeShape(1, 1));
-    CJewelManager overVertices;
+    CJewelManager overVertices, overIndices;
     ExpectRefusal(Load(overVertices), tooMany);
     EXPECT_EQ(overVertices.m_meshes, nullptr);
     fs::remove(m_beside / "c.gem");
     WriteGem(m_beside / "b.gem", MakeShape(1, 2));
-    CJewelManager overIndices;
     ExpectRefusal(Load(overIndices), tooMany);
 }
 
 TEST_F(LibraryTest, FoldersWithoutALoadableJewelSayWhichFolderAndWhichFiles) {
     // An empty folder and one of damaged files alone are the program's end-to-end cases. Three
     // files are named; a link to nothing is a file that cannot be read.
-    const std::string from = "No jewel can be loaded from the folder " + m_beside.string() + ": ";
     fs::create_directory(m_beside);
     WriteText(m_beside / "a.gem", "not a container");
     fs::create_symlink(m_root / "gone.gem", m_beside / "b.gem");
     for (const char* name : {"c.gem", "d.gem", "e.gem"}) {
         WriteText(m_beside / name, "\xFF");
     }
-    ExpectRefusal(Load(m_manager), from +
-                                       "a.gem is damaged, b.gem cannot be read, c.gem is damaged "
-                                       "and the 2 other jewel files cannot be loaded either.");
+    ExpectRefusal(Load(m_manager), "No jewel can be loaded from the folder " + m_beside.string() +
+                                       ": a.gem is damaged, b.gem cannot be read, c.gem is "
+                                       "damaged and the 2 other jewel files cannot be loaded "
+                                       "either.");
     EXPECT_EQ(m_manager.m_meshes, nullptr) << "a failed load leaves the manager as it was";
 
     fs::remove_all(m_beside);

@@ -11,12 +11,13 @@
 
 #include "container/ContainerFile.h"
 #include "container/Vendra.h"
+#include "jewels/JewelFolder.h"
+#include "platform/system/SystemServices.h"
 #include "tests/jewels/TestGems.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tovel_test::GemTree;
 using tovel_test::TestShape;
 
 class GemFileTest : public ::testing::Test {
@@ -27,7 +28,7 @@ protected:
     // Writes a jewel file; change may damage the tree before it is written.
     fs::path Write(const TestShape& shape, const std::function<void(CVendra&)>& change = {},
                    std::uint32_t vertexCount = UINT32_MAX, std::uint32_t indexCount = UINT32_MAX) {
-        const std::unique_ptr<CVendra> tree = GemTree(shape, vertexCount, indexCount);
+        const std::unique_ptr<CVendra> tree = tovel_test::GemTree(shape, vertexCount, indexCount);
         if (change) {
             change(*tree);
         }
@@ -42,65 +43,58 @@ protected:
 
 TEST_F(GemFileTest, LoadsWhatWasWrittenAndMeasuresIt) {
     const TestShape cube = tovel_test::Cube();
-    JewelMesh mesh;
+    JewelMesh mesh, partial, copy;
     ASSERT_EQ(LoadGem(Write(cube), mesh), S_OK);
-    EXPECT_EQ(mesh.vertexCount, 8u);
-    EXPECT_EQ(mesh.triangleCount, 12u);
+    EXPECT_EQ(std::pair(8u, 12u), std::pair(mesh.vertexCount, std::uint32_t{mesh.triangleCount}));
     EXPECT_EQ(std::memcmp(mesh.vertices.get(), cube.vertices.data(), 8 * 24), 0);
     EXPECT_EQ(std::memcmp(mesh.indices.get(), cube.indices.data(), 36 * 2), 0);
     EXPECT_EQ(MeasureJewelMesh(mesh), 1.0f) << "a cube at +-1 has size 1";
-
     // Index counts that are not a multiple of three drop the unfinished triangle.
-    JewelMesh partial;
     ASSERT_EQ(LoadGem(Write(cube, {}, UINT32_MAX, 35), partial), S_OK);
     EXPECT_EQ(partial.triangleCount, 11u);
 
     // A copy owns buffers of its own and keeps its place in a list.
-    JewelMesh copy;
     copy.firstVertex = 77;
     mesh.size = 1.0f;
     ASSERT_TRUE(CopyJewelMesh(copy, mesh));
     EXPECT_NE(copy.vertices.get(), mesh.vertices.get());
     EXPECT_EQ(std::memcmp(copy.vertices.get(), mesh.vertices.get(), 8 * 24), 0);
     EXPECT_EQ(std::memcmp(copy.indices.get(), mesh.indices.get(), 36 * 2), 0);
-    EXPECT_EQ(copy.size, 1.0f);
-    EXPECT_EQ(copy.firstVertex, 77u);
+    EXPECT_EQ(std::pair(1.0f, 77u), std::pair(copy.size, copy.firstVertex));
 }
 
 TEST_F(GemFileTest, IncompleteOrInconsistentFilesAreRefused) {
     const TestShape cube = tovel_test::Cube();
-    auto refused = [&](const fs::path& path, const char* what) {
+    TestShape wild = cube, nan = cube;
+    wild.indices[5] = 8;
+    nan.vertices[3 * 6 + 1] = std::nanf("");
+    const std::pair<const char*, fs::path> cases[] = {
+        {"no such file", dir / "missing.gem"},
+        {"no layer 0", Write(cube,
+                             [](CVendra& t) {
+                                 t.m_firstLayer->m_id = 3;
+                                 t.m_firstLayer->m_extension->m_id = 3;
+                             })},
+        {"no extension", Write(cube, [](CVendra& t) { t.m_firstLayer->m_extension.reset(); })},
+        {"no index count", Write(cube,
+                                 [](CVendra& t) {
+                                     t.m_firstLayer->m_firstElement->m_next.reset();
+                                     t.m_firstLayer->m_count = 1;
+                                 })},
+        {"more vertices than data", Write(cube, {}, 9)},
+        {"more indices than data", Write(cube, {}, UINT32_MAX, 39)},
+        {"beyond 16-bit indices", Write(cube, {}, 70000)},
+        {"no whole triangle", Write(cube, {}, UINT32_MAX, 2)},
+        {"index outside the mesh", Write(wild)},
+        {"position not a number", Write(nan)},
+    };
+    for (const auto& [what, path] : cases) {
         JewelMesh mesh;
         EXPECT_EQ(LoadGem(path, mesh), E_INVALIDARG) << what;
-        EXPECT_EQ(mesh.vertexCount, 0u) << what;
-        EXPECT_EQ(mesh.vertices, nullptr) << what;
-    };
-    refused(dir / "missing.gem", "no such file");
-    refused(Write(cube,
-                  [](CVendra& t) {
-                      t.m_firstLayer->m_id = 3;
-                      t.m_firstLayer->m_extension->m_id = 3;
-                  }),
-            "no layer 0");
-    refused(Write(cube, [](CVendra& t) { t.m_firstLayer->m_extension.reset(); }), "no extension");
-    refused(Write(cube, {}, 9), "more vertices than data");
-    refused(Write(cube, {}, UINT32_MAX, 39), "more indices than data");
-    refused(Write(cube, {}, 70000), "beyond 16-bit indices");
-    refused(Write(cube, {}, UINT32_MAX, 2), "no whole triangle");
-    TestShape wild = cube;
-    wild.indices[5] = 8;
-    refused(Write(wild), "index outside the mesh");
-    TestShape nan = cube;
-    nan.vertices[3 * 6 + 1] = std::nanf("");
-    refused(Write(nan), "position not a number");
-
-    // A file whose layer lacks a count element.
-    refused(Write(cube,
-                  [](CVendra& t) {
-                      t.m_firstLayer->m_firstElement->m_next.reset();
-                      t.m_firstLayer->m_count = 1;
-                  }),
-            "no index count");
+        EXPECT_EQ(std::pair(0u, static_cast<float*>(nullptr)),
+                  std::pair(mesh.vertexCount, mesh.vertices.get()))
+            << what;
+    }
 }
 
 TEST(JewelMeshTest, RangesCoverRunsOfTheList) {
@@ -115,19 +109,16 @@ TEST(JewelMeshTest, RangesCoverRunsOfTheList) {
         mesh->firstIndex = firstIndex;
         list.Append(std::move(mesh));
     }
-    JewelMesh& head = *list;
-
     // {first mesh, meshes asked for}: meshes found, first vertex and index, vertices, triangles.
     const std::uint32_t cases[][7] = {
         {1, 1, 1, 10, 18, 4, 2}, {0, 5, 3, 0, 0, 20, 11} /* stops at the end */, {3, 2, 0}};
     for (const auto& c : cases) {
         MeshRange r;
-        EXPECT_EQ(GetMeshRange(&head, c[0], c[1], &r), c[2]);
+        EXPECT_EQ(GetMeshRange(&*list, c[0], c[1], &r), c[2]);
         EXPECT_EQ(std::tuple(c[3], c[4], c[5], c[6]),
                   std::tuple(r.firstVertex, r.firstIndex, r.vertexTotal, r.triangleTotal))
             << "from " << c[0];
     }
-
     // A long list goes without using the stack for each mesh.
     for (int i = 0; i < 200000; ++i) {
         list.Append(std::make_unique<JewelMesh>());
@@ -137,14 +128,32 @@ TEST(JewelMeshTest, RangesCoverRunsOfTheList) {
 TEST(JewelFolderTest, EveryJewelTheBuildMadeLoads) {
     int loaded = 0;
     for (const fs::directory_entry& entry : fs::directory_iterator(TOVEL_JEWELS_DIR)) {
-        const fs::path name = entry.path();
         JewelMesh mesh;
-        ASSERT_EQ(LoadGem(name, mesh), S_OK) << name;
+        ASSERT_EQ(LoadGem(entry.path(), mesh), S_OK) << entry.path();
         ++loaded;
-        EXPECT_GT(mesh.triangleCount, 0u) << name;
-        EXPECT_NEAR(MeasureJewelMesh(mesh), 1.0f, 0.25f) << name;
+        EXPECT_GT(mesh.triangleCount, 0u) << entry.path();
+        EXPECT_NEAR(MeasureJewelMesh(mesh), 1.0f, 0.25f) << entry.path();
     }
     EXPECT_GE(loaded, 24);
+}
+
+TEST(JewelFolderTest, ProgramFolderFirstThenUpwards) {
+    const fs::path program = platform::GetModuleFileName();
+    const std::string name = "Gems" + std::to_string(::getpid());
+    const fs::path own = program.parent_path() / name;
+    const fs::path parent = program.parent_path().parent_path() / name;
+    fs::path found;
+    EXPECT_FALSE(FindFolderBesideProgram(name, &found));
+    fs::create_directory(parent);
+    EXPECT_TRUE(FindFolderBesideProgram(name, &found));
+    EXPECT_EQ(found, parent);
+    fs::create_directory(own);
+    EXPECT_TRUE(FindFolderBesideProgram(name, &found));
+    EXPECT_EQ(found, own) << "the program's own folder comes first";
+    fs::remove(own);
+    fs::remove(parent);
+    EXPECT_FALSE(FindFolderBesideProgram(std::string(32, 'x'), &found)) << "names stay short";
+    EXPECT_FALSE(FindFolderBesideProgram("", &found));
 }
 
 }  // namespace

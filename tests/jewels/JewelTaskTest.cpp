@@ -1,13 +1,14 @@
-// How one column of jewels starts, grows, loses its top jewel, fades and is laid out in runs.
+// How one column of jewels starts, grows, loses its top jewel, fades and is laid out in runs,
+// and how the manager's pool of fifty columns lends and takes them back.
 
 #include "jewels/JewelTask.h"
-
-#include "jewels/JewelManager.h"
 
 #include <gtest/gtest.h>
 
 #include <tuple>
 #include <vector>
+
+#include "jewels/JewelManager.h"
 
 namespace {
 
@@ -28,13 +29,12 @@ TEST(JewelTaskTest, GrowsOneJewelPerSpacingThenDropsTheTopAboveTwelveWrappingThe
     CJewelTask task(3);
     task.Start(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f, 1.0f, true);
     task.m_life = 100.0f;  // held by its key
-    EXPECT_TRUE(task.Update(3.0f));
-    EXPECT_EQ(1, task.m_alive) << "exactly one spacing risen is not yet more than one";
-    EXPECT_TRUE(task.Update(0.01f));
-    EXPECT_EQ(2, task.m_alive);
-    EXPECT_TRUE(task.Update(3.0f));
-    EXPECT_EQ(3, task.m_alive);
-
+    // {seconds, jewels alive}: exactly one spacing risen is not yet more than one.
+    const std::pair<float, int> steps[] = {{3.0f, 1}, {0.01f, 2}, {3.0f, 3}};
+    for (const auto& [dt, alive] : steps) {
+        EXPECT_TRUE(task.Update(dt));
+        EXPECT_EQ(alive, task.m_alive) << "after " << task.m_time << " s";
+    }
     // Top at 7.135 + 5 = 12.135: the top jewel leaves and the next becomes the top.
     task.m_first = 2;
     EXPECT_TRUE(task.Update(5.0f));
@@ -45,10 +45,9 @@ TEST(JewelTaskTest, GrowsOneJewelPerSpacingThenDropsTheTopAboveTwelveWrappingThe
     // Released: no more jewels join, and the last one rising out of view ends the column.
     task.m_life = 0.0f;
     task.m_fading = false;
-    int frames = 0;
-    while (task.Update(1.0f)) {
+    for (int frames = 0; task.Update(1.0f); ++frames) {
         ASSERT_LE(task.m_alive, 3);
-        ASSERT_LT(++frames, 100);
+        ASSERT_LT(frames, 100);
     }
     EXPECT_EQ(0, task.m_alive);
 }
@@ -60,11 +59,8 @@ TEST(JewelTaskTest, FadingStepsPaleTheColourUntilTheColumnTurnsClear) {
     task.Update(0.6f);
     EXPECT_FLOAT_EQ(0.8f, task.m_saturation) << "a second must gather first";
     task.Update(0.6f);
-    EXPECT_FLOAT_EQ(0.6f, task.m_saturation);
-    EXPECT_FLOAT_EQ(0.85f, task.m_value);
-    EXPECT_FLOAT_EQ(0.0f, task.m_fadeTime);
-    EXPECT_TRUE(task.m_coloured);
-
+    EXPECT_EQ(std::tuple(0.6f, 0.85f, 0.0f, true),
+              std::tuple(task.m_saturation, task.m_value, task.m_fadeTime, task.m_coloured));
     std::vector<float> saturations;
     while (task.m_coloured) {
         task.Update(1.01f);
@@ -86,25 +82,20 @@ TEST(JewelTaskTest, FadingStepsPaleTheColourUntilTheColumnTurnsClear) {
 TEST(JewelTaskTest, RunsFollowTheLibraryAndWrapToItsFirstMesh) {
     CJewelTask task(5);
     task.m_first = 3;
-    task.m_alive = 4;
-    std::vector<std::tuple<std::uint32_t, std::uint32_t, std::int32_t>> runs;
-    auto record = [&](std::uint32_t start, std::uint32_t count, std::int32_t slot) {
-        runs.emplace_back(start, count, slot);
-        return true;
-    };
-    task.ForEachRun(5, record);
-    EXPECT_EQ((decltype(runs){{3, 2, 0}, {0, 2, 2}}), runs) << "meshes 3-4, then 0-1";
-
-    // A column taller than the library passes through it again.
-    runs.clear();
-    task.m_alive = 12;
-    task.ForEachRun(5, record);
-    EXPECT_EQ((decltype(runs){{3, 2, 0}, {0, 5, 2}, {0, 5, 7}}), runs);
+    using Runs = std::vector<std::tuple<std::uint32_t, std::uint32_t, std::int32_t>>;
+    // Meshes 3-4, then 0-1; a column taller than the library passes through it again.
+    const std::pair<int, Runs> cases[] = {{4, {{3, 2, 0}, {0, 2, 2}}},
+                                          {12, {{3, 2, 0}, {0, 5, 2}, {0, 5, 7}}}};
+    for (const auto& [alive, expected] : cases) {
+        task.m_alive = alive;
+        Runs runs;
+        task.ForEachRun(5, [&](std::uint32_t start, std::uint32_t count, std::int32_t slot) {
+            runs.emplace_back(start, count, slot);
+            return true;
+        });
+        EXPECT_EQ(expected, runs) << alive;
+    }
 }
-
-}  // namespace
-
-namespace {
 
 // A manager with a five-mesh library and its pool, but no device: columns animate, nothing draws.
 class ColumnPoolTest : public ::testing::Test {
@@ -114,45 +105,39 @@ protected:
         m_manager.m_averageSize = 1.0f;
         ASSERT_EQ(S_OK, m_manager.CreateTasks());
     }
+    CJewelTask* Spawn(float y = 0.0f) { return m_manager.SpawnColumn(0, y, 0, 1, 1, 1); }
     CJewelManager m_manager;
 };
 
-TEST_F(ColumnPoolTest, TheFiftyFirstColumnIsRefusedAndTheFiftyKeepRising) {
+TEST_F(ColumnPoolTest, TheFiftyFirstColumnIsRefusedAndTheFiftyKeepRisingInOrder) {
     std::vector<CJewelTask*> columns;
     for (std::uint32_t i = 0; i < CJewelManager::kTaskCount; ++i) {
-        columns.push_back(m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f));
+        columns.push_back(Spawn());
         ASSERT_NE(nullptr, columns.back()) << i;
     }
-    EXPECT_EQ(nullptr, m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f));
+    EXPECT_EQ(nullptr, Spawn());
     m_manager.UpdateAndRender(0.5f);
-    for (CJewelTask* column : columns) {
-        EXPECT_FLOAT_EQ(1.125f + 0.5f, column->m_top);
+    std::vector<CJewelTask*> active;
+    for (CJewelTask* t = m_manager.m_activeTasks; t; t = t->m_next) {
+        EXPECT_FLOAT_EQ(1.125f + 0.5f, t->m_top);
+        active.push_back(t);
     }
-    // The active list holds them in the order they were spawned.
-    int index = 0;
-    for (CJewelTask* t = m_manager.m_activeTasks; t; t = t->m_next, ++index) {
-        ASSERT_EQ(columns[index], t);
-    }
-    EXPECT_EQ(50, index);
+    EXPECT_EQ(columns, active) << "in the order they were spawned";
 }
 
 TEST_F(ColumnPoolTest, AFinishedColumnReturnsAndItsTaskStartsOneMeshFurtherOn) {
-    CJewelTask* first = m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f);
-    CJewelTask* second = m_manager.SpawnColumn(0.0f, 5.0f, 0.0f, 1.0f, 1.0f, 1.0f);
+    CJewelTask* first = Spawn();
+    CJewelTask* second = Spawn(5.0f);
     ASSERT_TRUE(first && second);
     // The higher column's single jewel leaves first; the other one stays in the list.
     for (int frame = 0; frame < 8 && m_manager.m_takenCount == 2; ++frame) {
         m_manager.UpdateAndRender(1.0f);
     }
     ASSERT_EQ(1, m_manager.m_takenCount);
-    EXPECT_EQ(first, m_manager.m_activeTasks);
-    EXPECT_EQ(nullptr, first->m_next);
-    EXPECT_EQ(nullptr, first->m_prev);
-    EXPECT_EQ(1, second->m_first);
-    EXPECT_EQ(1, second->m_alive);
-    EXPECT_EQ(0.0f, second->m_top);
-
-    CJewelTask* reused = m_manager.SpawnColumn(0.0f, 0.0f, 0.0f, 1.0f, 1.0f, 1.0f);
+    EXPECT_EQ(std::tuple(first, nullptr, nullptr),
+              std::tuple(m_manager.m_activeTasks, first->m_next, first->m_prev));
+    EXPECT_EQ(std::tuple(1, 1, 0.0f), std::tuple(second->m_first, second->m_alive, second->m_top));
+    CJewelTask* reused = Spawn();
     EXPECT_EQ(second, reused);
     EXPECT_EQ(1, reused->m_first) << "its top jewel is the mesh after the one that left";
     EXPECT_EQ(first, reused->m_prev);

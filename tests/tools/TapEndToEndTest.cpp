@@ -15,6 +15,10 @@
 namespace {
 
 namespace fs = std::filesystem;
+using tovel_test::Peak;
+using tovel_test::Period;
+using tovel_test::Rms;
+using Args = std::vector<std::string>;
 
 constexpr double kRate = 44100.0;
 constexpr std::size_t kA4Period = 101;
@@ -22,38 +26,41 @@ constexpr std::size_t kA4Buffer = 89 * kA4Period;  // each of the first two buff
 constexpr std::size_t kA4Tap = 223 * kA4Period;    // 89 + 89 + 45 periods
 constexpr double kWavePeak = 3276.0 / 32768.0;     // loudest sample before the voice gain
 
-using tovel_test::Peak;
-using tovel_test::Period;
-using tovel_test::Rms;
-using tovel_test::TempDir;
-using Result = tovel_test::RunResult;
-
-// Runs tovel-tap with args and the parent's environment less any SDL settings, plus env.
-Result RunTap(const TempDir& dir, const std::vector<std::string>& args,
-              const std::vector<std::string>& env = {}) {
-    return tovel_test::RunProgram(TOVEL_TAP_PATH, args, env, dir);
-}
-
-std::uint32_t Le(const std::string& b, std::size_t at, int size) {
-    std::uint32_t v = 0;
-    for (int i = size - 1; i >= 0; --i) {
-        v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+class TapEndToEnd : public ::testing::Test {
+protected:
+    // Runs tovel-tap with args and the parent's environment less any SDL settings, plus env.
+    tovel_test::RunResult Run(const Args& args, const Args& env = {}) {
+        return tovel_test::RunProgram(TOVEL_TAP_PATH, args, env, m_dir);
     }
-    return v;
-}
-
-// The samples of the mono 44100 Hz float WAV file tovel-tap writes; empty, with a failure, if
-// the file is not one.
-std::vector<float> ReadWav(const fs::path& path) {
-    const std::string b = tovel_test::ReadFile(path);
-    if (b.size() < 58 || b.compare(0, 4, "RIFF") != 0 || Le(b, 20, 2) != 3 || Le(b, 22, 2) != 1 ||
-        Le(b, 24, 4) != 44100 || b.compare(50, 4, "data") != 0 || 58 + Le(b, 54, 4) != b.size()) {
-        ADD_FAILURE() << path << " is not a mono 44100 Hz float WAV file (" << b.size()
-                      << " bytes)";
-        return {};
+    // The samples tovel-tap writes for args, as a mono 44100 Hz float WAV file.
+    std::vector<float> Render(Args args, std::string* out = nullptr) {
+        const fs::path wav = m_dir.Path() / ("out" + std::to_string(++m_files) + ".wav");
+        args.insert(args.end(), {"--out", wav});
+        const tovel_test::RunResult r = Run(args);
+        EXPECT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        if (out) {
+            *out = r.out;
+        }
+        const std::string b = tovel_test::ReadFile(wav);
+        auto le = [&](std::size_t at, int size) {
+            std::uint32_t v = 0;
+            for (int i = size - 1; i >= 0; --i) {
+                v = (v << 8) | static_cast<unsigned char>(b[at + i]);
+            }
+            return v;
+        };
+        if (b.size() < 58 || le(20, 2) != 3 || le(22, 2) != 1 || le(24, 4) != 44100 ||
+            58 + le(54, 4) != b.size()) {
+            ADD_FAILURE() << wav << " is not a mono 44100 Hz float WAV file";
+            return {};
+        }
+        return tovel_test::Floats(b, 58, (b.size() - 58) / 4);
     }
-    return tovel_test::Floats(b, 58, (b.size() - 58) / 4);
-}
+
+    tovel_test::TempDir m_dir;
+    int m_files = 0;
+};
 
 // The first sample louder than floor and one past the last (by default, samples not exactly 0).
 std::pair<std::size_t, std::size_t> Sound(const std::vector<float>& x, float floor = 0.0f) {
@@ -68,41 +75,46 @@ void ExpectA4Pitch(const std::vector<float>& x, std::size_t begin, const char* w
     EXPECT_NEAR(kRate / period, kRate / kA4Period, 0.005 * kRate / kA4Period) << what;
 }
 
-TEST(TapEndToEnd, DryTapHasTheVoiceEnvelope) {
-    TempDir dir;
-    const fs::path wav = dir.Path() / "dry.wav";
-    const Result r =
-        RunTap(dir, {"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--out", wav});
-    ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_EQ(r.err, "");
-    EXPECT_NE(r.out.find("Sawtooth wave: A4"), std::string::npos) << r.out;
-    const std::vector<float> x = ReadWav(wav);
-    ASSERT_GT(x.size(), kA4Tap);
-
-    EXPECT_EQ(Sound(x).second, kA4Tap) << "the tap should last 223 periods, then fall silent";
-    std::size_t longestGap = 0;
-    for (std::size_t i = 0, run = 0; i < kA4Tap; ++i) {
-        run = x[i] == 0.0f ? run + 1 : 0;
-        longestGap = std::max(longestGap, run);
+// A dry tap lasts 223 periods at A4 without a gap, each buffer at half the gain of the one
+// before (2.0, 1.0, 0.5); a pure fundamental through --harmonics sounds the same way; a held
+// key sounds for at least as long as it is down, and ends once released.
+TEST_F(TapEndToEnd, DryTapsAndHeldKeysHaveTheVoiceEnvelope) {
+    std::string out;
+    for (const Args& timbre :
+         {Args{"--timbre", "Sawtooth wave"}, Args{"--harmonics", "1,0,0,0,0,0,0,0,0,0,0,0"}}) {
+        Args args = timbre;
+        args.insert(args.end(), {"--notes", "A4", "--dry"});
+        const std::vector<float> x = Render(args, &out);
+        SCOPED_TRACE(timbre[1]);
+        EXPECT_NE(out.find(timbre[0] == "--timbre" ? "Sawtooth wave: A4" : "Harmonics: A4"),
+                  std::string::npos)
+            << out;
+        ASSERT_GT(x.size(), kA4Tap);
+        EXPECT_EQ(Sound(x).second, kA4Tap) << "the tap should last 223 periods, then fall silent";
+        std::size_t longestGap = 0;
+        for (std::size_t i = 0, run = 0; i < kA4Tap; ++i) {
+            run = x[i] == 0.0f ? run + 1 : 0;
+            longestGap = std::max(longestGap, run);
+        }
+        EXPECT_LE(longestGap, 2u) << "silence inside the tap";
+        ExpectA4Pitch(x, 0, "first buffer");
+        EXPECT_NEAR(Peak(x, 0, kA4Buffer), 2.0 * kWavePeak, 1e-4);
+        EXPECT_NEAR(Peak(x, kA4Buffer, 2 * kA4Buffer), 1.0 * kWavePeak, 1e-4);
+        EXPECT_NEAR(Peak(x, 2 * kA4Buffer, kA4Tap), 0.5 * kWavePeak, 1e-4);
     }
-    EXPECT_LE(longestGap, 2u) << "silence inside the tap";
-    ExpectA4Pitch(x, 0, "first buffer");
-    // Each buffer plays at half the gain of the one before: 2.0, 1.0, 0.5.
-    EXPECT_NEAR(Peak(x, 0, kA4Buffer), 2.0 * kWavePeak, 1e-4);
-    EXPECT_NEAR(Peak(x, kA4Buffer, 2 * kA4Buffer), 1.0 * kWavePeak, 1e-4);
-    EXPECT_NEAR(Peak(x, 2 * kA4Buffer, kA4Tap), 0.5 * kWavePeak, 1e-4);
+
+    const std::vector<float> x =
+        Render({"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--hold", "1.0"});
+    EXPECT_GE(Sound(x).second, 44100u);
+    EXPECT_LE(Sound(x).second, 44100u + kA4Tap + 441u);
+    ExpectA4Pitch(x, 0, "held note");
 }
 
-TEST(TapEndToEnd, ReverbTailIsBoundedAndDecays) {
-    TempDir dir;
-    const fs::path wav = dir.Path() / "wet.wav";
-    const Result r = RunTap(dir, {"--timbre", "Sawtooth wave", "--notes", "A4", "--out", wav});
-    ASSERT_EQ(r.status, 0) << r.err;
-    const std::vector<float> x = ReadWav(wav);
+TEST_F(TapEndToEnd, ReverbTailIsBoundedAndDecays) {
+    const std::vector<float> x = Render({"--timbre", "Sawtooth wave", "--notes", "A4"});
     const std::size_t window = 8820;      // 200 ms
     const std::size_t tailStart = 26460;  // 0.6 s, after the dry note has ended
     ASSERT_GE(x.size(), tailStart + 6 * window);
-
     for (std::size_t i = 0; i < x.size(); ++i) {
         ASSERT_TRUE(std::isfinite(x[i]) && std::fabs(x[i]) <= 1.0f) << i << ": " << x[i];
     }
@@ -120,37 +132,14 @@ TEST(TapEndToEnd, ReverbTailIsBoundedAndDecays) {
     EXPECT_LT(levels.back(), levels.front() / 100);
 }
 
-TEST(TapEndToEnd, HarmonicsHoldAndDefaults) {
-    TempDir dir;
-    // A held key sounds for at least as long as it is down, and ends once released.
-    const fs::path held = dir.Path() / "held.wav";
-    Result r = RunTap(dir, {"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--hold", "1.0",
-                            "--out", held});
-    ASSERT_EQ(r.status, 0) << r.err;
-    std::vector<float> x = ReadWav(held);
-    EXPECT_GE(Sound(x).second, 44100u);
-    EXPECT_LE(Sound(x).second, 44100u + kA4Tap + 441u);
-    ExpectA4Pitch(x, 0, "held note");
-
-    // A pure fundamental through --harmonics: a sine at the wave's full level.
-    const fs::path sine = dir.Path() / "sine.wav";
-    r = RunTap(dir,
-               {"--harmonics", "1,0,0,0,0,0,0,0,0,0,0,0", "--notes", "A4", "--dry", "--out", sine});
-    ASSERT_EQ(r.status, 0) << r.err;
-    x = ReadWav(sine);
-    EXPECT_EQ(Sound(x).second, kA4Tap);
-    ExpectA4Pitch(x, 0, "sine");
-    EXPECT_NEAR(Peak(x, 0, kA4Buffer), 2.0 * kWavePeak, 1e-4);
-
-    // Without --timbre every preset plays C4, E4, G4, C5 in turn. Notes start on 10 ms steps, so
-    // the pitch of each fully sounding step gives the order in which they were played.
-    const fs::path all = dir.Path() / "all.wav";
-    r = RunTap(dir, {"--dry", "--out", all});
-    ASSERT_EQ(r.status, 0) << r.err;
+// Without --timbre every preset plays C4, E4, G4, C5 in turn. Notes start on 10 ms steps, so the
+// pitch of each fully sounding step gives the order in which they were played.
+TEST_F(TapEndToEnd, DefaultsPlayEveryPresetInTurn) {
+    std::string out;
+    const std::vector<float> x = Render({"--dry"}, &out);
     for (const char* timbre : {"All even number Hi wave", "Sawtooth wave", "Square wave"}) {
-        EXPECT_NE(r.out.find(std::string(timbre) + ": C4 E4 G4 C5"), std::string::npos) << r.out;
+        EXPECT_NE(out.find(std::string(timbre) + ": C4 E4 G4 C5"), std::string::npos) << out;
     }
-    x = ReadWav(all);
     std::vector<long> periods;
     for (std::size_t at = 0; at + 441 <= x.size(); at += 441) {
         if (Rms(x, at, at + 32) == 0 || Rms(x, at + 409, at + 441) == 0) {
@@ -165,44 +154,38 @@ TEST(TapEndToEnd, HarmonicsHoldAndDefaults) {
     EXPECT_EQ(periods, expected);
 }
 
-TEST(TapEndToEnd, CommandLineErrorsAndHelp) {
-    TempDir dir;
-    const std::string wav = dir.Path() / "bad.wav";
+TEST_F(TapEndToEnd, CommandLineErrorsAndHelp) {
+    const std::string wav = m_dir.Path() / "bad.wav";
     // A bad value, an unknown argument, and options that exclude each other.
-    const std::vector<std::vector<std::string>> bad = {
-        {"--timbre", "Sine wave"},
-        {"--bogus"},
-        {"--timbre", "Square wave", "--harmonics", "1,1,1,1,1,1,1,1,1,1,1,1"},
-    };
-    for (std::vector<std::string> args : bad) {
-        const std::string what = args[0] + " " + (args.size() > 1 ? args[1] : "");
+    for (Args args : {Args{"--timbre", "Sine wave"}, Args{"--bogus"},
+                      Args{"--timbre", "Square wave", "--harmonics", "1,1,1,1,1,1,1,1,1,1,1,1"}}) {
+        const std::string what = args[0];
         args.insert(args.begin(), {"--out", wav});
-        const Result r = RunTap(dir, args);
+        const tovel_test::RunResult r = Run(args);
         EXPECT_EQ(r.status, 2) << what;
         EXPECT_EQ(r.err.rfind("tovel-tap: ", 0), 0u) << what << ": " << r.err;
         EXPECT_NE(r.err.find("usage: tovel-tap"), std::string::npos) << what << ": " << r.err;
         EXPECT_EQ(r.out, "") << what;
-        EXPECT_FALSE(fs::exists(wav)) << what;
     }
-    Result r = RunTap(dir, {"--help", "--out", wav});
+    tovel_test::RunResult r = Run({"--help", "--out", wav});
     EXPECT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.out.rfind("usage: tovel-tap", 0), 0u) << r.out;
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(fs::exists(wav));
 
     // The sound was made but cannot be kept: a failure, not a usage error.
-    const std::string nowhere = dir.Path() / "missing" / "x.wav";
-    r = RunTap(dir, {"--timbre", "Square wave", "--notes", "C5", "--dry", "--out", nowhere});
+    const std::string nowhere = m_dir.Path() / "missing" / "x.wav";
+    r = Run({"--timbre", "Square wave", "--notes", "C5", "--dry", "--out", nowhere});
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find(nowhere), std::string::npos) << r.err;
 }
 
-TEST(TapEndToEnd, PlaysOnTheDevice) {
-    TempDir dir;
-    const fs::path raw = dir.Path() / "device.raw";
+TEST_F(TapEndToEnd, PlaysOnTheDevice) {
+    const fs::path raw = m_dir.Path() / "device.raw";
     // SDL's disk driver records what the device is given, in real time.
-    const Result r = RunTap(dir, {"--notes", "A4", "--timbre", "Square wave", "--dry"},
-                            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string()});
+    const tovel_test::RunResult r =
+        Run({"--notes", "A4", "--timbre", "Square wave", "--dry"},
+            {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string()});
     ASSERT_EQ(r.status, 0) << r.err;
     std::size_t channels = 0;
     const std::vector<float> x = tovel_test::ReadDeviceRecording(raw, &channels);

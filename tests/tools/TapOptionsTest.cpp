@@ -21,25 +21,16 @@ static std::ostream& operator<<(std::ostream& os, const CNote& n) {
 namespace {
 
 using Notes = std::vector<CNote>;
+using Args = std::vector<std::string>;
 
-TapOptions Parsed(const std::vector<std::string>& args) {
+TapOptions Parsed(const Args& args) {
     TapOptions options;
     EXPECT_EQ(ParseTapOptions(args, &options), "") << (args.empty() ? "" : args.back());
     return options;
 }
 
-// The args are refused with an error that contains `fragment`; returns the error.
-std::string ExpectRefused(const std::vector<std::string>& args, const std::string& fragment = "") {
-    TapOptions options;
-    const std::string error = ParseTapOptions(args, &options);
-    EXPECT_NE(error, "") << "'" << args.back() << "' accepted";
-    EXPECT_NE(error.find(fragment), std::string::npos) << "'" << args.back() << "': " << error;
-    return error;
-}
-
-const std::vector<std::string> kPresets = {"All even number Hi wave", "Sawtooth wave",
-                                           "Square wave"};
 const std::string kPure = "1,0,0,0,0,0,0,0,0,0,0,0";
+const std::string kEleven = "1,1,1,1,1,1,1,1,1,1,1";
 
 TEST(TapNoteNames, SpellingsAndOctaveCrossings) {
     const std::pair<const char*, CNote> good[] = {
@@ -62,73 +53,72 @@ TEST(TapNoteNames, SpellingsAndOctaveCrossings) {
     EXPECT_EQ(NoteName({0, 4}) + NoteName({13, 4}), "??");
 }
 
-TEST(TapOptions, DefaultsAndTimbreChoice) {
+TEST(TapOptions, AcceptedCommandLines) {
     TapOptions options;
     ASSERT_EQ(ParseTapOptions(
                   {"--dry", "--hold", "2", "--out", "x.wav", "--harmonics", kPure, "-h"}, &options),
               "");
+    EXPECT_TRUE(options.dry && options.help && options.holdSeconds == 2.0);
+    EXPECT_EQ(options.outPath, "x.wav");
+    EXPECT_TRUE(options.presets.empty()) << "harmonics replace the presets";
     // A second parse starts from the defaults, not from what the first one set.
     ASSERT_EQ(ParseTapOptions({}, &options), "");
-    EXPECT_EQ(options.presets, kPresets);
+    const std::vector<std::string> presets = {"All even number Hi wave", "Sawtooth wave",
+                                              "Square wave"};
+    EXPECT_EQ(options.presets, presets);
     EXPECT_EQ(options.notes, (Notes{{1, 4}, {5, 4}, {8, 4}, {1, 5}}));
     EXPECT_FALSE(options.harmonics || options.holdSeconds || options.dry || options.help);
     EXPECT_EQ(options.outPath, "");
 
-    for (const std::string& preset : kPresets) {
+    for (const std::string& preset : presets) {
         EXPECT_EQ(Parsed({"--timbre", preset}).presets, std::vector<std::string>{preset});
     }
-    ExpectRefused({"--timbre", "Sine wave"}, "Sine wave");
-    ExpectRefused({"--timbre", ""});
-    ExpectRefused({"--timbre", "Square wave", "--harmonics", kPure});
-    ExpectRefused({"--harmonics", kPure, "--timbre", "Square wave"});
-    EXPECT_TRUE(Parsed({"--harmonics", kPure}).presets.empty());
-}
-
-TEST(TapOptions, NotesWithinTheSynthesizerRange) {
     // Spaces around items are fine.
     EXPECT_EQ(Parsed({"--notes", "C2,A#6,Bb6, B#3 "}).notes,
               (Notes{{1, 2}, {11, 6}, {11, 6}, {1, 4}}));
+    const std::array<float, 12> amplitudes = {1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0.125f, 0.25f};
+    EXPECT_EQ(Parsed({"--harmonics", "1, 0.5 ,0,0,0,0,0,0,0,0,0.125,0.25"}).harmonics, amplitudes);
+    EXPECT_EQ(Parsed({"--hold", "60"}).holdSeconds, std::optional(60.0));
+    EXPECT_EQ(Parsed({"--hold", "0.01"}).holdSeconds, std::optional(0.01));
+    EXPECT_TRUE(Parsed({"--help"}).help);
+}
+
+TEST(TapOptions, RefusedCommandLinesSayWhy) {
+    // {arguments, a part of the error}
+    std::vector<std::pair<Args, std::string>> cases = {
+        {{"--timbre", "Sine wave"}, "Sine wave"},
+        {{"--timbre", ""}, ""},
+        {{"--timbre", "Square wave", "--harmonics", kPure}, ""},
+        {{"--harmonics", kPure, "--timbre", "Square wave"}, ""},
+        {{"--notes", "A4,Q9"}, "'Q9'"},
+        {{"--harmonics", kEleven}, "twelve"},
+        {{"--harmonics", kEleven + ",1,1"}, "twelve"},
+        {{"--harmonics", ""}, "twelve"},
+        {{"--out", ""}, "--out"},
+    };
     for (const char* outside : {"B1", "B6", "Cb2", "B#6", "C7", "A0"}) {
-        ExpectRefused({"--notes", outside}, "C2..A#6");
+        cases.push_back({{"--notes", outside}, "C2..A#6"});
     }
     for (const char* bad : {"A4,X", "A4,,C5", "A4,", ""}) {
-        ExpectRefused({"--notes", bad});
-    }
-    ExpectRefused({"--notes", "A4,Q9"}, "'Q9'");
-}
-
-TEST(TapOptions, HarmonicAmplitudes) {
-    const std::array<float, 12> expected = {1, 0.5f, 0, 0, 0, 0, 0, 0, 0, 0, 0.125f, 0.25f};
-    EXPECT_EQ(Parsed({"--harmonics", "1,0.5,0,0,0,0,0,0,0,0,0.125,0.25"}).harmonics, expected);
-    EXPECT_EQ(Parsed({"--harmonics", "1, 0.5 ,0,0,0,0,0,0,0,0,0.125,0.25"}).harmonics, expected);
-
-    const std::string eleven = "1,1,1,1,1,1,1,1,1,1,1";
-    for (const std::string& miscounted : {eleven, eleven + ",1,1", std::string()}) {
-        ExpectRefused({"--harmonics", miscounted}, "twelve");
+        cases.push_back({{"--notes", bad}, ""});
     }
     for (const char* bad : {"x", "-0.1", "1.5", "nan", "inf", "", "0.5x", "1e400"}) {
-        ExpectRefused({"--harmonics", eleven + "," + bad}, "amplitude 12");
+        cases.push_back({{"--harmonics", kEleven + "," + bad}, "amplitude 12"});
     }
-}
-
-TEST(TapOptions, HoldFlagsAndMalformedCommandLines) {
-    EXPECT_EQ(Parsed({"--hold", "1.0"}).holdSeconds, std::optional(1.0));
-    EXPECT_EQ(Parsed({"--hold", "60"}).holdSeconds, std::optional(60.0));
     for (const char* bad : {"0", "0.001", "-1", "60.5", "abc", "nan", "", "1s"}) {
-        ExpectRefused({"--hold", bad}, "--hold");
-    }
-    const TapOptions flags = Parsed({"--dry", "--out", "a.wav"});
-    EXPECT_TRUE(flags.dry);
-    EXPECT_EQ(flags.outPath, "a.wav");
-    EXPECT_TRUE(Parsed({"--help"}).help);
-    EXPECT_TRUE(Parsed({"-h"}).help);
-    ExpectRefused({"--out", ""});
-
-    for (const char* option : {"--timbre", "--harmonics", "--notes", "--hold", "--out"}) {
-        EXPECT_EQ(ExpectRefused({"--dry", option}), std::string(option) + " needs a value");
+        cases.push_back({{"--hold", bad}, "--hold"});
     }
     for (const char* unknown : {"--loud", "A4", "-d", "--dry=1"}) {
-        ExpectRefused({unknown}, unknown);
+        cases.push_back({{unknown}, unknown});
+    }
+    for (const char* option : {"--timbre", "--harmonics", "--notes", "--hold", "--out"}) {
+        cases.push_back({{"--dry", option}, std::string(option) + " needs a value"});
+    }
+    for (const auto& [args, fragment] : cases) {
+        TapOptions options;
+        const std::string error = ParseTapOptions(args, &options);
+        EXPECT_NE(error, "") << "'" << args.back() << "' accepted";
+        EXPECT_NE(error.find(fragment), std::string::npos) << "'" << args.back() << "': " << error;
     }
 }
 

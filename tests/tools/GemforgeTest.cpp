@@ -1,0 +1,269 @@
+// The jewel generator: its mesh builder and hull, every shipped shape (a closed solid of flat,
+// outward facets, centred, of one size, distinct, all together within what the library holds),
+// and the tool itself, run as the build runs it.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "tests/support/ChildProcess.h"
+#include "tools/gemforge/ConvexHull.h"
+#include "tools/gemforge/GemFile.h"
+#include "tools/gemforge/GemMesh.h"
+#include "tools/gemforge/GemShapes.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// A mesh as the arrays a jewel file holds.
+struct MeshArrays {
+    std::vector<GemVertex> vertices;
+    std::vector<std::uint16_t> indices;
+};
+MeshArrays ArraysOf(const GemMesh& mesh) {
+    return {mesh.Vertices(), mesh.Indices()};
+}
+Vec3 PositionOf(const GemVertex& v) {
+    return {v.position[0], v.position[1], v.position[2]};
+}
+Vec3 NormalOf(const GemVertex& v) {
+    return {v.normal[0], v.normal[1], v.normal[2]};
+}
+std::array<Vec3, 3> Corners(const MeshArrays& mesh, std::size_t t) {
+    return {PositionOf(mesh.vertices[mesh.indices[3 * t]]),
+            PositionOf(mesh.vertices[mesh.indices[3 * t + 1]]),
+            PositionOf(mesh.vertices[mesh.indices[3 * t + 2]])};
+}
+Vec3 AreaVector(const std::array<Vec3, 3>& c) {
+    return Cross(c[1] - c[0], c[2] - c[0]) * 0.5;
+}
+
+// Positive for a closed mesh whose triangles run counter-clockwise seen from outside.
+double SignedVolume(const MeshArrays& mesh) {
+    double volume = 0.0;
+    for (std::size_t t = 0; t < mesh.indices.size() / 3; ++t) {
+        const auto c = Corners(mesh, t);
+        volume += Dot(c[0], Cross(c[1], c[2])) / 6.0;
+    }
+    return volume;
+}
+
+// Every directed edge, by the positions of its ends, must appear once and its reverse once:
+// then each edge joins exactly two triangles of opposite orientation. Returns the faults.
+int EdgeFaults(const MeshArrays& mesh) {
+    using Key = std::array<float, 6>;
+    std::map<Key, int> directed;
+    for (std::size_t i = 0; i < mesh.indices.size(); ++i) {
+        const float* p = mesh.vertices[mesh.indices[i]].position;
+        const float* q = mesh.vertices[mesh.indices[i - i % 3 + (i + 1) % 3]].position;
+        ++directed[{p[0], p[1], p[2], q[0], q[1], q[2]}];
+    }
+    int faults = 0;
+    for (const auto& [e, count] : directed) {
+        const auto reverse = directed.find({e[3], e[4], e[5], e[0], e[1], e[2]});
+        faults += count != 1 || reverse == directed.end() || reverse->second != 1;
+    }
+    return faults;
+}
+
+// The mean half extent of the positions, and the centre of their bounding box.
+double MeanHalfExtent(const MeshArrays& mesh, Vec3* centre) {
+    Vec3 low = PositionOf(mesh.vertices.front()), high = low;
+    for (const GemVertex& v : mesh.vertices) {
+        const Vec3 p = PositionOf(v);
+        low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
+        high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
+    }
+    *centre = (low + high) * 0.5;
+    return ((high.x - low.x) + (high.y - low.y) + (high.z - low.z)) / 6.0;
+}
+
+// The greatest distance of any vertex in front of any triangle's plane: about 0 for a convex
+// mesh, clearly positive where it has a dent.
+double LargestDent(const MeshArrays& mesh) {
+    double dent = 0.0;
+    for (std::size_t t = 0; t < mesh.indices.size() / 3; ++t) {
+        const auto c = Corners(mesh, t);
+        const Vec3 n = Normalised(AreaVector(c));
+        for (const GemVertex& v : mesh.vertices) {
+            dent = std::max(dent, Dot(PositionOf(v) - c[0], n));
+        }
+    }
+    return dent;
+}
+
+// A box from low to high, each side a square facet.
+GemMesh Box(Vec3 low, Vec3 high) {
+    const Vec3 c[8] = {{low.x, low.y, low.z},    {high.x, low.y, low.z}, {high.x, high.y, low.z},
+                       {low.x, high.y, low.z},   {low.x, low.y, high.z}, {high.x, low.y, high.z},
+                       {high.x, high.y, high.z}, {low.x, high.y, high.z}};
+    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
+                             {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
+    GemMesh mesh;
+    for (const auto& side : sides) {
+        const Vec3 facet[] = {c[side[0]], c[side[1]], c[side[2]], c[side[3]]};
+        mesh.AddFacet(facet);
+    }
+    return mesh;
+}
+
+TEST(GemMesh, FacetsGetTheirOwnVerticesOutwardNormalsAndFansWhereCornersAreStraight) {
+    MeshArrays box = ArraysOf(Box({-1, -1, -1}, {1, 1, 1}));
+    ASSERT_EQ(std::pair(box.vertices.size(), box.indices.size()), std::pair(24ul, 36ul));
+    EXPECT_EQ(EdgeFaults(box), 0);
+    EXPECT_NEAR(SignedVolume(box), 8.0, 1e-9);
+    EXPECT_NEAR(NormalOf(box.vertices[box.indices[0]]).z, -1.0, 1e-9) << "the side at z = -1";
+    // The measures themselves see an open or a flipped triangle.
+    std::swap(box.indices[0], box.indices[1]);
+    EXPECT_GT(EdgeFaults(box), 0);
+    EXPECT_GT(LargestDent(box), 0.0);
+    box.indices.resize(33);
+    EXPECT_GT(EdgeFaults(box), 0);
+
+    // A corner on a straight run gets a fan from the centre.
+    GemMesh fan;
+    const Vec3 square[] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
+    fan.AddFacet(square);
+    const MeshArrays arrays = ArraysOf(fan);
+    ASSERT_EQ(std::pair(arrays.vertices.size(), arrays.indices.size()), std::pair(6ul, 15ul));
+    double area = 0.0;
+    for (std::size_t t = 0; t < 5; ++t) {
+        const Vec3 a = AreaVector(Corners(arrays, t));
+        EXPECT_GT(a.z, 0.1) << "triangle " << t << " has no area or faces down";
+        area += a.z;
+    }
+    EXPECT_NEAR(area, 4.0, 1e-9);
+}
+
+TEST(GemMesh, NormaliseCentresScalesAndTurnsTheCrownTowardsMinusZ) {
+    GemMesh box = Box({3, 1, 5}, {5, 5, 11});  // extents 2, 4, 6: mean half extent 2
+    box.Normalise();
+    const MeshArrays arrays = ArraysOf(box);
+    Vec3 centre;
+    EXPECT_NEAR(MeanHalfExtent(arrays, &centre), 1.0, 1e-6);
+    EXPECT_NEAR(Length(centre), 0.0, 1e-6);
+    EXPECT_EQ(EdgeFaults(arrays), 0);
+    EXPECT_NEAR(SignedVolume(arrays), 2.0 * 4.0 * 6.0 / 8.0, 1e-5) << "a turn, not a mirror";
+    EXPECT_NEAR(NormalOf(arrays.vertices[4]).z, -1.0, 1e-6) << "the face that looked along +z";
+}
+
+TEST(ConvexHull, MergesCoplanarFacesAndLeavesInnerAndDuplicatedPointsOut) {
+    // Inside, inside the face z = 1, and on the edge between faces x = 1 and z = 1.
+    std::vector<Vec3> points = {{0.2, 0.1, -0.4}, {0.5, 0.5, 1}, {1, 0.5, 1}};
+    for (int corner = 0; corner < 8; ++corner) {
+        points.push_back(
+            {corner & 1 ? 1.0 : -1.0, corner & 2 ? 1.0 : -1.0, corner & 4 ? 1.0 : -1.0});
+    }
+    const std::vector<std::vector<Vec3>> facets = HullFacets(points);
+    ASSERT_EQ(facets.size(), 6u);
+    std::size_t corners = 0;
+    for (const auto& facet : facets) {
+        corners += facet.size();
+    }
+    EXPECT_EQ(corners, 24u + 2u) << "the point on an edge belongs to both its facets";
+    GemMesh cube, tetrahedron;
+    AddHull(cube, points);
+    const Vec3 four[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}, {1, 0, 0}, {0, 0, 1}};
+    AddHull(tetrahedron, four);
+    EXPECT_EQ(tetrahedron.FacetCount(), 4u);
+    for (const auto& [mesh, volume] : {std::pair(&cube, 8.0), std::pair(&tetrahedron, 1.0 / 6)}) {
+        const MeshArrays arrays = ArraysOf(*mesh);
+        EXPECT_EQ(EdgeFaults(arrays), 0);
+        EXPECT_NEAR(SignedVolume(arrays), volume, 1e-9);
+        EXPECT_LT(LargestDent(arrays), 1e-9);
+    }
+    EXPECT_EQ(tetrahedron.Vertices().size(), 12u);
+}
+
+TEST(GemShapes, EveryShapeIsADistinctClosedCentredSolidOfFlatOutwardFacets) {
+    const std::vector<GemShape> shapes = BuildGemShapes();
+    ASSERT_GE(shapes.size(), 24u);
+    ASSERT_LE(shapes.size(), 32u) << "the library loads 32 meshes at most";
+    // Edge and volume checks show the facets as a whole face outwards; with no vertex in front
+    // of any facet's plane, each one does. Only the shapes designed with dents have any.
+    const std::set<std::string> dented = {"heart", "star", "flower", "cross"};
+    std::set<std::string> names;
+    std::map<std::pair<std::size_t, long>, std::string> seen;  // vertices and volume
+    std::size_t vertices = 0, indices = 0;
+    for (const GemShape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        const MeshArrays mesh = ArraysOf(shape.mesh);
+        EXPECT_TRUE(names.insert(shape.name).second) << "twice";
+        EXPECT_EQ(shape.name.find_first_not_of("abcdefghijklmnopqrstuvwxyz-"), std::string::npos);
+        vertices += mesh.vertices.size();
+        indices += mesh.indices.size();
+        ASSERT_FALSE(mesh.indices.empty());
+        ASSERT_EQ(mesh.indices.size() % 3, 0u);
+        ASSERT_LT(*std::max_element(mesh.indices.begin(), mesh.indices.end()),
+                  mesh.vertices.size());
+        EXPECT_EQ(EdgeFaults(mesh), 0);
+        const double volume = SignedVolume(mesh);
+        EXPECT_GT(volume, 0.5) << "inside out, or flat";
+        const auto [other, distinct] =
+            seen.emplace(std::pair(mesh.vertices.size(), std::lround(volume * 1e4)), shape.name);
+        EXPECT_TRUE(distinct) << "looks like " << other->second;
+        for (std::size_t t = 0; t < mesh.indices.size() / 3; ++t) {
+            const Vec3 area = AreaVector(Corners(mesh, t));
+            ASSERT_GT(Length(area), 1e-6) << "triangle " << t << " has no area";
+            for (int k = 0; k < 3; ++k) {
+                const Vec3 stored = NormalOf(mesh.vertices[mesh.indices[3 * t + k]]);
+                EXPECT_NEAR(Length(stored), 1.0, 1e-6) << "triangle " << t;
+                EXPECT_LT(Length(stored - Normalised(area)), 1e-4) << "triangle " << t;
+            }
+        }
+        const double dent = LargestDent(mesh);
+        EXPECT_TRUE(dented.count(shape.name) ? dent > 0.01 : dent < 1e-5) << "dent " << dent;
+        Vec3 centre;
+        EXPECT_NEAR(MeanHalfExtent(mesh, &centre), 1.0, 1e-5);
+        EXPECT_LT(Length(centre), 1e-5);
+    }
+    EXPECT_LT(vertices, 65536u);
+    EXPECT_LT(indices, 60000u);
+}
+
+TEST(GemFile, RefusesAMeshThatSixteenBitIndicesCannotCount) {
+    tovel_test::TempDir dir;
+    GemMesh mesh;
+    const Vec3 triangle[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    for (int i = 0; i < 21846; ++i) {  // 65 538 indices
+        mesh.AddFacet(triangle);
+    }
+    EXPECT_EQ(WriteGem(dir.Path() / "huge.gem", mesh), E_INVALIDARG);
+    EXPECT_FALSE(fs::exists(dir.Path() / "huge.gem"));
+}
+
+// The tool without a folder fails with usage; given one, twice, it writes every shape, the same
+// bytes each run, and what the library writes.
+TEST(GemFile, GeneratorWritesEveryShapeAndTheSameBytesEachRun) {
+    tovel_test::TempDir dir;
+    auto run = [&](const std::vector<std::string>& args) {
+        return tovel_test::RunProgram(TOVEL_GEMFORGE_PATH, args, {}, dir).status;
+    };
+    EXPECT_EQ(run({}), 2);
+    const fs::path runs[2] = {dir.Path() / "first" / "Jewels", dir.Path() / "second" / "Jewels"};
+    for (const fs::path& folder : runs) {
+        ASSERT_EQ(run({folder.string()}), 0);
+    }
+    const std::vector<GemShape> shapes = BuildGemShapes();
+    ASSERT_EQ(std::distance(fs::directory_iterator(runs[0]), fs::directory_iterator()),
+              static_cast<long>(shapes.size()));
+    for (const GemShape& shape : shapes) {
+        SCOPED_TRACE(shape.name);
+        const std::string name = shape.name + ".gem";
+        ASSERT_TRUE(fs::exists(runs[0] / name));
+        const std::string first = tovel_test::ReadFile(runs[0] / name);
+        EXPECT_EQ(first, tovel_test::ReadFile(runs[1] / name));
+        ASSERT_EQ(WriteGem(dir.Path() / name, shape.mesh), S_OK);
+        EXPECT_EQ(first, tovel_test::ReadFile(dir.Path() / name)) << "the tool and the library";
+    }
+}
+
+}  // namespace
