@@ -14,32 +14,9 @@
 #include "platform/system/AtomicFile.h"
 #include "tests/container/ContainerTestSupport.h"
 
-namespace {
-
 using AtomicWrite = ScratchFolder;
 using std::filesystem::perms;
 using Names = std::vector<std::string>;
-
-// Lowers the file size limit for its lifetime: writes beyond it fail as on a full disk.
-class FileSizeLimit {
-public:
-    explicit FileSizeLimit(rlim_t bytes) : m_handler(std::signal(SIGXFSZ, SIG_IGN)) {
-        getrlimit(RLIMIT_FSIZE, &m_saved);
-        rlimit limit = m_saved;
-        limit.rlim_cur = bytes;
-        setrlimit(RLIMIT_FSIZE, &limit);
-    }
-    ~FileSizeLimit() {
-        setrlimit(RLIMIT_FSIZE, &m_saved);
-        std::signal(SIGXFSZ, m_handler);
-    }
-
-private:
-    void (*m_handler)(int);
-    rlimit m_saved{};
-};
-
-}  // namespace
 
 // A write replaces the target keeping its permissions; a full disk, a missing folder, a file
 // where a folder should be and a folder where the file should be all fail and change nothing.
@@ -50,10 +27,16 @@ TEST_F(AtomicWrite, ReplacesTheTargetOrFailsLeavingEverythingAsItWas) {
     CVendra small, large;
     SetInt32(*AddLayer(small), 0x80, 5);
     SetExtensionWords32(*AddLayer(large), AsBytes(Bytes(70000, 0x5A)));
-    {
-        FileSizeLimit limit(4096);
-        EXPECT_EQ(WriteContainer(target, large), E_FAIL);
-    }
+    // Beyond a lowered file size limit writes fail as on a full disk.
+    rlimit saved{}, limit{};
+    getrlimit(RLIMIT_FSIZE, &saved);
+    limit = {4096, saved.rlim_max};
+    void (*handler)(int) = std::signal(SIGXFSZ, SIG_IGN);
+    setrlimit(RLIMIT_FSIZE, &limit);
+    const HRESULT full = WriteContainer(target, large);
+    setrlimit(RLIMIT_FSIZE, &saved);
+    std::signal(SIGXFSZ, handler);
+    EXPECT_EQ(full, E_FAIL);
     EXPECT_EQ(Hex(Read(target)), "01 02 03");
     EXPECT_EQ(Entries(), Names{"timbre.tmbr"}) << "the temporary is removed";
     EXPECT_EQ(WriteContainer(target, large), S_OK) << "without the limit the same write succeeds";
@@ -61,7 +44,6 @@ TEST_F(AtomicWrite, ReplacesTheTargetOrFailsLeavingEverythingAsItWas) {
     ASSERT_EQ(WriteContainer(target, small), S_OK);
     EXPECT_EQ(Hex(Read(target)), "FF E2 00 12 56 44 4C 59 00 00 01 01 FF 80 00 06 00 00 00 05");
     EXPECT_EQ(std::filesystem::status(target).permissions(), mode);
-
     const std::filesystem::path file = Write("plain", {7});
     std::filesystem::create_directory(m_folder / "folder");
     for (const auto& place :
@@ -92,7 +74,6 @@ TEST_F(AtomicWrite, AWriteRemovesTheTemporariesOfKilledWritersOnly) {
     // A writer still at work holds the lock on its temporary.
     const int fd = open((m_folder / ".timbre.tmbr.tmp-456-0").c_str(), O_RDONLY | O_CLOEXEC);
     ASSERT_EQ(flock(fd, LOCK_EX), 0);
-
     CVendra root;
     SetInt32(*AddLayer(root), 0x80, 5);
     ASSERT_EQ(WriteContainer(target, root), S_OK);
@@ -142,7 +123,6 @@ TEST_P(KilledWriter, LeavesTheOldOrTheNewFileAndNoTemporaryOnceTheNextWriteHasRu
         std::this_thread::sleep_for(std::chrono::microseconds(random() % 40000));
         ::kill(child, SIGKILL);
         ASSERT_EQ(waitpid(child, nullptr, 0), child);
-
         const Bytes now = Read(target);
         ASSERT_TRUE(now == files[0] || now == files[1])
             << "kill " << kill << ": " << now.size() << " bytes";

@@ -55,7 +55,6 @@ TEST_F(ContainerFile, ExampleIsWrittenReadAndWrittenAgainByteForByte) {
     CVendra built;
     BuildExample(built);
     EXPECT_EQ(Hex(WriteTree(built)), Hex(example));
-
     CVendra root;
     ASSERT_EQ(ReadBytes(example, root), S_OK);
     ASSERT_EQ(LayerCount(root), 1);
@@ -71,7 +70,6 @@ TEST_F(ContainerFile, ExampleIsWrittenReadAndWrittenAgainByteForByte) {
               std::tuple(int{element->m_tag}, element->m_length, int{element->m_data[7]}));
     ASSERT_EQ(SaveToPath(root), S_OK) << "saved where it was read from";
     EXPECT_EQ(Hex(Read(m_folder / "in.bin")), Hex(example));
-
     // Nibbles, flags and order survive too.
     const Bytes several = Concat({LayerSegment(9, 1, {0xFF, 0x01, 0x00, 0x02}),
                                   LayerSegment(4, 0, {}, 0x81), Section(4, 0, {})});
@@ -79,7 +77,6 @@ TEST_F(ContainerFile, ExampleIsWrittenReadAndWrittenAgainByteForByte) {
     ASSERT_EQ(ReadBytes(several, other), S_OK);
     EXPECT_EQ(other.m_firstLayer->m_nibbleHigh, 0xA);
     EXPECT_EQ(Hex(WriteTree(other)), Hex(several));
-
     CVendra empty;
     EXPECT_EQ(WriteTree(empty), Bytes{});
     EXPECT_EQ(ReadBytes({}, empty), S_OK);
@@ -177,7 +174,6 @@ TEST_F(ContainerFile, PathsAndUnopenableFiles) {
     EXPECT_EQ(root.m_path, wide);
     EXPECT_EQ(ReadContainer(m_folder / "missing.gem", root), E_FAIL);
     EXPECT_EQ(ReadContainer(m_folder, root), E_FAIL) << "a folder is not a container file";
-
     // A file is read whole, so one larger than any container is refused before it is read.
     const std::filesystem::path huge = Write("huge.gem", Concat({kLayerBytes, kExtensionBytes}));
     std::filesystem::resize_file(huge, kMaxContainerFileBytes);

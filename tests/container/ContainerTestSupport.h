@@ -2,8 +2,6 @@
 // Shared by the container tests: byte strings shown in hex, a scratch folder per test, and the
 // smallest file that uses every kind of segment.
 
-#include <unistd.h>
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +13,8 @@
 #include <span>
 #include <string>
 #include <vector>
+
+#include "tests/support/ChildProcess.h"
 
 using Bytes = std::vector<std::uint8_t>;
 
@@ -48,18 +48,9 @@ inline const Bytes kExtensionBytes = {'V',  'D',  'E',  'X',  0x00, 0x01, 0x00, 
                                       0x00, 0x14, 0xFF, 0x80, 0x00, 0x00, 0x00, 0x00, 0x00, 0x0C,
                                       0xD0, 0xD1, 0xD2, 0xD3, 0xD4, 0xD5, 0xD6, 0xD7};
 
+// A scratch folder per test; gone, with all it holds, when the test ends.
 class ScratchFolder : public ::testing::Test {
 protected:
-    void SetUp() override {
-        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_folder = std::filesystem::temp_directory_path() /
-                   (std::string("tovel-container-") + std::to_string(::getpid()) + "-" +
-                    test->test_suite_name() + "-" + test->name());
-        std::filesystem::remove_all(m_folder);
-        std::filesystem::create_directories(m_folder);
-    }
-    void TearDown() override { std::filesystem::remove_all(m_folder); }
-
     std::filesystem::path Write(const std::string& name, const Bytes& bytes) const {
         std::ofstream(m_folder / name, std::ios::binary)
             .write(reinterpret_cast<const char*>(bytes.data()),
@@ -78,6 +69,6 @@ protected:
         std::sort(names.begin(), names.end());
         return names;
     }
-
-    std::filesystem::path m_folder;
+    tovel_test::TempDir m_dir;
+    const std::filesystem::path m_folder = m_dir.Path();
 };

@@ -27,13 +27,11 @@ TEST(VendraTree, LayersAndElementsAreFoundFirstFirstAndListsFreeWithoutRecursion
     layers[1]->AddElement(0x20);
     EXPECT_EQ(FindElement(*layers[1], 0x20), first);
     EXPECT_EQ(layers[1]->m_count, 2);
-
     CVendraLayerEx* extension = CreateExtension(*layers[1]);
     EXPECT_EQ(std::tuple(1, 1), std::tuple(layers[1]->m_flags, extension->m_id));
     extension->AddElement(0x80);
     EXPECT_NE(CreateExtension(*layers[1]), extension);
     EXPECT_EQ(layers[1]->m_extension->m_firstElement, nullptr) << "the old extension is gone";
-
     // Deleting node by nested node would need a stack frame per layer, far beyond the stack.
     CVendraLayer* last = layers[2];
     for (int i = 1; i < 1'000'000; ++i) {
@@ -58,7 +56,6 @@ TEST(VendraTree, Int32ValuesAreBigEndianAndReadInSequence) {
     ASSERT_EQ(SetInt32(layer, 0x81, 7u), S_OK);
     EXPECT_EQ(ReadInt32(layer, 0x81), 7u) << "new data is read from its start";
     EXPECT_EQ(layer.m_count, 2) << "elements are reused, not appended";
-
     CVendraElement* element = SetElementData(layer, 1, AsBytes({1, 2, 3, 4, 5, 6, 7}));
     EXPECT_EQ(SwapWords32(*element), element->m_data.get());
     EXPECT_EQ(Hex(DataOf(element)), "04 03 02 01 05 06 07") << "a trailing partial unit stays";
@@ -78,7 +75,6 @@ TEST(VendraTree, WordArraysAreStoredBigEndianAndReadBackInHostOrder) {
     const Bytes stored = DataOf(FindElement(layer, kBaseWords32Tag));
     ASSERT_EQ(stored.size(), 48u);
     EXPECT_EQ(Hex(Bytes(stored.begin(), stored.begin() + 8)), "3F 80 00 00 C0 00 00 00");
-
     ASSERT_EQ(MarkExtensionWords32(layer), S_OK);
     const std::uint32_t words[2] = {0x01020304u, 0xA0B0C0D0u};
     ASSERT_EQ(SetExtensionWords32(layer, std::as_bytes(std::span(words))), S_OK);
@@ -88,14 +84,12 @@ TEST(VendraTree, WordArraysAreStoredBigEndianAndReadBackInHostOrder) {
     EXPECT_EQ(words32->m_param, 1) << "the mark survives storing the data";
     EXPECT_EQ(Hex(DataOf(words32)), "01 02 03 04 A0 B0 C0 D0");
     EXPECT_EQ(Hex(DataOf(FindElement(*layer.m_extension, 0x81))), "01 02 03 04 FF FE");
-
     auto same = [](std::span<std::uint8_t> back, const void* original, std::size_t bytes) {
         return back.size() == bytes && std::memcmp(back.data(), original, bytes) == 0;
     };
     EXPECT_TRUE(same(GetBaseWords32(layer), amplitudes, sizeof amplitudes));
     EXPECT_TRUE(same(GetExtensionWords32(layer), words, sizeof words));
     EXPECT_TRUE(same(GetExtensionWords16(layer), shorts, sizeof shorts));
-
     CVendraLayer bare;
     EXPECT_EQ(GetBaseWords32(bare).data(), nullptr);
     EXPECT_EQ(GetExtensionWords32(bare).data(), nullptr) << "no extension";

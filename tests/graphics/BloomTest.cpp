@@ -158,7 +158,6 @@ TEST_F(BloomTest, MergeAddsSceneGlowAndBrightnessInAlphaOntoTheCurrentTarget) {
         EXPECT_EQ(nullptr, bound) << "stage " << stage;
     }
     EXPECT_EQ(1u, State(D3DRS_ZENABLE));
-
     ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, limited));
     const RECT held = {1, 2, 3, 4};
     m_device->SetScissorRect(&held);
@@ -236,7 +235,6 @@ TEST_F(BloomTest, RestoreBringsTheSavedTargetBackAndDropsItsReference) {
     current->Release();
     EXPECT_EQ(std::tuple(back, nullptr, held),
               std::tuple(current, m_graphics->m_savedRenderTarget, references(back)));
-
     // A target the device refuses stays held rather than being released unused.
     IGraphicsSurface* refused = nullptr;
     ASSERT_EQ(S_OK, MakeTexture(RandomImage(4, 4, 1))->GetSurfaceLevel(0, &refused));

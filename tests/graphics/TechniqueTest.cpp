@@ -1,7 +1,8 @@
-// The effect's vertex-stage techniques, drawn over small meshes and compared with the processor's
-// evaluation of their lighting formulas. The view-projections are orthographic, so each triangle
-// keeps one clip w and its colours interpolate linearly; every triangle is sampled near each of
-// its corners, which pins down all three vertex colours.
+// The effect's vertex-stage techniques, drawn over small meshes and compared
+// with the processor's evaluation of their lighting formulas. The
+// view-projections are orthographic, so each triangle keeps one clip w and its
+// colours interpolate linearly; every triangle is sampled near each of its
+// corners, which pins down all three vertex colours.
 
 #include <algorithm>
 #include <array>
@@ -9,7 +10,6 @@
 #include <cstring>
 #include <functional>
 #include <optional>
-#include <sstream>
 #include <vector>
 
 #include "platform/graphics/D3DMath.h"
@@ -19,6 +19,8 @@ namespace tovel_test {
 namespace {
 
 using namespace platform;
+using Vec4 = std::array<double, 4>;
+using Floats4 = std::array<float, 4>;
 
 struct Vec3 {
     double x = 0, y = 0, z = 0;
@@ -39,24 +41,20 @@ Vec3 Row(const D3DMATRIX& m, int k) {
     return {m.m[k][0], m.m[k][1], m.m[k][2]};
 }
 
-using Vec4 = std::array<double, 4>;
-using Floats4 = std::array<float, 4>;
-
 // The row-vector product v·M, as the programs compose their matrices.
 Vec4 Times(const Vec4& v, const D3DMATRIX& m) {
     Vec4 r{};
-    for (int c = 0; c < 4; ++c) {
-        for (int k = 0; k < 4; ++k) {
-            r[c] += v[k] * m.m[k][c];
-        }
+    for (int c = 0; c < 16; ++c) {
+        r[c % 4] += v[c / 4] * m.m[c / 4][c % 4];
     }
     return r;
 }
 
-// The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last column 0, 0, 0, 1),
-// so X·A = r for the rows a0..a2 of its 3 x 3 part solves by Cramer's rule.
-Vec3 Unproject(const D3DMATRIX& vp, Vec3 ndc, double qw, const Vec4& c4 = {}) {
-    const Vec3 r = (qw + c4[3]) * ndc - qw * Row(vp, 3) - Vec3{c4[0], c4[1], c4[2]};
+// The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last
+// column 0, 0, 0, 1), so X·A = r for the rows a0..a2 of its 3 x 3 part solves
+// by Cramer's rule.
+Vec3 Unproject(const D3DMATRIX& vp, Vec3 ndc, double qw, const Floats4& c4 = {}) {
+    const Vec3 r = (qw + c4[3]) * ndc - qw * Row(vp, 3) - V3(c4.data());
     const Vec3 a0 = Row(vp, 0), a1 = Row(vp, 1), a2 = Row(vp, 2);
     return (1.0 / Dot(a0, Cross(a1, a2))) *
            Vec3{Dot(r, Cross(a1, a2)), Dot(r, Cross(a2, a0)), Dot(r, Cross(a0, a1))};
@@ -70,8 +68,8 @@ D3DMATRIX OrthoCamera(D3DVECTOR3 eye, D3DVECTOR3 at, D3DVECTOR3 up, float width,
     return view;
 }
 
-// Corner c of triangle t in NDC: one triangle per 64-pixel cell of the 256 x 192 target (4 x 3),
-// each of a slightly different shape.
+// Corner c of triangle t in NDC: one triangle per 64-pixel cell of the 256 x
+// 192 target (4 x 3), each of a slightly different shape.
 constexpr int kTriangles = 12;
 Vec3 LayoutCorner(int t, int c) {
     const double cells[3][2] = {{6.0 + t % 3, 6.0}, {58.0, 12.0 + t % 5}, {14.0, 57.0}};
@@ -79,23 +77,22 @@ Vec3 LayoutCorner(int t, int c) {
     return {x / 128.0 - 1.0, 1.0 - y / 96.0, 0.3 + 0.05 * c};
 }
 
-// A vertex as the picture must show it: its clip position and what the rasteriser interpolates
-// (diffuse rgba and the first texture coordinate's u).
+// A vertex as the picture must show it: its clip position and what the
+// rasteriser interpolates (diffuse rgba and the first texture coordinate's u).
 struct Expected {
     Vec4 clip;
     std::array<double, 5> attributes;
 };
 using Finish = std::function<std::array<double, 4>(const std::array<double, 5>&)>;
 
-// Samples each triangle near each corner, and checks that pixels well clear of every triangle
-// stay black, so positions are checked as well as colours.
+// Samples each triangle near each corner, and checks that pixels well clear of
+// every triangle stay black, so positions are checked as well as colours.
 void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
                    const Finish& finish) {
     using Screen = std::array<double, 2>;
     auto edge = [](Screen a, Screen b, Screen p) {
         return (b[0] - a[0]) * (p[1] - a[1]) - (b[1] - a[1]) * (p[0] - a[0]);
     };
-    std::ostringstream report;
     int mismatches = 0;
     std::vector<std::array<Screen, 3>> triangles;
     for (std::size_t t = 0; t + 2 < vertices.size(); t += 3) {
@@ -110,7 +107,8 @@ void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
             const Screen &a = s[corner], &b = s[(corner + 1) % 3], &c = s[(corner + 2) % 3];
             const int px = static_cast<int>(std::floor(0.6 * a[0] + 0.2 * (b[0] + c[0])));
             const int py = static_cast<int>(std::floor(0.6 * a[1] + 0.2 * (b[1] + c[1])));
-            // One clip w per triangle, so the colours mix by the screen weights alone.
+            // One clip w per triangle, so the colours mix by the screen weights
+            // alone.
             std::array<double, 5> mixed{};
             for (int j = 0; j < 3; ++j) {
                 const double w = edge(s[(j + 1) % 3], s[(j + 2) % 3], {px + 0.5, py + 0.5}) /
@@ -124,40 +122,34 @@ void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
             for (int ch = 0; ch < 4; ++ch) {
                 const double drawn = Channel(image.At(px, py), ch == 3 ? 3 : 2 - ch);
                 if (std::abs(drawn - rgba[ch]) > 2.0 / 255.0 + 1e-6 && ++mismatches <= 12) {
-                    report << "\n  triangle " << t / 3 << " pixel (" << px << ", " << py << ") "
-                           << "rgba"[ch] << ": drawn " << drawn << ", expected " << rgba[ch];
+                    ADD_FAILURE() << "triangle " << t / 3 << " pixel (" << px << ", " << py << ") "
+                                  << "rgba"[ch] << ": drawn " << drawn << ", expected " << rgba[ch];
                 }
             }
         }
     }
-    for (std::uint32_t y = 0; y < image.height; ++y) {
-        for (std::uint32_t x = 0; x < image.width; ++x) {
-            const Screen p = {x + 0.5, y + 0.5};
-            const bool near = std::any_of(triangles.begin(), triangles.end(), [&](const auto& s) {
-                const double sign = edge(s[0], s[1], s[2]) > 0 ? 1.0 : -1.0;
-                for (int j = 0; j < 3; ++j) {
-                    const Screen a = s[j], b = s[(j + 1) % 3];
-                    if (sign * edge(a, b, p) / std::hypot(b[0] - a[0], b[1] - a[1]) < -1.5) {
-                        return false;
-                    }
+    for (std::uint32_t i = 0; i < image.pixels.size(); ++i) {
+        const Screen p = {i % image.width + 0.5, i / image.width + 0.5};
+        const bool near = std::any_of(triangles.begin(), triangles.end(), [&](const auto& s) {
+            const double sign = edge(s[0], s[1], s[2]) > 0 ? 1.0 : -1.0;
+            for (int j = 0; j < 3; ++j) {
+                const Screen a = s[j], b = s[(j + 1) % 3];
+                if (sign * edge(a, b, p) / std::hypot(b[0] - a[0], b[1] - a[1]) < -1.5) {
+                    return false;
                 }
-                return true;
-            });
-            if (!near && image.At(x, y) != 0 && ++mismatches <= 12) {
-                report << "\n  pixel (" << x << ", " << y << ") outside every triangle is 0x"
-                       << std::hex << image.At(x, y) << std::dec;
             }
+            return true;
+        });
+        if (!near && image.pixels[i] != 0 && ++mismatches <= 12) {
+            ADD_FAILURE() << "pixel (" << p[0] << ", " << p[1] << ") outside every triangle is 0x"
+                          << std::hex << image.pixels[i];
         }
     }
-    EXPECT_EQ(0, mismatches) << report.str();
 }
 
 enum class Jewel { Palette, KeyboardClear, KeyboardColor, Clear, SeveralColor };
-const char* NameOf(Jewel t) {
-    constexpr const char* kNames[] = {"PaletteJewel", "KeyboardClearJewel", "KeyboardColorJewel",
-                                      "ClearJewel", "SeveralColorJewel"};
-    return kNames[static_cast<int>(t)];
-}
+const char* kJewelNames[] = {"PaletteJewel", "KeyboardClearJewel", "KeyboardColorJewel",
+                             "ClearJewel", "SeveralColorJewel"};
 bool SubtractsIntConst(Jewel t) {
     return t == Jewel::Clear || t == Jewel::SeveralColor;
 }
@@ -174,64 +166,48 @@ struct JewelScene {
 };
 
 struct JewelVertex {
-    float position[4];  // w: the instance, plus IntConst where the technique takes it off
+    float position[4];  // w: the instance, plus IntConst where the technique takes
+                        // it off
     float normal[4];
 };
 
-// What lights and places a vertex, before its normal is looked at.
-struct LitPoint {
-    int instance;
-    Vec4 clip;
-    Vec3 h;
-    double k;
+struct Shaded {
+    Expected expected;
+    Vec3 h;  // the half vector
+    double d, back, white,
+        brightest;  // brightest: the largest channel before clamping
 };
 
-LitPoint Locate(Jewel t, const JewelScene& s, const float* position) {
-    LitPoint r;
-    r.instance =
-        static_cast<int>(std::floor(position[3])) - (SubtractsIntConst(t) ? s.intConst : 0);
-    const Vec4 q4 = Times({position[0], position[1], position[2], 1.0}, s.rotation);
-    const Vec3 q = {q4[0], q4[1], q4[2]}, o = V3(s.offsets[r.instance].data());
+Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
+    const int instance =
+        static_cast<int>(std::floor(v.position[3])) - (SubtractsIntConst(t) ? s.intConst : 0);
+    const Vec4 q4 = Times({v.position[0], v.position[1], v.position[2], 1.0}, s.rotation);
+    const Vec3 q = {q4[0], q4[1], q4[2]}, o = V3(s.offsets[instance].data());
     const Vec3 camera = s.camera ? V3(s.camera->data()) : Vec3{0.0, 5.0, -10.0};
-    Vec3 p = q + o, e, light = V3(s.light.data());
+    Vec3 p = q + o, e = Normalise(camera - p), light = V3(s.light.data());
+    Vec4 clip = Times({p.x, p.y, p.z, q4[3]}, s.viewProjection);
     if (t == Jewel::Palette) {
         p = q;
         e = Normalise(Vec3{0.0, 0.0, -2.25} - p);
         light = {-1.0, 1.75, -1.75};
-        r.clip = Times(q4, s.viewProjection);
+        clip = Times(q4, s.viewProjection);
         for (int c = 0; c < 4; ++c) {
-            r.clip[c] += s.offsets[r.instance][c];
+            clip[c] += s.offsets[instance][c];
         }
     } else if (t == Jewel::KeyboardClear || t == Jewel::KeyboardColor) {
         p = q + Vec3{0.0, o.y, 0.0};
         e = Normalise(camera - (t == Jewel::KeyboardClear ? p : 1.5 * o));
-        r.clip = Times({q.x + o.x, q.y + o.y, q.z + o.z, q4[3]}, s.viewProjection);
-    } else {
-        e = Normalise(camera - p);
-        r.clip = Times({p.x, p.y, p.z, q4[3]}, s.viewProjection);
     }
-    const Vec3 l = light - p;
-    r.h = Normalise((1.0 / Length(l)) * l + e);
-    r.k = (t == Jewel::Palette ? 1.0 : s.lightPower) / Length(l);
-    return r;
-}
-
-struct Shaded {
-    Expected expected;
-    double d, back, white, brightest;  // brightest: the largest channel before clamping
-};
-
-Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
-    const LitPoint lit = Locate(t, s, v.position);
+    const Vec3 l = light - p, h = Normalise((1.0 / Length(l)) * l + e);
+    const double k = (t == Jewel::Palette ? 1.0 : s.lightPower) / Length(l);
     const Vec4 n = Times({v.normal[0], v.normal[1], v.normal[2], v.normal[3]}, s.rotation);
-    const double length = std::sqrt(n[0] * n[0] + n[1] * n[1] + n[2] * n[2] + n[3] * n[3]);
-    const double d = Dot(lit.h, (1.0 / length) * Vec3{n[0], n[1], n[2]});
+    const Vec3 n3 = {n[0], n[1], n[2]};
+    const double d = Dot(h, n3) / std::sqrt(Dot(n3, n3) + n[3] * n[3]);
     const double back = -d >= 0.9848 ? -d : 0.0;
     const double front = std::max(0.9962 - d * d, d);
     const double white = front >= (t == Jewel::Palette ? 0.9848 : 0.99) ? front : 0.0;
-    const Vec3 o = V3(s.offsets[lit.instance].data());
-    const Vec3 instance = V3(s.colours[lit.instance].data()), color = V3(s.color.data());
-    Vec3 backTerm = back * instance, frontTerm = front * front * instance;
+    const Vec3 colour = V3(s.colours[instance].data()), color = V3(s.color.data());
+    Vec3 backTerm = back * colour, frontTerm = front * front * colour;
     if (t == Jewel::KeyboardClear) {
         backTerm = back * Vec3{std::abs(o.x), 0.5 * std::abs(o.z), std::abs(o.y)};
         frontTerm = front * front * color;
@@ -239,20 +215,22 @@ Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
         backTerm = back * color;
         frontTerm = front * front * front * color;
     } else if (t == Jewel::Clear) {
-        backTerm = back * (0.5 * lit.h + Vec3{0.5, 0.5, 0.5} + 0.5 * instance);
+        backTerm = back * (0.5 * h + Vec3{0.5, 0.5, 0.5} + 0.5 * colour);
     }
-    const Vec3 c = lit.k * (backTerm + frontTerm + Vec3{white, white, white});
+    const Vec3 c = k * (backTerm + frontTerm + Vec3{white, white, white});
     auto clamped = [](double v) { return std::clamp(v, 0.0, 1.0); };
-    return {{lit.clip, {clamped(c.x), clamped(c.y), clamped(c.z), std::max(back, white), 0.0}},
+    return {{clip, {clamped(c.x), clamped(c.y), clamped(c.z), std::max(back, white), 0.0}},
+            h,
             d,
             back,
             white,
             std::max({c.x, c.y, c.z})};
 }
 
-// Lighting a vertex is built for: a = dot(H, N) before the normal's w counts in its length, q
-// that w, so d = a / sqrt(1 + q²). After the first five come pairs either side of each
-// threshold: behind at 0.9848, white at 0.99 (0.9848 in the palette) facing and at the rim.
+// Lighting a vertex is built for: a = dot(H, N) before the normal's w counts in
+// its length, q that w, so d = a / sqrt(1 + q²). After the first five come
+// pairs either side of each threshold: behind at 0.9848, white at 0.99 (0.9848
+// in the palette) facing and at the rim.
 constexpr double kAims[][2] = {
     {-0.996, 0.05},  // lit from behind
     {0.998, 0.0},    // white, facing the half vector
@@ -263,9 +241,10 @@ constexpr double kAims[][2] = {
     {0.087, 0.0},   {0.6, 0.3},    {-0.5, 0.0},  {0.3, 0.15},  {0.85, 0.1},
 };
 
-// One triangle per grid cell, instances taken in turn; each vertex placed to land on its
-// layout corner and given a normal that meets its aim. The rotation's last column must be
-// (0, 0, 0, s), so that Q.w = s everywhere and the 3 x 3 part inverts by transposing.
+// One triangle per grid cell, instances taken in turn; each vertex placed to
+// land on its layout corner and given a normal that meets its aim. The
+// rotation's last column must be (0, 0, 0, s), so that Q.w = s everywhere and
+// the 3 x 3 part inverts by transposing.
 std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances) {
     const D3DMATRIX& r = s.rotation;
     const double qw = r.m[3][3];
@@ -273,50 +252,41 @@ std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances
         return Vec3{Dot(v, Row(r, 0)), Dot(v, Row(r, 1)), Dot(v, Row(r, 2))};
     };
     std::vector<JewelVertex> mesh;
-    for (int tri = 0; tri < kTriangles; ++tri) {
-        const int instance = tri % instances;
+    for (int index = 0; index < 3 * kTriangles; ++index) {
+        const int tri = index / 3, instance = tri % instances;
         const Floats4& o = s.offsets[instance];
-        const float w = static_cast<float>(instance + (SubtractsIntConst(t) ? s.intConst : 0)) +
-                        (tri % 2 ? 0.6f : 0.0f);
-        for (int corner = 0; corner < 3; ++corner) {
-            const Vec3 ndc = LayoutCorner(tri, corner);
-            const Vec3 q = t == Jewel::Palette
-                               ? Unproject(s.viewProjection, ndc, qw, {o[0], o[1], o[2], o[3]})
-                               : Unproject(s.viewProjection, ndc, qw) - V3(o.data());
-            const Vec3 p = unrotate(q - Row(r, 3));
-            JewelVertex v = {
-                {static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z), w}, {}};
-            const int index = static_cast<int>(mesh.size());
-            const auto [a, qn] = kAims[index % std::size(kAims)];
-            const Vec3 h = Locate(t, s, v.position).h;
-            const Vec3 helper = {std::sin(1.7 * index), std::cos(1.7 * index), 0.3};
-            const Vec3 u = a * h + std::sqrt(1.0 - a * a) * Normalise(helper - Dot(helper, h) * h);
-            // The normal whose image under the rotation is (u, qn).
-            const Vec3 n = unrotate(u - (qn / qw) * Row(r, 3));
-            const float normal[4] = {static_cast<float>(n.x), static_cast<float>(n.y),
-                                     static_cast<float>(n.z), static_cast<float>(qn / qw)};
-            std::memcpy(v.normal, normal, sizeof normal);
-            mesh.push_back(v);
-        }
+        const Vec3 ndc = LayoutCorner(tri, index % 3);
+        const Vec3 q = t == Jewel::Palette ? Unproject(s.viewProjection, ndc, qw, o)
+                                           : Unproject(s.viewProjection, ndc, qw) - V3(o.data());
+        const Vec3 p = unrotate(q - Row(r, 3));
+        JewelVertex v = {{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z),
+                          static_cast<float>(instance + (SubtractsIntConst(t) ? s.intConst : 0)) +
+                              (tri % 2 ? 0.6f : 0.0f)},
+                         {0.0f, 0.0f, 1.0f, 0.0f}};
+        const auto [a, qn] = kAims[index % std::size(kAims)];
+        const Vec3 h = Shade(t, s, v).h;
+        const Vec3 helper = {std::sin(1.7 * index), std::cos(1.7 * index), 0.3};
+        const Vec3 u = a * h + std::sqrt(1.0 - a * a) * Normalise(helper - Dot(helper, h) * h);
+        // The normal whose image under the rotation is (u, qn).
+        const Vec3 n = unrotate(u - (qn / qw) * Row(r, 3));
+        const float normal[4] = {static_cast<float>(n.x), static_cast<float>(n.y),
+                                 static_cast<float>(n.z), static_cast<float>(qn / qw)};
+        std::memcpy(v.normal, normal, sizeof normal);
+        mesh.push_back(v);
     }
     return mesh;
 }
 
 class TechniqueTest : public GraphicsTest {
 protected:
-    D3DXHANDLE Parameter(const char* semantic) {
-        const D3DXHANDLE h = m_effect->GetParameterBySemantic(nullptr, semantic);
-        EXPECT_NE(nullptr, h) << semantic;
-        return h;
-    }
     void Set(const char* semantic, const void* data, std::uint32_t bytes) {
-        EXPECT_EQ(S_OK, m_effect->SetValue(Parameter(semantic), data, bytes)) << semantic;
+        const D3DXHANDLE h = m_effect->GetParameterBySemantic(nullptr, semantic);
+        EXPECT_EQ(S_OK, m_effect->SetValue(h, data, bytes)) << semantic;
     }
-
-    // Draws the vertices as an indexed list (every other triangle wound the other way) through
-    // the technique onto a target cleared to 0 with Z at 1, and reads the target back. The
-    // first element is a FLOAT4 position, the second a FLOAT4 normal or a FLOAT2 texture
-    // coordinate.
+    // Draws the vertices as an indexed list (every other triangle wound the other
+    // way) through the technique onto a target cleared to 0 with Z at 1, and
+    // reads the target back. After a FLOAT4 position a vertex holds a `second` of
+    // the given usage.
     template <typename Vertex>
     Image Draw(const char* technique, const std::vector<Vertex>& vertices, std::uint8_t second,
                std::uint8_t usage) {
@@ -333,20 +303,19 @@ protected:
         IGraphicsVertexBuffer* vb = nullptr;
         IGraphicsIndexBuffer* ib = nullptr;
         IGraphicsVertexDeclaration* declaration = nullptr;
+        void *vertexData = nullptr, *indexData = nullptr;
         EXPECT_EQ(S_OK,
                   m_device->CreateVertexBuffer(count * sizeof(Vertex), 0, D3DPOOL_MANAGED, &vb));
         EXPECT_EQ(S_OK,
                   m_device->CreateIndexBuffer(count * 2, 0, D3DFMT_INDEX16, D3DPOOL_MANAGED, &ib));
         EXPECT_EQ(S_OK, m_device->CreateVertexDeclaration(elements, &declaration));
         m_owned.insert(m_owned.end(), {vb, ib, declaration});
-        void* data = nullptr;
-        EXPECT_EQ(S_OK, vb->Lock(0, 0, &data));
-        std::memcpy(data, vertices.data(), count * sizeof(Vertex));
+        EXPECT_EQ(S_OK, vb->Lock(0, 0, &vertexData));
+        EXPECT_EQ(S_OK, ib->Lock(0, 0, &indexData));
+        std::memcpy(vertexData, vertices.data(), count * sizeof(Vertex));
+        std::memcpy(indexData, indices.data(), count * 2);
         vb->Unlock();
-        EXPECT_EQ(S_OK, ib->Lock(0, 0, &data));
-        std::memcpy(data, indices.data(), count * 2);
         ib->Unlock();
-
         IGraphicsSurface* target = MakeTarget(kClientWidth, kClientHeight);
         m_device->SetRenderTarget(0, target);
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0, 1.0f, 0);
@@ -364,25 +333,25 @@ protected:
         m_effect->End();
         return Read(target);
     }
-
-    // Sets the scene, draws the jewels and compares; the vertices must show every lighting
-    // term, well away from the thresholds, and all but `clamped` of them well below 1.
-    void CheckJewels(Jewel t, const JewelScene& s, int instances, int clamped = 0) {
-        SCOPED_TRACE(NameOf(t));
-        const std::vector<JewelVertex> mesh = BuildJewels(t, s, instances);
-        EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("ViewProjection"), &s.viewProjection));
-        EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("Rotation"), &s.rotation));
+    // Sets the scene, draws the jewels and compares; the vertices must show every
+    // lighting term, well away from the thresholds, and all but `clamped` of them
+    // well below 1.
+    void CheckJewels(Jewel t, const JewelScene& s, int clamped = 0) {
+        SCOPED_TRACE(kJewelNames[static_cast<int>(t)]);
+        const std::vector<JewelVertex> mesh = BuildJewels(t, s, 3);
+        Set("ViewProjection", &s.viewProjection, sizeof s.viewProjection);
+        Set("Rotation", &s.rotation, sizeof s.rotation);
         Set("Float4x32", s.offsets.data(), sizeof s.offsets);
         Set("Float4x32_2", s.colours.data(), sizeof s.colours);
         Set("LightPosition", s.light.data(), sizeof s.light);
         Set("Color", s.color.data(), sizeof s.color);
-        EXPECT_EQ(S_OK, m_effect->SetFloat(Parameter("LightPower"), s.lightPower));
-        EXPECT_EQ(S_OK, m_effect->SetInt(Parameter("IntConst"), s.intConst));
+        Set("LightPower", &s.lightPower, sizeof s.lightPower);
+        Set("IntConst", &s.intConst, sizeof s.intConst);
         if (s.camera) {
             Set("CameraPosition", s.camera->data(), 12);
         }
-        const Image image = Draw(NameOf(t), mesh, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_NORMAL);
-
+        const Image image =
+            Draw(kJewelNames[static_cast<int>(t)], mesh, D3DDECLTYPE_FLOAT4, D3DDECLUSAGE_NORMAL);
         std::vector<Expected> expected;
         int backs = 0, whites = 0, overflows = 0;
         const double whiteThreshold = t == Jewel::Palette ? 0.9848 : 0.99;
@@ -407,45 +376,40 @@ protected:
     }
 };
 
-// Turned about all three axes, moved, and with s = 1.25 in the last row so Q.w and the
+// The palette's jewel has its own light and eye and offsets in clip space; the
+// others light and place themselves by their instance offsets, taken with
+// unequal, partly negative components so that lighting from the full offset, or
+// a back colour from the wrong components or signs, shows. Rotations turn about
+// all three axes, move, and have s = 1.25 in the last row so Q.w and the
 // normal's w both count.
-JewelScene SceneWith(D3DMATRIX viewProjection) {
+TEST_F(TechniqueTest, JewelsLightAndPlaceThemselvesAsTheirTechniqueSays) {
     JewelScene s;
-    s.viewProjection = viewProjection;
     D3DXMatrixRotationYawPitchRoll(&s.rotation, 0.7f, -0.4f, 0.3f);
     s.rotation.m[3][0] = 0.3f;
     s.rotation.m[3][1] = -0.2f;
     s.rotation.m[3][2] = 0.15f;
     s.rotation.m[3][3] = 1.25f;
-    return s;
-}
-
-TEST_F(TechniqueTest, PaletteJewelUsesItsOwnLightAndEyeAndOffsetsInClipSpace) {
-    JewelScene s = SceneWith(
-        OrthoCamera({1.5f, 2.5f, -4.0f}, {0.0f, 0.5f, 3.0f}, {0.2f, 1.0f, 0.1f}, 6.0f, 4.5f));
-    s.offsets = {{{0.08f, -0.06f, 0.01f, 0.15f},
-                  {-0.05f, 0.04f, -0.02f, -0.1f},
-                  {0.02f, 0.07f, 0.03f, 0.05f}}};
-    s.colours = {{{0.35f, 0.2f, 0.1f, 0}, {0.1f, 0.3f, 0.25f, 0}, {0.2f, 0.15f, 0.4f, 0}}};
-    // Neither the light parameters nor the camera take part in the palette's lighting.
-    s.light = {4.0f, -3.0f, 2.0f};
-    s.lightPower = 3.0f;
-    s.camera = std::array<float, 3>{-3.0f, 1.0f, 4.0f};
-    CheckJewels(Jewel::Palette, s, 3);
-}
-
-TEST_F(TechniqueTest, WorldJewelsLightAndPlaceThemselvesByTheirInstanceOffsets) {
-    // Offsets with unequal, partly negative components, so that lighting from the full offset,
-    // or a back colour from the wrong components or signs, shows.
-    JewelScene s = SceneWith(
-        OrthoCamera({-1.0f, 3.0f, -7.0f}, {0.2f, 0.3f, 0.5f}, {0.1f, 1.0f, 0.0f}, 6.5f, 4.5f));
+    JewelScene palette = s;
+    s.viewProjection =
+        OrthoCamera({-1.0f, 3.0f, -7.0f}, {0.2f, 0.3f, 0.5f}, {0.1f, 1.0f, 0.0f}, 6.5f, 4.5f);
     s.offsets = {{{-0.45f, 0.7f, -0.9f, 0}, {0.6f, -0.35f, 0.5f, 0}, {0.25f, 0.4f, -0.3f, 0}}};
     s.colours = {{{0.3f, 0.15f, 0.1f, 0}, {0.1f, 0.25f, 0.2f, 0}, {0.15f, 0.1f, 0.35f, 0}}};
     s.light = {-2.0f, 4.0f, -3.0f};
     s.lightPower = 1.2f;
     s.color = {0.3f, 0.25f, 0.2f, 1.0f};
-    // The camera keeps its default until set.
-    CheckJewels(Jewel::KeyboardClear, s, 3);
+    CheckJewels(Jewel::KeyboardClear, s);  // the camera keeps its default until set
+
+    palette.viewProjection =
+        OrthoCamera({1.5f, 2.5f, -4.0f}, {0.0f, 0.5f, 3.0f}, {0.2f, 1.0f, 0.1f}, 6.0f, 4.5f);
+    palette.offsets = {{{0.08f, -0.06f, 0.01f, 0.15f},
+                        {-0.05f, 0.04f, -0.02f, -0.1f},
+                        {0.02f, 0.07f, 0.03f, 0.05f}}};
+    palette.colours = {{{0.35f, 0.2f, 0.1f, 0}, {0.1f, 0.3f, 0.25f, 0}, {0.2f, 0.15f, 0.4f, 0}}};
+    // Neither the light parameters nor the camera take part in the palette's lighting.
+    palette.light = {4.0f, -3.0f, 2.0f};
+    palette.lightPower = 3.0f;
+    palette.camera = std::array<float, 3>{-3.0f, 1.0f, 4.0f};
+    CheckJewels(Jewel::Palette, palette);
 
     // IntConst comes off the instance of Clear and SeveralColor jewels only. In those, one white
     // vertex lies so near the light that it clamps, before interpolation.
@@ -453,12 +417,13 @@ TEST_F(TechniqueTest, WorldJewelsLightAndPlaceThemselvesByTheirInstanceOffsets) 
     s.intConst = 3;
     for (Jewel t :
          {Jewel::KeyboardClear, Jewel::KeyboardColor, Jewel::Clear, Jewel::SeveralColor}) {
-        CheckJewels(t, s, 3, SubtractsIntConst(t) ? 1 : 0);
+        CheckJewels(t, s, SubtractsIntConst(t) ? 1 : 0);
     }
 }
 
-// Each vertex sits on the view ray of its layout corner at the depth where the eight weighted
-// glow sources sum to 4.002 (lit) or 3.998 (unlit), whole triangles alike.
+// Each vertex sits on the view ray of its layout corner at the depth where the
+// eight weighted glow sources sum to 4.002 (lit) or 3.998 (unlit), whole
+// triangles alike.
 TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     struct KeyVertex {
         float position[4];  // w: the key
@@ -489,33 +454,31 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     };
     const int keyOf[kTriangles] = {0, 5, 17, 23, 31, 40, 46, 47, 12, 8, 33, 2};
     std::vector<KeyVertex> mesh;
-    for (int tri = 0; tri < kTriangles; ++tri) {
+    for (int index = 0; index < 3 * kTriangles; ++index) {
+        const int tri = index / 3;
         const double target = tri % 3 ? 4.002 : 3.998;
-        for (int corner = 0; corner < 3; ++corner) {
-            const Vec3 ndc = LayoutCorner(tri, corner);
-            auto at = [&](double z) { return Unproject(vp, {ndc.x, ndc.y, z}, 1.0); };
-            double nearZ = 0.05, farZ = 0.95;
-            EXPECT_GT(glowSum(at(nearZ)), target);
-            EXPECT_LT(glowSum(at(farZ)), target);
-            for (int step = 0; step < 60; ++step) {
-                const double mid = 0.5 * (nearZ + farZ);
-                (glowSum(at(mid)) > target ? nearZ : farZ) = mid;
-            }
-            const Vec3 p = at(nearZ);
-            const double u = 0.3 + 0.4 * std::fmod(0.29 * mesh.size(), 1.0);
-            mesh.push_back({{static_cast<float>(p.x), static_cast<float>(p.y),
-                             static_cast<float>(p.z), keyOf[tri] + (tri % 2 ? 0.7f : 0.0f)},
-                            {static_cast<float>(u), 0.5f}});
+        const Vec3 ndc = LayoutCorner(tri, index % 3);
+        auto at = [&](double z) { return Unproject(vp, {ndc.x, ndc.y, z}, 1.0); };
+        double nearZ = 0.05, farZ = 0.95;
+        EXPECT_GT(glowSum(at(nearZ)), target);
+        EXPECT_LT(glowSum(at(farZ)), target);
+        for (int step = 0; step < 60; ++step) {
+            const double mid = 0.5 * (nearZ + farZ);
+            (glowSum(at(mid)) > target ? nearZ : farZ) = mid;
         }
+        const Vec3 p = at(nearZ);
+        mesh.push_back({{static_cast<float>(p.x), static_cast<float>(p.y), static_cast<float>(p.z),
+                         keyOf[tri] + (tri % 2 ? 0.7f : 0.0f)},
+                        {static_cast<float>(0.3 + 0.4 * std::fmod(0.29 * index, 1.0)), 0.5f}});
     }
-    // Two texels: where u runs from 0.25 to 0.75 the linear filter blends them in proportion.
+    // Two texels: where u runs from 0.25 to 0.75 the linear filter blends them in
+    // proportion.
     const D3DCOLOR texels[2] = {0x40206080u, 0xC0A01040u};
     m_device->SetTexture(0, MakeTexture(Image{2, 1, {texels[0], texels[1]}}));
-    EXPECT_EQ(S_OK, m_effect->SetMatrix(Parameter("ViewProjection"), &vp));
+    Set("ViewProjection", &vp, sizeof vp);
     Set("Float4x8", glows, sizeof glows);
     Set("Float4x48", keys, sizeof keys);
     const Image image = Draw("Keyboard", mesh, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD);
-
     std::vector<Expected> expected;
     int lit = 0;
     for (const KeyVertex& v : mesh) {

@@ -47,7 +47,6 @@ protected:
         EXPECT_EQ(buffer->Unlock(), S_OK);
         return values;
     }
-
     const std::string m_name = "Jewels" + std::to_string(::getpid());
     const fs::path m_root = tovel_test::TestTempPath("tovel-buffers-");
     tovel_test::ScopedEnvironment m_installDir{"TOVEL_INSTALL_DIR",
@@ -60,7 +59,6 @@ TEST_F(JewelBuffersTest, EveryMeshSitsAtItsPlaceInTheSharedBuffers) {
     Load(shapes);
     ASSERT_EQ(BuildJewelBuffers(*m_manager), S_OK);
     ASSERT_NE(m_manager->m_vertexDecl, nullptr);
-
     const auto gpu = ReadBack<float>(m_manager->m_vertexBuffer, 22 * 8);
     const auto indices = ReadBack<std::uint16_t>(m_manager->m_indexBuffer, 20 * 3);
     std::size_t vertex = 0, index = 0;
@@ -94,12 +92,10 @@ TEST_F(JewelBuffersTest, ARebuildReplacesTheBuffersAndAFailureKeepsThem) {
     old->AddRef();
     ASSERT_EQ(BuildJewelBuffers(*m_manager), S_OK);
     EXPECT_EQ(old->Release(), 0u) << "the manager kept the old vertex buffer";
-
     IGraphicsIndexBuffer* held = m_manager->m_indexBuffer;
     ++m_manager->m_totalVertices;
     EXPECT_EQ(BuildJewelBuffers(*m_manager), E_INVALIDARG) << "totals that disagree with the list";
     EXPECT_EQ(m_manager->m_indexBuffer, held);
-
     // The device makes no buffer of zero bytes: a library without a triangle (which no jewel
     // file gives) gets its declaration and vertex buffer, then no index buffer, and keeps none.
     CJewelManager bare;

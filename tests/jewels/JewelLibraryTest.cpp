@@ -48,7 +48,6 @@ protected:
         fs::remove_all(m_beside);
         fs::remove_all(m_root);
     }
-
     // The code of the quit request, or -1 when none was made.
     int QuitCode() {
         MSG msg;
@@ -79,7 +78,6 @@ protected:
         }
         return layout;
     }
-
     const std::string m_name = "Jewels" + std::to_string(::getpid());
     const fs::path m_beside = GetModuleFileName().parent_path() / m_name;
     const fs::path m_root = tovel_test::TestTempPath("tovel-library-");
@@ -108,7 +106,6 @@ TEST_F(LibraryTest, FolderBesideTheProgramGivesUpToThirtyTwoMeshesInNameOrder) {
                                                   m_manager.m_totalTriangles));
     EXPECT_EQ(m_manager.m_meshes->vertexCount, 10u);
     EXPECT_EQ(Layout(m_manager), (decltype(Layout(m_manager)){{0, 0}, {10, 18}}));
-
     for (int i = 10; i < 50; ++i) {
         WriteGem(m_beside / ("gem" + std::to_string(i) + ".gem"), MakeShape(i == 11 ? 4 : 3, 1));
     }
@@ -152,7 +149,6 @@ TEST_F(LibraryTest, InstallationDirectoryIsTheFallbackAndItsMessagesSayWhereThey
                                        "by TOVEL_INSTALL_DIR.");
     ::unsetenv("TOVEL_INSTALL_DIR");
     EXPECT_EQ(m_manager.m_meshes, nullptr);
-
     WriteGem(m_root / m_name / "only.gem", MakeShape(3, 1));
     WriteText(m_settings, m_root.string() + "/\n");
     ASSERT_EQ(Load(m_manager), S_OK);
@@ -170,34 +166,28 @@ TEST_F(LibraryTest, SettingsFileHoldsOneLineShorterThanTheRegistryBuffer) {
               GetModuleFileName().parent_path().parent_path() / "etc/tovel/installdirectory")
         << "an installation's own file: <prefix>/etc beside <prefix>/bin";
     SetInstallDirectorySettingsFile(m_settings);
-
+    auto read = [&](const std::string& text) {
+        WriteText(m_settings, text);
+        const InstallDirectory directory = ReadInstallDirectory();
+        return directory.status == InstallDirectoryStatus::Found ? directory.value : "(none)";
+    };
     const std::string longest = "/" + std::string(257, 'x') + "/";
     std::string accented;  // characters count, not bytes
     for (int i = 0; i < 259; ++i) {
         accented += "\xC3\xA9";
     }
-    // {file, variable, what is read}
-    const std::tuple<std::string, const char*, std::string> cases[] = {
-        {"/opt/tovel/\n", nullptr, "/opt/tovel/"},
-        {"/opt/tovel/\r\n", nullptr, "/opt/tovel/"},
-        {"/opt/tovel/", nullptr, "/opt/tovel/"},
-        {"\n", nullptr, "(none)"},
-        {"/a/\n/b/\n", nullptr, "(none)"},
-        {std::string("/a\0/", 4), nullptr, "(none)"},
-        {longest, nullptr, longest},
-        {longest + "x", nullptr, "(none)"},
-        {accented, nullptr, accented},
-        {"/from/file/", "", "/from/file/"},  // an empty variable counts as unset
-        {"/from/file/", "/from/variable/", "/from/variable/"},
-    };
-    for (const auto& [text, variable, expected] : cases) {
-        WriteText(m_settings, text);
-        tovel_test::ScopedEnvironment set("TOVEL_INSTALL_DIR", variable);
-        const InstallDirectory directory = ReadInstallDirectory();
-        EXPECT_EQ(directory.status == InstallDirectoryStatus::Found ? directory.value : "(none)",
-                  expected)
-            << text.substr(0, 20);
+    for (const std::string& good : {std::string("/opt/tovel/"), longest, accented}) {
+        EXPECT_EQ(read(good), good);
     }
+    EXPECT_EQ(read("/opt/tovel/\n") + read("/opt/tovel/\r\n"), "/opt/tovel//opt/tovel/");
+    for (const std::string& bad :
+         {std::string("\n"), std::string("/a/\n/b/\n"), std::string("/a\0/", 4), longest + "x"}) {
+        EXPECT_EQ(read(bad), "(none)");
+    }
+    ::setenv("TOVEL_INSTALL_DIR", "", 1);
+    EXPECT_EQ(read("/from/file/"), "/from/file/") << "an empty variable counts as unset";
+    ::setenv("TOVEL_INSTALL_DIR", "/from/variable/", 1);
+    EXPECT_EQ(read("/from/file/"), "/from/variable/");
 }
 
 TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
@@ -211,7 +201,6 @@ TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
     ASSERT_EQ(Load(m_manager), S_OK);
     EXPECT_EQ(std::pair(65535u, 21845u),
               std::pair(m_manager.m_totalVertices, m_manager.m_totalTriangles));
-
     WriteGem(m_beside / "c.gem", MakeShape(1, 1));
     CJewelManager overVertices, overIndices;
     ExpectRefusal(Load(overVertices), tooMany);
@@ -235,7 +224,6 @@ TEST_F(LibraryTest, FoldersWithoutALoadableJewelSayWhichFolderAndWhichFiles) {
                                        "damaged and the 2 other jewel files cannot be loaded "
                                        "either.");
     EXPECT_EQ(m_manager.m_meshes, nullptr) << "a failed load leaves the manager as it was";
-
     fs::remove_all(m_beside);
     WriteText(m_beside, "a file where the folder should be");
     ExpectRefusal(Load(m_manager), "No jewel can be loaded from " + m_beside.string() +

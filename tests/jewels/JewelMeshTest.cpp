@@ -24,7 +24,6 @@ class GemFileTest : public ::testing::Test {
 protected:
     void SetUp() override { fs::create_directories(dir); }
     void TearDown() override { fs::remove_all(dir); }
-
     // Writes a jewel file; change may damage the tree before it is written.
     fs::path Write(const TestShape& shape, const std::function<void(CVendra&)>& change = {},
                    std::uint32_t vertexCount = UINT32_MAX, std::uint32_t indexCount = UINT32_MAX) {
@@ -36,7 +35,6 @@ protected:
         EXPECT_EQ(WriteContainer(path, *tree), S_OK);
         return path;
     }
-
     const fs::path dir = tovel_test::TestTempPath("tovel-jewels-");
     int files = 0;
 };
@@ -52,7 +50,6 @@ TEST_F(GemFileTest, LoadsWhatWasWrittenAndMeasuresIt) {
     // Index counts that are not a multiple of three drop the unfinished triangle.
     ASSERT_EQ(LoadGem(Write(cube, {}, UINT32_MAX, 35), partial), S_OK);
     EXPECT_EQ(partial.triangleCount, 11u);
-
     // A copy owns buffers of its own and keeps its place in a list.
     copy.firstVertex = 77;
     mesh.size = 1.0f;

@@ -41,7 +41,6 @@ TEST(JewelTaskTest, GrowsOneJewelPerSpacingThenDropsTheTopAboveTwelveWrappingThe
     EXPECT_EQ(0, task.m_first) << "the mesh position wraps at the library size";
     EXPECT_EQ(2 + 1, task.m_alive) << "one left at the top, one joined at the bottom";
     EXPECT_NEAR(12.135f - 3.0f, task.m_top, 1e-4f);
-
     // Released: no more jewels join, and the last one rising out of view ends the column.
     task.m_life = 0.0f;
     task.m_fading = false;
@@ -71,7 +70,6 @@ TEST(JewelTaskTest, FadingStepsPaleTheColourUntilTheColumnTurnsClear) {
     EXPECT_GE(saturations[saturations.size() - 2], 0.25f) << "clear as soon as it drops below";
     EXPECT_GE(task.m_value, 1.0f);
     EXPECT_LT(task.m_value, 1.1f) << "the value stops rising once it reaches 1";
-
     // A column that does not fade keeps its colour after its growth ends.
     task.Start(0.0f, -100.0f, 0.0f, 2.0f, 0.8f, 0.75f, 1.0f, false);
     task.m_life = 0.0f;

@@ -25,7 +25,6 @@ TEST(ContactSheetTest, DrawsEveryJewelOfTheFolderInAGridOfCellsAndRefusesAnEmpty
     EXPECT_NE(refused.err.find("no *.gem files in " + dir.Path().string()), std::string::npos)
         << refused.err;
     EXPECT_FALSE(fs::exists(png));
-
     const tovel_test::RunResult r = sheet({"--sheet", png.string()});
     ASSERT_EQ(0, r.status) << r.err;
     const std::string bytes = tovel_test::ReadFile(png);

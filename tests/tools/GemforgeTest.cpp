@@ -127,7 +127,6 @@ TEST(GemMesh, FacetsGetTheirOwnVerticesOutwardNormalsAndFansWhereCornersAreStrai
     EXPECT_GT(LargestDent(box), 0.0);
     box.indices.resize(33);
     EXPECT_GT(EdgeFaults(box), 0);
-
     // A corner on a straight run gets a fan from the centre.
     GemMesh fan;
     const Vec3 square[] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};

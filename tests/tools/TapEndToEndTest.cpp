@@ -57,7 +57,6 @@ protected:
         }
         return tovel_test::Floats(b, 58, (b.size() - 58) / 4);
     }
-
     tovel_test::TempDir m_dir;
     int m_files = 0;
 };
@@ -102,7 +101,6 @@ TEST_F(TapEndToEnd, DryTapsAndHeldKeysHaveTheVoiceEnvelope) {
         EXPECT_NEAR(Peak(x, kA4Buffer, 2 * kA4Buffer), 1.0 * kWavePeak, 1e-4);
         EXPECT_NEAR(Peak(x, 2 * kA4Buffer, kA4Tap), 0.5 * kWavePeak, 1e-4);
     }
-
     const std::vector<float> x =
         Render({"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--hold", "1.0"});
     EXPECT_GE(Sound(x).second, 44100u);
@@ -172,7 +170,6 @@ TEST_F(TapEndToEnd, CommandLineErrorsAndHelp) {
     EXPECT_EQ(r.out.rfind("usage: tovel-tap", 0), 0u) << r.out;
     EXPECT_EQ(r.err, "");
     EXPECT_FALSE(fs::exists(wav));
-
     // The sound was made but cannot be kept: a failure, not a usage error.
     const std::string nowhere = m_dir.Path() / "missing" / "x.wav";
     r = Run({"--timbre", "Square wave", "--notes", "C5", "--dry", "--out", nowhere});

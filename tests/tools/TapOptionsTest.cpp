@@ -69,7 +69,6 @@ TEST(TapOptions, AcceptedCommandLines) {
     EXPECT_EQ(options.notes, (Notes{{1, 4}, {5, 4}, {8, 4}, {1, 5}}));
     EXPECT_FALSE(options.harmonics || options.holdSeconds || options.dry || options.help);
     EXPECT_EQ(options.outPath, "");
-
     for (const std::string& preset : presets) {
         EXPECT_EQ(Parsed({"--timbre", preset}).presets, std::vector<std::string>{preset});
     }
@@ -144,7 +143,6 @@ TEST(TapWavFile, RoundTripLayoutAndFailures) {
     // Written over a longer file, which must be cut to the new size.
     std::ofstream(path) << std::string(1000, 'x');
     ASSERT_TRUE(WriteFloatWav(path, samples, 44100, &error)) << error;
-
     std::string bytes = read();
     const auto frames = static_cast<std::uint32_t>(samples.size()), data = 4 * frames;
     ASSERT_EQ(bytes.size(), 58 + data);
@@ -162,13 +160,11 @@ TEST(TapWavFile, RoundTripLayoutAndFailures) {
     for (std::size_t i = 0; i < samples.size(); ++i) {
         EXPECT_EQ(Le(bytes, 58 + 4 * i, 4), std::bit_cast<std::uint32_t>(samples[i])) << i;
     }
-
     ASSERT_TRUE(WriteFloatWav(path, {}, 48000, &error)) << error;
     bytes = read();
     ASSERT_EQ(bytes.size(), 58u);
     EXPECT_EQ(std::tuple(Le(bytes, 28, 4), Le(bytes, 46, 4), Le(bytes, 54, 4)),
               std::tuple(48000u * 4, 0u, 0u));
-
     for (const std::filesystem::path& bad : {dir / "missing" / "out.wav", dir}) {
         error.clear();
         EXPECT_FALSE(WriteFloatWav(bad, samples, 44100, &error)) << bad;
