@@ -1,7 +1,6 @@
-// The effect's vertex-stage techniques, drawn over small meshes and compared
-// with the processor's evaluation of their lighting formulas. The
-// view-projections are orthographic, so each triangle keeps one clip w and its
-// colours interpolate linearly; every triangle is sampled near each of its
+// The effect's vertex-stage techniques, drawn over small meshes and compared with the processor's
+// evaluation of their lighting formulas. The view-projections are orthographic, so each triangle
+// keeps one clip w and its colours interpolate linearly; every triangle is sampled near each of its
 // corners, which pins down all three vertex colours.
 
 #include <algorithm>
@@ -50,9 +49,8 @@ Vec4 Times(const Vec4& v, const D3DMATRIX& m) {
     return r;
 }
 
-// The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last
-// column 0, 0, 0, 1), so X·A = r for the rows a0..a2 of its 3 x 3 part solves
-// by Cramer's rule.
+// The point X for which (X, qw)·vp + c4 lands on `ndc`; vp is affine (last column 0, 0, 0, 1), so
+// X·A = r for the rows a0..a2 of its 3 x 3 part solves by Cramer's rule.
 Vec3 Unproject(const D3DMATRIX& vp, Vec3 ndc, double qw, const Floats4& c4 = {}) {
     const Vec3 r = (qw + c4[3]) * ndc - qw * Row(vp, 3) - V3(c4.data());
     const Vec3 a0 = Row(vp, 0), a1 = Row(vp, 1), a2 = Row(vp, 2);
@@ -68,8 +66,8 @@ D3DMATRIX OrthoCamera(D3DVECTOR3 eye, D3DVECTOR3 at, D3DVECTOR3 up, float width,
     return view;
 }
 
-// Corner c of triangle t in NDC: one triangle per 64-pixel cell of the 256 x
-// 192 target (4 x 3), each of a slightly different shape.
+// Corner c of triangle t in NDC: one triangle per 64-pixel cell of the 256 x 192 target (4 x 3),
+// each of a slightly different shape.
 constexpr int kTriangles = 12;
 Vec3 LayoutCorner(int t, int c) {
     const double cells[3][2] = {{6.0 + t % 3, 6.0}, {58.0, 12.0 + t % 5}, {14.0, 57.0}};
@@ -77,16 +75,16 @@ Vec3 LayoutCorner(int t, int c) {
     return {x / 128.0 - 1.0, 1.0 - y / 96.0, 0.3 + 0.05 * c};
 }
 
-// A vertex as the picture must show it: its clip position and what the
-// rasteriser interpolates (diffuse rgba and the first texture coordinate's u).
+// A vertex as the picture must show it: its clip position and what the rasteriser interpolates
+// (diffuse rgba and the first texture coordinate's u).
 struct Expected {
     Vec4 clip;
     std::array<double, 5> attributes;
 };
 using Finish = std::function<std::array<double, 4>(const std::array<double, 5>&)>;
 
-// Samples each triangle near each corner, and checks that pixels well clear of
-// every triangle stay black, so positions are checked as well as colours.
+// Samples each triangle near each corner, and checks that pixels well clear of every triangle stay
+// black, so positions are checked as well as colours.
 void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
                    const Finish& finish) {
     using Screen = std::array<double, 2>;
@@ -107,8 +105,7 @@ void ExpectPicture(const Image& image, const std::vector<Expected>& vertices,
             const Screen &a = s[corner], &b = s[(corner + 1) % 3], &c = s[(corner + 2) % 3];
             const int px = static_cast<int>(std::floor(0.6 * a[0] + 0.2 * (b[0] + c[0])));
             const int py = static_cast<int>(std::floor(0.6 * a[1] + 0.2 * (b[1] + c[1])));
-            // One clip w per triangle, so the colours mix by the screen weights
-            // alone.
+            // One clip w per triangle, so the colours mix by the screen weights alone.
             std::array<double, 5> mixed{};
             for (int j = 0; j < 3; ++j) {
                 const double w = edge(s[(j + 1) % 3], s[(j + 2) % 3], {px + 0.5, py + 0.5}) /
@@ -166,16 +163,14 @@ struct JewelScene {
 };
 
 struct JewelVertex {
-    float position[4];  // w: the instance, plus IntConst where the technique takes
-                        // it off
+    float position[4];  // w: the instance, plus IntConst where the technique takes it off
     float normal[4];
 };
 
 struct Shaded {
     Expected expected;
-    Vec3 h;  // the half vector
-    double d, back, white,
-        brightest;  // brightest: the largest channel before clamping
+    Vec3 h;                            // the half vector
+    double d, back, white, brightest;  // brightest: the largest channel before clamping
 };
 
 Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
@@ -227,10 +222,9 @@ Shaded Shade(Jewel t, const JewelScene& s, const JewelVertex& v) {
             std::max({c.x, c.y, c.z})};
 }
 
-// Lighting a vertex is built for: a = dot(H, N) before the normal's w counts in
-// its length, q that w, so d = a / sqrt(1 + q²). After the first five come
-// pairs either side of each threshold: behind at 0.9848, white at 0.99 (0.9848
-// in the palette) facing and at the rim.
+// Lighting a vertex is built for: a = dot(H, N) before the normal's w counts in its length, q that
+// w, so d = a / sqrt(1 + q²). After the first five come pairs either side of each threshold: behind
+// at 0.9848, white at 0.99 (0.9848 in the palette) facing and at the rim.
 constexpr double kAims[][2] = {
     {-0.996, 0.05},  // lit from behind
     {0.998, 0.0},    // white, facing the half vector
@@ -241,10 +235,9 @@ constexpr double kAims[][2] = {
     {0.087, 0.0},   {0.6, 0.3},    {-0.5, 0.0},  {0.3, 0.15},  {0.85, 0.1},
 };
 
-// One triangle per grid cell, instances taken in turn; each vertex placed to
-// land on its layout corner and given a normal that meets its aim. The
-// rotation's last column must be (0, 0, 0, s), so that Q.w = s everywhere and
-// the 3 x 3 part inverts by transposing.
+// One triangle per grid cell, instances taken in turn; each vertex placed to land on its layout
+// corner and given a normal that meets its aim. The rotation's last column must be (0, 0, 0, s), so
+// that Q.w = s everywhere and the 3 x 3 part inverts by transposing.
 std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances) {
     const D3DMATRIX& r = s.rotation;
     const double qw = r.m[3][3];
@@ -283,10 +276,9 @@ protected:
         const D3DXHANDLE h = m_effect->GetParameterBySemantic(nullptr, semantic);
         EXPECT_EQ(S_OK, m_effect->SetValue(h, data, bytes)) << semantic;
     }
-    // Draws the vertices as an indexed list (every other triangle wound the other
-    // way) through the technique onto a target cleared to 0 with Z at 1, and
-    // reads the target back. After a FLOAT4 position a vertex holds a `second` of
-    // the given usage.
+    // Draws the vertices as an indexed list (every other triangle wound the other way) through the
+    // technique onto a target cleared to 0 with Z at 1, and reads the target back. After a FLOAT4
+    // position a vertex holds a `second` of the given usage.
     template <typename Vertex>
     Image Draw(const char* technique, const std::vector<Vertex>& vertices, std::uint8_t second,
                std::uint8_t usage) {
@@ -333,9 +325,8 @@ protected:
         m_effect->End();
         return Read(target);
     }
-    // Sets the scene, draws the jewels and compares; the vertices must show every
-    // lighting term, well away from the thresholds, and all but `clamped` of them
-    // well below 1.
+    // Sets the scene, draws the jewels and compares; the vertices must show every lighting term,
+    // well away from the thresholds, and all but `clamped` of them well below 1.
     void CheckJewels(Jewel t, const JewelScene& s, int clamped = 0) {
         SCOPED_TRACE(kJewelNames[static_cast<int>(t)]);
         const std::vector<JewelVertex> mesh = BuildJewels(t, s, 3);
@@ -376,11 +367,10 @@ protected:
     }
 };
 
-// The palette's jewel has its own light and eye and offsets in clip space; the
-// others light and place themselves by their instance offsets, taken with
-// unequal, partly negative components so that lighting from the full offset, or
-// a back colour from the wrong components or signs, shows. Rotations turn about
-// all three axes, move, and have s = 1.25 in the last row so Q.w and the
+// The palette's jewel has its own light and eye and offsets in clip space; the others light and
+// place themselves by their instance offsets, taken with unequal, partly negative components so
+// that lighting from the full offset, or a back colour from the wrong components or signs, shows.
+// Rotations turn about all three axes, move, and have s = 1.25 in the last row so Q.w and the
 // normal's w both count.
 TEST_F(TechniqueTest, JewelsLightAndPlaceThemselvesAsTheirTechniqueSays) {
     JewelScene s;
@@ -421,9 +411,8 @@ TEST_F(TechniqueTest, JewelsLightAndPlaceThemselvesAsTheirTechniqueSays) {
     }
 }
 
-// Each vertex sits on the view ray of its layout corner at the depth where the
-// eight weighted glow sources sum to 4.002 (lit) or 3.998 (unlit), whole
-// triangles alike.
+// Each vertex sits on the view ray of its layout corner at the depth where the eight weighted glow
+// sources sum to 4.002 (lit) or 3.998 (unlit), whole triangles alike.
 TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     struct KeyVertex {
         float position[4];  // w: the key
@@ -471,8 +460,7 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
                          keyOf[tri] + (tri % 2 ? 0.7f : 0.0f)},
                         {static_cast<float>(0.3 + 0.4 * std::fmod(0.29 * index, 1.0)), 0.5f}});
     }
-    // Two texels: where u runs from 0.25 to 0.75 the linear filter blends them in
-    // proportion.
+    // Two texels: where u runs from 0.25 to 0.75 the linear filter blends them in proportion.
     const D3DCOLOR texels[2] = {0x40206080u, 0xC0A01040u};
     m_device->SetTexture(0, MakeTexture(Image{2, 1, {texels[0], texels[1]}}));
     Set("ViewProjection", &vp, sizeof vp);

@@ -31,16 +31,13 @@ struct MeshArrays {
 MeshArrays ArraysOf(const GemMesh& mesh) {
     return {mesh.Vertices(), mesh.Indices()};
 }
-Vec3 PositionOf(const GemVertex& v) {
-    return {v.position[0], v.position[1], v.position[2]};
-}
-Vec3 NormalOf(const GemVertex& v) {
-    return {v.normal[0], v.normal[1], v.normal[2]};
+Vec3 V(const float* f) {
+    return {f[0], f[1], f[2]};
 }
 std::array<Vec3, 3> Corners(const MeshArrays& mesh, std::size_t t) {
-    return {PositionOf(mesh.vertices[mesh.indices[3 * t]]),
-            PositionOf(mesh.vertices[mesh.indices[3 * t + 1]]),
-            PositionOf(mesh.vertices[mesh.indices[3 * t + 2]])};
+    return {V(mesh.vertices[mesh.indices[3 * t]].position),
+            V(mesh.vertices[mesh.indices[3 * t + 1]].position),
+            V(mesh.vertices[mesh.indices[3 * t + 2]].position)};
 }
 Vec3 AreaVector(const std::array<Vec3, 3>& c) {
     return Cross(c[1] - c[0], c[2] - c[0]) * 0.5;
@@ -76,9 +73,9 @@ int EdgeFaults(const MeshArrays& mesh) {
 
 // The mean half extent of the positions, and the centre of their bounding box.
 double MeanHalfExtent(const MeshArrays& mesh, Vec3* centre) {
-    Vec3 low = PositionOf(mesh.vertices.front()), high = low;
+    Vec3 low = V(mesh.vertices.front().position), high = low;
     for (const GemVertex& v : mesh.vertices) {
-        const Vec3 p = PositionOf(v);
+        const Vec3 p = V(v.position);
         low = {std::min(low.x, p.x), std::min(low.y, p.y), std::min(low.z, p.z)};
         high = {std::max(high.x, p.x), std::max(high.y, p.y), std::max(high.z, p.z)};
     }
@@ -94,7 +91,7 @@ double LargestDent(const MeshArrays& mesh) {
         const auto c = Corners(mesh, t);
         const Vec3 n = Normalised(AreaVector(c));
         for (const GemVertex& v : mesh.vertices) {
-            dent = std::max(dent, Dot(PositionOf(v) - c[0], n));
+            dent = std::max(dent, Dot(V(v.position) - c[0], n));
         }
     }
     return dent;
@@ -120,7 +117,7 @@ TEST(GemMesh, FacetsGetTheirOwnVerticesOutwardNormalsAndFansWhereCornersAreStrai
     ASSERT_EQ(std::pair(box.vertices.size(), box.indices.size()), std::pair(24ul, 36ul));
     EXPECT_EQ(EdgeFaults(box), 0);
     EXPECT_NEAR(SignedVolume(box), 8.0, 1e-9);
-    EXPECT_NEAR(NormalOf(box.vertices[box.indices[0]]).z, -1.0, 1e-9) << "the side at z = -1";
+    EXPECT_NEAR(V(box.vertices[box.indices[0]].normal).z, -1.0, 1e-9) << "the side at z = -1";
     // The measures themselves see an open or a flipped triangle.
     std::swap(box.indices[0], box.indices[1]);
     EXPECT_GT(EdgeFaults(box), 0);
@@ -151,7 +148,7 @@ TEST(GemMesh, NormaliseCentresScalesAndTurnsTheCrownTowardsMinusZ) {
     EXPECT_NEAR(Length(centre), 0.0, 1e-6);
     EXPECT_EQ(EdgeFaults(arrays), 0);
     EXPECT_NEAR(SignedVolume(arrays), 2.0 * 4.0 * 6.0 / 8.0, 1e-5) << "a turn, not a mirror";
-    EXPECT_NEAR(NormalOf(arrays.vertices[4]).z, -1.0, 1e-6) << "the face that looked along +z";
+    EXPECT_NEAR(V(arrays.vertices[4].normal).z, -1.0, 1e-6) << "the face that looked along +z";
 }
 
 TEST(ConvexHull, MergesCoplanarFacesAndLeavesInnerAndDuplicatedPointsOut) {
@@ -213,7 +210,7 @@ TEST(GemShapes, EveryShapeIsADistinctClosedCentredSolidOfFlatOutwardFacets) {
             const Vec3 area = AreaVector(Corners(mesh, t));
             ASSERT_GT(Length(area), 1e-6) << "triangle " << t << " has no area";
             for (int k = 0; k < 3; ++k) {
-                const Vec3 stored = NormalOf(mesh.vertices[mesh.indices[3 * t + k]]);
+                const Vec3 stored = V(mesh.vertices[mesh.indices[3 * t + k]].normal);
                 EXPECT_NEAR(Length(stored), 1.0, 1e-6) << "triangle " << t;
                 EXPECT_LT(Length(stored - Normalised(area)), 1e-4) << "triangle " << t;
             }
