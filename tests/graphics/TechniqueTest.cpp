@@ -272,9 +272,11 @@ std::vector<JewelVertex> BuildJewels(Jewel t, const JewelScene& s, int instances
 
 class TechniqueTest : public GraphicsTest {
 protected:
+    D3DXHANDLE P(const char* semantic) {
+        return m_effect->GetParameterBySemantic(nullptr, semantic);
+    }
     void Set(const char* semantic, const void* data, std::uint32_t bytes) {
-        const D3DXHANDLE h = m_effect->GetParameterBySemantic(nullptr, semantic);
-        EXPECT_EQ(S_OK, m_effect->SetValue(h, data, bytes)) << semantic;
+        EXPECT_EQ(S_OK, m_effect->SetValue(P(semantic), data, bytes)) << semantic;
     }
     // Draws the vertices as an indexed list (every other triangle wound the other way) through the
     // technique onto a target cleared to 0 with Z at 1, and reads the target back. After a FLOAT4
@@ -330,14 +332,14 @@ protected:
     void CheckJewels(Jewel t, const JewelScene& s, int clamped = 0) {
         SCOPED_TRACE(kJewelNames[static_cast<int>(t)]);
         const std::vector<JewelVertex> mesh = BuildJewels(t, s, 3);
-        Set("ViewProjection", &s.viewProjection, sizeof s.viewProjection);
-        Set("Rotation", &s.rotation, sizeof s.rotation);
+        EXPECT_EQ(S_OK, m_effect->SetMatrix(P("ViewProjection"), &s.viewProjection));
+        EXPECT_EQ(S_OK, m_effect->SetMatrix(P("Rotation"), &s.rotation));
         Set("Float4x32", s.offsets.data(), sizeof s.offsets);
         Set("Float4x32_2", s.colours.data(), sizeof s.colours);
         Set("LightPosition", s.light.data(), sizeof s.light);
         Set("Color", s.color.data(), sizeof s.color);
-        Set("LightPower", &s.lightPower, sizeof s.lightPower);
-        Set("IntConst", &s.intConst, sizeof s.intConst);
+        EXPECT_EQ(S_OK, m_effect->SetFloat(P("LightPower"), s.lightPower));
+        EXPECT_EQ(S_OK, m_effect->SetInt(P("IntConst"), s.intConst));
         if (s.camera) {
             Set("CameraPosition", s.camera->data(), 12);
         }
@@ -463,7 +465,7 @@ TEST_F(TechniqueTest, KeyboardColoursKeysAndLightsWhereTheGlowReachesFour) {
     // Two texels: where u runs from 0.25 to 0.75 the linear filter blends them in proportion.
     const D3DCOLOR texels[2] = {0x40206080u, 0xC0A01040u};
     m_device->SetTexture(0, MakeTexture(Image{2, 1, {texels[0], texels[1]}}));
-    Set("ViewProjection", &vp, sizeof vp);
+    EXPECT_EQ(S_OK, m_effect->SetMatrix(P("ViewProjection"), &vp));
     Set("Float4x8", glows, sizeof glows);
     Set("Float4x48", keys, sizeof keys);
     const Image image = Draw("Keyboard", mesh, D3DDECLTYPE_FLOAT2, D3DDECLUSAGE_TEXCOORD);
