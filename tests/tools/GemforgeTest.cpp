@@ -113,17 +113,11 @@ GemMesh Box(Vec3 low, Vec3 high) {
 }
 
 TEST(GemMesh, FacetsGetTheirOwnVerticesOutwardNormalsAndFansWhereCornersAreStraight) {
-    MeshArrays box = ArraysOf(Box({-1, -1, -1}, {1, 1, 1}));
+    const MeshArrays box = ArraysOf(Box({-1, -1, -1}, {1, 1, 1}));
     ASSERT_EQ(std::pair(box.vertices.size(), box.indices.size()), std::pair(24ul, 36ul));
     EXPECT_EQ(EdgeFaults(box), 0);
     EXPECT_NEAR(SignedVolume(box), 8.0, 1e-9);
     EXPECT_NEAR(V(box.vertices[box.indices[0]].normal).z, -1.0, 1e-9) << "the side at z = -1";
-    // The measures themselves see an open or a flipped triangle.
-    std::swap(box.indices[0], box.indices[1]);
-    EXPECT_GT(EdgeFaults(box), 0);
-    EXPECT_GT(LargestDent(box), 0.0);
-    box.indices.resize(33);
-    EXPECT_GT(EdgeFaults(box), 0);
     // A corner on a straight run gets a fan from the centre.
     GemMesh fan;
     const Vec3 square[] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
@@ -225,19 +219,8 @@ TEST(GemShapes, EveryShapeIsADistinctClosedCentredSolidOfFlatOutwardFacets) {
     EXPECT_LT(indices, 60000u);
 }
 
-TEST(GemFile, RefusesAMeshThatSixteenBitIndicesCannotCount) {
-    tovel_test::TempDir dir;
-    GemMesh mesh;
-    const Vec3 triangle[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
-    for (int i = 0; i < 21846; ++i) {  // 65 538 indices
-        mesh.AddFacet(triangle);
-    }
-    EXPECT_EQ(WriteGem(dir.Path() / "huge.gem", mesh), E_INVALIDARG);
-    EXPECT_FALSE(fs::exists(dir.Path() / "huge.gem"));
-}
-
 // The tool without a folder fails with usage; given one, twice, it writes every shape, the same
-// bytes each run, and what the library writes.
+// bytes each run, and what the library writes; a mesh 16-bit indices cannot count is refused.
 TEST(GemFile, GeneratorWritesEveryShapeAndTheSameBytesEachRun) {
     tovel_test::TempDir dir;
     auto run = [&](const std::vector<std::string>& args) {
@@ -260,6 +243,13 @@ TEST(GemFile, GeneratorWritesEveryShapeAndTheSameBytesEachRun) {
         ASSERT_EQ(WriteGem(dir.Path() / name, shape.mesh), S_OK);
         EXPECT_EQ(first, tovel_test::ReadFile(dir.Path() / name)) << "the tool and the library";
     }
+    GemMesh huge;  // 65 538 indices, more than 16 bits count
+    const Vec3 triangle[] = {{0, 0, 0}, {1, 0, 0}, {0, 1, 0}};
+    for (int i = 0; i < 21846; ++i) {
+        huge.AddFacet(triangle);
+    }
+    EXPECT_EQ(WriteGem(dir.Path() / "huge.gem", huge), E_INVALIDARG);
+    EXPECT_FALSE(fs::exists(dir.Path() / "huge.gem"));
 }
 
 }  // namespace
