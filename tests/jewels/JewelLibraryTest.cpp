@@ -42,7 +42,7 @@ protected:
     void TearDown() override {
         fs::path now;
         EXPECT_TRUE(GetCurrentDirectory(&now) && now == m_startDirectory) << now;
-        EXPECT_EQ(m_recorder->Texts(), m_expectedMessages);
+        EXPECT_EQ(m_recorder->Texts().size(), m_refusals);
         EXPECT_EQ(QuitCode(), -1) << "a quit request without a message";
         SetInstallDirectorySettingsFile(m_previousSettings);
         fs::remove_all(m_beside);
@@ -57,17 +57,13 @@ protected:
         }
         return code;
     }
-    void ExpectRefusal(HRESULT hr, const std::string& text) {
-        EXPECT_EQ(hr, E_INVALIDARG) << text;
-        EXPECT_EQ(QuitCode(), kFailureExitCode) << text;
-        m_expectedMessages.push_back(text);
-    }
-    // How the installation-directory messages go on: where the folder was looked for first.
-    std::string NotBeside() const {
-        const fs::path folder = GetModuleFileName().parent_path();
-        return "The \"" + m_name + "\" folder is not beside the program (" +
-               (folder / m_name).string() + ", " + (folder.parent_path() / m_name).string() +
-               " or " + (folder.parent_path().parent_path() / m_name).string() + ")";
+    // A refusal quits with a message that holds `part`.
+    void ExpectRefusal(HRESULT hr, const std::string& part) {
+        EXPECT_EQ(hr, E_INVALIDARG) << part;
+        EXPECT_EQ(QuitCode(), kFailureExitCode) << part;
+        const std::vector<std::string> texts = m_recorder->Texts();
+        ASSERT_EQ(texts.size(), ++m_refusals);
+        EXPECT_NE(texts.back().find(part), std::string::npos) << texts.back();
     }
     HRESULT Load(CJewelManager& manager) { return LoadJewelLibrary(manager, m_name); }
     // The meshes' {first vertex, first index} in list order.
@@ -88,7 +84,7 @@ protected:
     MessageBoxRecorder* m_recorder = new MessageBoxRecorder();
     tovel_test::ScopedInstance<MessageBoxPresenter> m_presenter{m_recorder};
     std::unique_ptr<WindowSystem> m_system = CreateNullWindowSystem();
-    std::vector<std::string> m_expectedMessages;
+    std::size_t m_refusals = 0;
     CJewelManager m_manager;
 };
 
@@ -128,25 +124,15 @@ TEST_F(LibraryTest, FolderBesideTheProgramGivesUpToThirtyTwoMeshesInNameOrder) {
 }
 
 TEST_F(LibraryTest, InstallationDirectoryIsTheFallbackAndItsMessagesSayWhereTheyLooked) {
-    // The messages without a settings file, and for a folder it names that has no jewels, are
-    // the program's end-to-end cases; these are the others.
+    // Each message says where the folder was looked for; the full wording is the program's
+    // end-to-end case. Without the final separator the folder name is glued to the value.
     fs::create_directory(m_root / m_name);
     WriteText(m_settings, "");
-    ExpectRefusal(Load(m_manager), "I Can't Open Registory Value 'installdirectory'\n" +
-                                       NotBeside() + ", and " + m_settings.string() +
-                                       " does not name an installation directory in one line "
-                                       "of fewer than 260 characters.");
-    // Without the final separator the folder name is glued to the last folder of the value.
+    ExpectRefusal(Load(m_manager), m_settings.string() + " does not name");
     WriteText(m_settings, m_root.string() + "\n");
-    ExpectRefusal(Load(m_manager), "I Can't Open Directory:" + m_root.string() + m_name + "\n" +
-                                       NotBeside() + ", nor below the installation directory " +
-                                       m_root.string() + " named by " + m_settings.string() +
-                                       ", which should end with \"/\".");
+    ExpectRefusal(Load(m_manager), "Directory:" + m_root.string() + m_name + "\n");
     ::setenv("TOVEL_INSTALL_DIR", "/nowhere/", 1);
-    ExpectRefusal(Load(m_manager), "I Can't Open Directory:/nowhere/" + m_name + "\n" +
-                                       NotBeside() +
-                                       ", nor below the installation directory /nowhere/ named "
-                                       "by TOVEL_INSTALL_DIR.");
+    ExpectRefusal(Load(m_manager), "Directory:/nowhere/" + m_name + "\n");
     ::unsetenv("TOVEL_INSTALL_DIR");
     EXPECT_EQ(m_manager.m_meshes, nullptr);
     WriteGem(m_root / m_name / "only.gem", MakeShape(3, 1));
@@ -191,9 +177,7 @@ TEST_F(LibraryTest, SettingsFileHoldsOneLineShorterThanTheRegistryBuffer) {
 }
 
 TEST_F(LibraryTest, SixteenBitIndicesBoundTheLibrary) {
-    const std::string tooMany = "The jewels in " + m_beside.string() +
-                                " are too many to draw: a library holds fewer than 65536 "
-                                "vertices and 65536 indices.";
+    const std::string tooMany = m_beside.string() + " are too many to draw";
     fs::create_directory(m_beside);
     // 65535 vertices is the most: the last one still has a 16-bit index.
     WriteGem(m_beside / "a.gem", MakeShape(65534, 21844));
@@ -226,8 +210,7 @@ TEST_F(LibraryTest, FoldersWithoutALoadableJewelSayWhichFolderAndWhichFiles) {
     EXPECT_EQ(m_manager.m_meshes, nullptr) << "a failed load leaves the manager as it was";
     fs::remove_all(m_beside);
     WriteText(m_beside, "a file where the folder should be");
-    ExpectRefusal(Load(m_manager), "No jewel can be loaded from " + m_beside.string() +
-                                       ": it cannot be opened as a folder.");
+    ExpectRefusal(Load(m_manager), m_beside.string() + ": it cannot be opened as a folder.");
 }
 
 }  // namespace
