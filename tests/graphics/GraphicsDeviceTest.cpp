@@ -80,27 +80,21 @@ TEST(DeviceCreationTest, StartUpTriesEachKindOfDeviceAndRefusesMachinesItCannotU
     const Attempts threeAttempts = {{D3DDEVTYPE_HAL, D3DCREATE_HARDWARE_VERTEXPROCESSING},
                                     {D3DDEVTYPE_HAL, D3DCREATE_SOFTWARE_VERTEXPROCESSING},
                                     {D3DDEVTYPE_REF, D3DCREATE_SOFTWARE_VERTEXPROCESSING}};
+    const char* kNoDevice = "Sorry, This Machine no support.";
+    const char* kNoBlending = "This Machine's GPU lack of ability";
     struct Case {
         Script script;
         HRESULT result;
         bool device, quit;
-        std::vector<std::string> messages;
+        const char* message;  // or none
     } cases[] = {
-        {{false, true, kShaderModel3, true, {}}, S_OK, true, false, {}},
-        {{false, false, kShaderModel3, true, {}},
-         E_FAIL,
-         false,
-         true,
-         {"Sorry, This Machine no support."}},
-        {{true, true, D3DPS_VERSION(1, 4), true, {}}, E_FAIL, true, false, {}},
-        {{true, true, kShaderModel3, false, {}},
-         E_FAIL,
-         true,
-         true,
-         {"This Machine's GPU lack of ability"}},
+        {{false, true, kShaderModel3, true, {}}, S_OK, true, false, nullptr},
+        {{false, false, kShaderModel3, true, {}}, E_FAIL, false, true, kNoDevice},
+        {{true, true, D3DPS_VERSION(1, 4), true, {}}, E_FAIL, true, false, nullptr},
+        {{true, true, kShaderModel3, false, {}}, E_FAIL, true, true, kNoBlending},
     };
     for (Case& c : cases) {
-        SCOPED_TRACE(c.messages.empty() ? "no message" : c.messages[0]);
+        SCOPED_TRACE(c.message ? c.message : "no message");
         ScopedInstance<GraphicsSystemFactory> factory{new ScriptedFactory(&c.script)};
         MessageBoxRecorder* recorder = new MessageBoxRecorder();
         ScopedInstance<MessageBoxPresenter> presenter{recorder};
@@ -120,7 +114,8 @@ TEST(DeviceCreationTest, StartUpTriesEachKindOfDeviceAndRefusesMachinesItCannotU
             quit = quit || msg.message == WM_QUIT;
         }
         EXPECT_EQ(c.quit, quit);
-        EXPECT_EQ(c.messages, recorder->Texts());
+        EXPECT_EQ(c.message ? std::vector<std::string>{c.message} : std::vector<std::string>{},
+                  recorder->Texts());
         if (!c.script.halWorks) {
             EXPECT_EQ(threeAttempts, c.script.attempts);
         }

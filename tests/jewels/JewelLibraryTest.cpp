@@ -162,13 +162,18 @@ TEST_F(LibraryTest, SettingsFileHoldsOneLineShorterThanTheRegistryBuffer) {
     for (int i = 0; i < 259; ++i) {
         accented += "\xC3\xA9";
     }
-    for (const std::string& good : {std::string("/opt/tovel/"), longest, accented}) {
-        EXPECT_EQ(read(good), good);
-    }
-    EXPECT_EQ(read("/opt/tovel/\n") + read("/opt/tovel/\r\n"), "/opt/tovel//opt/tovel/");
-    for (const std::string& bad :
-         {std::string("\n"), std::string("/a/\n/b/\n"), std::string("/a\0/", 4), longest + "x"}) {
-        EXPECT_EQ(read(bad), "(none)");
+    // {file, directory read}
+    const std::pair<std::string, std::string> cases[] = {
+        {longest, longest},
+        {accented, accented},
+        {"/opt/tovel/\r\n", "/opt/tovel/"},
+        {longest + "x", "(none)"},
+        {"\n", "(none)"},
+        {"/a/\n/b/\n", "(none)"},
+        {std::string("/a\0/", 4), "(none)"},
+    };
+    for (const auto& [text, expected] : cases) {
+        EXPECT_EQ(read(text), expected);
     }
     ::setenv("TOVEL_INSTALL_DIR", "", 1);
     EXPECT_EQ(read("/from/file/"), "/from/file/") << "an empty variable counts as unset";

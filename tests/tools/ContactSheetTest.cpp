@@ -16,7 +16,8 @@ TEST(ContactSheetTest, DrawsEveryJewelOfTheFolderInAGridOfCellsAndRefusesAnEmpty
     const std::string png = dir.Path() / "sheet.png";
     auto sheet = [&](std::vector<std::string> args) {
         args.insert(args.begin(), {"--sheet", png});
-        return tovel_test::RunProgram(TOVEL_GEMFORGE_PATH, args, {"SDL_VIDEODRIVER=offscreen"}, dir);
+        return tovel_test::RunProgram(TOVEL_GEMFORGE_PATH, args, {"SDL_VIDEODRIVER=offscreen"},
+                                      dir);
     };
     EXPECT_EQ(1, sheet({dir.Path().string()}).status) << "no jewels in the folder";
     EXPECT_FALSE(std::filesystem::exists(png));

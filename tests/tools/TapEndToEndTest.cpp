@@ -29,8 +29,8 @@ protected:
     // The samples tovel-tap writes for args, as a mono 44100 Hz float WAV file.
     std::vector<float> Render(Args args) {
         const std::filesystem::path wav = m_dir.Path() / "out.wav";
-        args.insert(args.end(), {"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--out",
-                                 wav.string()});
+        args.insert(args.end(),
+                    {"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--out", wav.string()});
         const tovel_test::RunResult r = Run(args);
         EXPECT_EQ(std::pair(r.status, r.err), std::pair(0, std::string()));
         EXPECT_NE(r.out.find("Sawtooth wave: A4"), std::string::npos) << r.out;

@@ -55,9 +55,9 @@ TEST(TapNoteNames, SpellingsAndOctaveCrossings) {
 // Defaults first: a second parse starts from them, not from what the first one set.
 TEST(TapOptions, AcceptedCommandLines) {
     TapOptions options;
-    ASSERT_EQ(ParseTapOptions({"--dry", "--hold", "2", "--out", "x.wav", "--harmonics", kPure},
-                              &options),
-              "");
+    ASSERT_EQ(
+        ParseTapOptions({"--dry", "--hold", "2", "--out", "x.wav", "--harmonics", kPure}, &options),
+        "");
     EXPECT_TRUE(options.dry && options.holdSeconds == 2.0 && options.presets.empty());
     ASSERT_EQ(ParseTapOptions({}, &options), "");
     EXPECT_EQ(options.presets.size(), 3u);
