@@ -111,22 +111,6 @@ GemMesh Box(Vec3 low, Vec3 high) {
     return mesh;
 }
 
-// A corner on a straight run gets a fan from the centre, not a triangle without area.
-TEST(GemMesh, FacetsFanFromTheCentreWhereCornersAreStraight) {
-    GemMesh fan;
-    const Vec3 square[] = {{0, 0, 0}, {1, 0, 0}, {2, 0, 0}, {2, 2, 0}, {0, 2, 0}};
-    fan.AddFacet(square);
-    const MeshArrays arrays = ArraysOf(fan);
-    ASSERT_EQ(std::pair(arrays.vertices.size(), arrays.indices.size()), std::pair(6ul, 15ul));
-    double area = 0.0;
-    for (std::size_t t = 0; t < 5; ++t) {
-        const Vec3 a = AreaVector(Corners(arrays, t));
-        EXPECT_GT(a.z, 0.1) << "triangle " << t << " has no area or faces down";
-        area += a.z;
-    }
-    EXPECT_NEAR(area, 4.0, 1e-9);
-}
-
 TEST(GemMesh, NormaliseCentresScalesAndTurnsTheCrownTowardsMinusZ) {
     GemMesh box = Box({3, 1, 5}, {5, 5, 11});  // extents 2, 4, 6: mean half extent 2
     box.Normalise();
