@@ -96,33 +96,6 @@ double LargestDent(const MeshArrays& mesh) {
     return dent;
 }
 
-// A box from low to high, each side a square facet.
-GemMesh Box(Vec3 low, Vec3 high) {
-    const Vec3 c[8] = {{low.x, low.y, low.z},    {high.x, low.y, low.z}, {high.x, high.y, low.z},
-                       {low.x, high.y, low.z},   {low.x, low.y, high.z}, {high.x, low.y, high.z},
-                       {high.x, high.y, high.z}, {low.x, high.y, high.z}};
-    const int sides[6][4] = {{0, 3, 2, 1}, {4, 5, 6, 7}, {0, 1, 5, 4},
-                             {2, 3, 7, 6}, {1, 2, 6, 5}, {0, 4, 7, 3}};
-    GemMesh mesh;
-    for (const auto& side : sides) {
-        const Vec3 facet[] = {c[side[0]], c[side[1]], c[side[2]], c[side[3]]};
-        mesh.AddFacet(facet);
-    }
-    return mesh;
-}
-
-TEST(GemMesh, NormaliseCentresScalesAndTurnsTheCrownTowardsMinusZ) {
-    GemMesh box = Box({3, 1, 5}, {5, 5, 11});  // extents 2, 4, 6: mean half extent 2
-    box.Normalise();
-    const MeshArrays arrays = ArraysOf(box);
-    Vec3 centre;
-    EXPECT_NEAR(MeanHalfExtent(arrays, &centre), 1.0, 1e-6);
-    EXPECT_NEAR(Length(centre), 0.0, 1e-6);
-    EXPECT_EQ(EdgeFaults(arrays), 0);
-    EXPECT_NEAR(SignedVolume(arrays), 2.0 * 4.0 * 6.0 / 8.0, 1e-5) << "a turn, not a mirror";
-    EXPECT_NEAR(V(arrays.vertices[4].normal).z, -1.0, 1e-6) << "the face that looked along +z";
-}
-
 TEST(GemShapes, EveryShapeIsADistinctClosedCentredSolidOfFlatOutwardFacets) {
     const std::vector<GemShape> shapes = BuildGemShapes();
     ASSERT_GE(shapes.size(), 24u);
