@@ -28,7 +28,7 @@ protected:
     }
     // The samples tovel-tap writes for args, as a mono 44100 Hz float WAV file.
     std::vector<float> Render(Args args) {
-        const std::filesystem::path wav = m_dir.Path() / "out.wav";
+        const std::filesystem::path wav = m_dir.Path() / (std::to_string(++m_runs) + ".wav");
         args.insert(args.end(),
                     {"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--out", wav.string()});
         const tovel_test::RunResult r = Run(args);
@@ -42,6 +42,7 @@ protected:
         return tovel_test::Floats(b, 58, (b.size() - 58) / 4);
     }
     tovel_test::TempDir m_dir;
+    int m_runs = 0;
 };
 
 // One past the last sample that is not exactly 0.
