@@ -1,15 +1,17 @@
-#include "platform/audio/AudioEngine.h"
+// The audio engine on its offline device: buffers, loops, voices, sends, effects and callbacks.
 
-#include "platform/audio/AudioEffect.h"
+#include "platform/audio/AudioEngine.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "platform/audio/AudioEffect.h"
 #include "tests/support/ScopedAudioBackend.h"
 
 using namespace platform;
@@ -20,12 +22,10 @@ const WaveFormat kMono16{WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
 
 // Records every callback as "what@samples played"; the hook runs after each and may act on the
 // voice.
-class Recorder : public VoiceCallback {
-public:
+struct Recorder : VoiceCallback {
     SourceVoice* voice = nullptr;
     std::vector<std::string> events;
-    std::function<void(const std::string&)> hook;
-
+    std::function<void(const std::string&)> hook = [](const std::string&) {};
     void OnVoiceProcessingPassStart(std::uint32_t) override {}
     void OnVoiceProcessingPassEnd() override {}
     void OnStreamEnd() override { Note("stream end"); }
@@ -33,22 +33,16 @@ public:
     void OnBufferEnd(void*) override { Note("end"); }
     void OnLoopEnd(void*) override { Note("loop"); }
     void OnVoiceError(void*, HRESULT) override { Note("error"); }
-
-private:
     void Note(const std::string& what) {
         VoiceState state{};
         voice->GetState(&state);
         events.push_back(what + "@" + std::to_string(state.SamplesPlayed));
-        if (hook) {
-            hook(what);
-        }
+        hook(what);
     }
 };
 
-AudioBuffer Buffer(const std::vector<std::int16_t>& samples, std::uint32_t loopCount = 0,
-                   std::uint32_t flags = 0) {
+AudioBuffer Buffer(const std::vector<std::int16_t>& samples, std::uint32_t loopCount = 0) {
     AudioBuffer b{};
-    b.Flags = flags;
     b.AudioBytes = static_cast<std::uint32_t>(samples.size() * 2);
     b.pAudioData = reinterpret_cast<const std::uint8_t*>(samples.data());
     b.LoopCount = loopCount;
@@ -62,32 +56,24 @@ float Level(std::int16_t s, float gain = 1.0f) {
 
 class AudioEngineTest : public ::testing::Test {
 protected:
-    void SetUp() override { Open(AudioBackend::Offline, 1); }
-    void TearDown() override {
-        if (engine) {
-            engine->Release();
-        }
-    }
-
-    void Open(AudioBackend backend, std::uint32_t channels) {
-        SetAudioBackend(backend, channels);
+    void SetUp() override { Open(1); }
+    void TearDown() override { engine->Release(); }
+    void Open(std::uint32_t channels) {
+        SetAudioBackend(AudioBackend::Offline, channels);
         ASSERT_EQ(AudioEngine::Create(&engine), S_OK);
         ASSERT_EQ(engine->Initialize(), S_OK);
         ASSERT_EQ(engine->CreateMasteringVoice(&master, 0, 44100), S_OK);
     }
-
     SourceVoice* Source(Recorder& recorder, const VoiceSends* sends = nullptr) {
         EXPECT_EQ(engine->CreateSourceVoice(&recorder.voice, &kMono16, 0, 1.0f, &recorder, sends),
                   S_OK);
         return recorder.voice;
     }
-
     std::vector<float> Render(std::uint32_t frames) {
         std::vector<float> out(frames * master->Channels(), -9.0f);
         EXPECT_EQ(engine->RenderOffline(out.data(), frames), S_OK);
         return out;
     }
-
     // Open chooses the backend of each engine; the choice from before the case is put back.
     tovel_test::ScopedAudioBackend m_backend{AudioBackend::Offline, 1};
     AudioEngine* engine = nullptr;
@@ -97,31 +83,28 @@ protected:
 // Each buffer plays its region once and then its loop region LoopCount more times (the whole
 // region when LoopLength is 0); the sound crosses a render-pass boundary on purpose.
 TEST_F(AudioEngineTest, BuffersPlayTheirRegionThenLoop) {
-    struct Case {
+    const struct {
         std::uint32_t size, playBegin, playLength, loopBegin, loopLength, loopCount;
         std::vector<int> order;  // indices of the samples heard
         std::vector<std::string> events;
-    };
-    // clang-format off
-    const Case cases[] = {
+    } cases[] = {
         {4, 0, 0, 0, 0, 2, {0, 1, 2, 3, 0, 1, 2, 3, 0, 1, 2, 3},
          {"start@0", "loop@4", "loop@8", "end@12", "stream end@12"}},
-        {10, 2, 6, 4, 2, 1, {2, 3, 4, 5, 4, 5, 6, 7}, {"start@0", "loop@4", "end@8", "stream end@8"}},
+        {10, 2, 6, 4, 2, 1, {2, 3, 4, 5, 4, 5, 6, 7},
+         {"start@0", "loop@4", "end@8", "stream end@8"}},
     };
-    // clang-format on
     const std::vector<std::int16_t> samples = {1000, -2000, 3000, -4000, 500,
                                                -600, 700,   -800, 900,   -1};
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         Recorder r;
         SourceVoice* v = Source(r);
-        AudioBuffer b = Buffer(samples, c.loopCount, XAUDIO2_END_OF_STREAM);
-        b.AudioBytes = c.size * 2;
+        AudioBuffer b = Buffer(samples, c.loopCount);
+        b.Flags = XAUDIO2_END_OF_STREAM, b.AudioBytes = c.size * 2;
         b.PlayBegin = c.playBegin, b.PlayLength = c.playLength;
         b.LoopBegin = c.loopBegin, b.LoopLength = c.loopLength;
         ASSERT_EQ(v->SubmitSourceBuffer(&b), S_OK);
         ASSERT_EQ(v->Start(), S_OK);
-        std::vector<float> out = Render(5);
-        const std::vector<float> rest = Render(15);
+        std::vector<float> out = Render(5), rest = Render(15);
         out.insert(out.end(), rest.begin(), rest.end());
         for (std::size_t i = 0; i < out.size(); ++i) {
             ASSERT_EQ(out[i], i < c.order.size() ? Level(samples[c.order[i]]) : 0.0f) << i;
@@ -131,6 +114,7 @@ TEST_F(AudioEngineTest, BuffersPlayTheirRegionThenLoop) {
     }
 }
 
+// Stop pauses and Start resumes; Flush drops what is queued, and while stopped what is playing.
 TEST_F(AudioEngineTest, StopPausesAndFlushDropsWhatIsNotPlaying) {
     const std::vector<std::int16_t> a = {100, 200, 300, 400}, b = {-1, -2, -3, -4};
     Recorder r;
@@ -138,103 +122,85 @@ TEST_F(AudioEngineTest, StopPausesAndFlushDropsWhatIsNotPlaying) {
     AudioBuffer ba = Buffer(a), bb = Buffer(b);
     v->SubmitSourceBuffer(&ba);
     v->SubmitSourceBuffer(&bb);
-
     EXPECT_EQ(Render(2)[0], 0.0f) << "nothing plays before Start";
     v->Start();
     EXPECT_EQ(Render(2)[1], Level(200));
     v->Stop();
     EXPECT_EQ(Render(3)[0], 0.0f);
     v->Start();
-    EXPECT_EQ(Render(1)[0], Level(300)) << "Start resumes where Stop left off";
-
-    // Playing: the current buffer stays, the queued one goes, with no callback for it.
+    EXPECT_EQ(Render(1)[0], Level(300));
     v->FlushSourceBuffers();
-    VoiceState state{};
-    v->GetState(&state);
-    EXPECT_EQ(state.BuffersQueued, 1u);
-    const std::vector<float> out = Render(4);
-    EXPECT_EQ(out[0], Level(400));
-    EXPECT_EQ(out[1], 0.0f);
-    EXPECT_EQ(std::count(r.events.begin(), r.events.end(), "end@4"), 1);
-
-    // Stopped: everything goes.
+    EXPECT_EQ(Render(4), (std::vector<float>{Level(400), 0, 0, 0}));
+    EXPECT_EQ(r.events, (std::vector<std::string>{"start@0", "end@4"}));
     v->Stop();
     v->SubmitSourceBuffer(&ba);
     v->FlushSourceBuffers();
+    VoiceState state{};
     v->GetState(&state);
     EXPECT_EQ(state.BuffersQueued, 0u);
 }
 
-TEST_F(AudioEngineTest, MalformedBuffersAreRefused) {
+TEST_F(AudioEngineTest, MalformedBuffersAndFormatsAreRefused) {
     const std::vector<std::int16_t> samples(8, 1);
     Recorder r;
     SourceVoice* v = Source(r);
     EXPECT_EQ(v->SubmitSourceBuffer(nullptr), E_INVALIDARG);
-    const std::function<void(AudioBuffer&)> spoilers[] = {
-        [](AudioBuffer& b) { b.pAudioData = nullptr; },
-        [](AudioBuffer& b) { b.AudioBytes = 0; },
-        [](AudioBuffer& b) { b.AudioBytes = 7; },
-        [](AudioBuffer& b) { b.pAudioData += 1; },
-        [](AudioBuffer& b) { b.PlayBegin = 8; },
-        [](AudioBuffer& b) { b.PlayBegin = 4, b.PlayLength = 5; },
-        [](AudioBuffer& b) { b.LoopBegin = 6, b.LoopLength = 3; },
-        [](AudioBuffer& b) { b.PlayBegin = 3, b.LoopBegin = 2; },
-        [](AudioBuffer& b) { b.LoopCount = 256; },
-        [](AudioBuffer& b) { b.LoopCount = 0, b.LoopLength = 2; },
-    };
+    using B = AudioBuffer;
+    void (*const spoilers[])(B&) = {
+        [](B& b) { b.pAudioData = nullptr; },
+        [](B& b) { b.AudioBytes = 0; },
+        [](B& b) { b.AudioBytes = 7; },
+        [](B& b) { b.pAudioData += 1; },
+        [](B& b) { b.PlayBegin = 8; },
+        [](B& b) { b.PlayBegin = 4, b.PlayLength = 5; },
+        [](B& b) { b.LoopBegin = 6, b.LoopLength = 3; },
+        [](B& b) { b.PlayBegin = 3, b.LoopBegin = 2; },
+        [](B& b) { b.LoopCount = 256; },
+        [](B& b) { b.LoopCount = 0, b.LoopLength = 2; }};
     for (std::size_t i = 0; i < std::size(spoilers); ++i) {
         AudioBuffer b = Buffer(samples, 1);
         spoilers[i](b);
         EXPECT_EQ(v->SubmitSourceBuffer(&b), E_INVALIDARG) << "case " << i;
     }
-
     AudioBuffer ok = Buffer(samples);
     for (std::uint32_t i = 0; i < XAUDIO2_MAX_QUEUED_BUFFERS; ++i) {
         ASSERT_EQ(v->SubmitSourceBuffer(&ok), S_OK);
     }
     EXPECT_EQ(v->SubmitSourceBuffer(&ok), XAUDIO2_E_INVALID_CALL) << "the queue holds 64";
-
     EXPECT_EQ(v->SetVolume(std::nanf("")), E_INVALIDARG);
-    WaveFormat stereo = kMono16, slow = kMono16;
-    stereo.nChannels = 2;
-    slow.nSamplesPerSec = 22050;
-    SourceVoice* other = nullptr;
-    EXPECT_EQ(engine->CreateSourceVoice(&other, &stereo, 0, 1.0f, nullptr), E_INVALIDARG);
-    EXPECT_EQ(engine->CreateSourceVoice(&other, &slow, 0, 1.0f, nullptr), E_INVALIDARG);
+    for (auto [channels, rate] : {std::pair(2, 44100), {1, 22050}}) {
+        WaveFormat format = kMono16;
+        format.nChannels = channels, format.nSamplesPerSec = rate;
+        SourceVoice* other = nullptr;
+        EXPECT_EQ(engine->CreateSourceVoice(&other, &format, 0, 1.0f, nullptr), E_INVALIDARG);
+    }
 }
 
 // Multiplies mono samples by a factor; counts the instances alive.
-class Scale : public AudioEffect {
-public:
-    Scale(float factor, int* alive) : m_factor(factor), m_alive(alive) { ++*m_alive; }
-    ~Scale() override { --*m_alive; }
+struct Scale : AudioEffect {
+    Scale(float factor, int* alive) : factor(factor), alive(alive) { ++*alive; }
+    ~Scale() override { --*alive; }
     HRESULT Initialise(std::uint32_t channels, std::uint32_t) override {
         return channels == 1 ? S_OK : E_INVALIDARG;
     }
     HRESULT SetParameters(const void* p, std::uint32_t) override {
-        m_factor = *static_cast<const float*>(p);
-        return S_OK;
+        return std::memcpy(&factor, p, sizeof factor), S_OK;
     }
     HRESULT GetParameters(void* p, std::uint32_t) const override {
-        *static_cast<float*>(p) = m_factor;
-        return S_OK;
+        return std::memcpy(p, &factor, sizeof factor), S_OK;
     }
     void Process(float* samples, std::uint32_t frames) override {
-        std::for_each(samples, samples + frames, [this](float& s) { s *= m_factor; });
+        std::for_each(samples, samples + frames, [this](float& s) { s *= factor; });
     }
     void Reset() override {}
-
-private:
-    float m_factor;
-    int* m_alive;
+    float factor;
+    int* alive;
 };
 
 TEST_F(AudioEngineTest, SourceToSubmixWithEffectToStereoMaster) {
     engine->Release();
-    engine = nullptr;
-    Open(AudioBackend::Offline, 2);
+    Open(2);
     EXPECT_EQ(master->Channels(), 2u) << "the offline device's own channel count";
-
     int alive = 0;
     SubmixVoice* bus = nullptr;
     ASSERT_EQ(engine->CreateSubmixVoice(&bus, 1, 44100, XAUDIO2_VOICE_USEFILTER), S_OK);
@@ -244,33 +210,29 @@ TEST_F(AudioEngineTest, SourceToSubmixWithEffectToStereoMaster) {
     ASSERT_EQ(bus->SetEffectChain(&chain), S_OK);
     effect->Release();
     EXPECT_EQ(alive, 1) << "the bus keeps the effect";
-
     const SendDescriptor send{0, bus};
     const VoiceSends sends{1, &send};
     const std::vector<std::int16_t> samples = {16384};
     Recorder r1, r2;
     for (Recorder* r : {&r1, &r2}) {
-        SourceVoice* v = Source(*r, &sends);
         AudioBuffer b = Buffer(samples, XAUDIO2_LOOP_INFINITE);
-        v->SubmitSourceBuffer(&b);
-        v->Start();
+        Source(*r, &sends)->SubmitSourceBuffer(&b);
+        r->voice->Start();
     }
     bus->SetVolume(3.0f);
     // (0.5 + 0.5) through the effect (x0.25) and the bus volume (x3), on both channels.
     EXPECT_EQ(Render(4), std::vector<float>(8, 0.75f));
     float factor = 0.5f;
     ASSERT_EQ(bus->SetEffectParameters(0, &factor, sizeof factor), S_OK);
+    EXPECT_EQ(Render(1), std::vector<float>(2, 1.5f));
     factor = 0;
-    ASSERT_EQ(bus->GetEffectParameters(0, &factor, sizeof factor), S_OK);
+    bus->GetEffectParameters(0, &factor, sizeof factor);
     EXPECT_EQ(factor, 0.5f);
     bus->DisableEffect(0);
     EXPECT_EQ(Render(4)[0], 3.0f) << "a disabled effect passes its input through";
-
     EXPECT_EQ(bus->DestroyVoice(), XAUDIO2_E_INVALID_CALL) << "voices still send to the bus";
     EXPECT_EQ(master->DestroyVoice(), XAUDIO2_E_INVALID_CALL);
-    EXPECT_EQ(r1.voice->DestroyVoice(), S_OK);
-    EXPECT_EQ(r2.voice->DestroyVoice(), S_OK);
-    EXPECT_EQ(bus->DestroyVoice(), S_OK);
+    EXPECT_EQ(r1.voice->DestroyVoice() | r2.voice->DestroyVoice() | bus->DestroyVoice(), S_OK);
     EXPECT_EQ(alive, 0) << "the effect goes with the bus";
     EXPECT_EQ(master->DestroyVoice(), S_OK);
     float out[2];
@@ -295,11 +257,9 @@ TEST_F(AudioEngineTest, CallbacksActOnTheExactNextSampleAndDestroyStopsThem) {
     v->SubmitSourceBuffer(&b);
     v->Start();
     const std::vector<float> out = Render(4);  // the change lands inside a render pass
-    for (std::size_t i = 0; i < out.size(); ++i) {
-        EXPECT_EQ(out[i], Level(8000, i < 3 ? 2.0f : 0.5f)) << "sample " << i;
-    }
-    Render(8);
-    Render(8);
+    EXPECT_EQ(out, (std::vector<float>{Level(8000, 2), Level(8000, 2), Level(8000, 2),
+                                       Level(8000, 0.5f)}));
+    Render(16);
     EXPECT_EQ(r.events, (std::vector<std::string>{"start@0", "end@3", "start@3", "end@6"}))
         << "no callback after DestroyVoice";
 }

@@ -12,15 +12,12 @@ namespace {
 
 using namespace platform;
 
-::testing::AssertionResult MatricesNear(const D3DMATRIX& expected, const D3DMATRIX& actual,
-                                        double tolerance = 1e-6) {
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 4; ++c) {
-            if (std::fabs(expected.m[r][c] - actual.m[r][c]) > tolerance) {
-                return ::testing::AssertionFailure()
-                       << "m[" << r << "][" << c << "] = " << actual.m[r][c] << ", expected "
-                       << expected.m[r][c];
-            }
+::testing::AssertionResult MatricesNear(const D3DMATRIX& expected, const D3DMATRIX& actual) {
+    for (int i = 0; i < 16; ++i) {
+        if (std::fabs(expected.m[i / 4][i % 4] - actual.m[i / 4][i % 4]) > 1e-6) {
+            return ::testing::AssertionFailure() << "m[" << i / 4 << "][" << i % 4 << "] = "
+                                                 << actual.m[i / 4][i % 4] << ", expected "
+                                                 << expected.m[i / 4][i % 4];
         }
     }
     return ::testing::AssertionSuccess();
@@ -35,7 +32,6 @@ TEST(D3DMathTest, CameraAndProjections) {
     const float a = 1.0f / std::sqrt(5.0f), b = 2.0f / std::sqrt(5.0f);
     EXPECT_TRUE(MatricesNear(
         {{{1, 0, 0, 0}, {0, b, -a, 0}, {0, a, b, 0}, {0, 0, 5 * std::sqrt(5.0f), 1}}}, m));
-
     // Depth 0 at the near plane and 1 at the far plane after the divide.
     D3DXMatrixPerspectiveFovLH(&m, std::numbers::pi_v<float> / 3, 4.0f / 3.0f, 1.0f, 10.0f);
     const float y = std::sqrt(3.0f);  // cot(pi/6)
@@ -46,20 +42,16 @@ TEST(D3DMathTest, CameraAndProjections) {
     D3DXMatrixPerspectiveFovLH(&m, std::numbers::pi_v<float> / 3, 1.0f, 0.0f, 10.0f);
     EXPECT_EQ(1.0f, m.m[2][2]);
     EXPECT_EQ(0.0f, m.m[3][2]);
-
     D3DXMatrixOrthoLH(&m, 4.0f, 2.0f, 1.0f, 11.0f);
     EXPECT_TRUE(
         MatricesNear({{{0.5f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0.1f, 0}, {0, 0, -0.1f, 1}}}, m));
 }
 
+// Scale, then move; the product may be written over an operand.
 TEST(D3DMathTest, MultiplyComposesFromTheLeftAndMayAlias) {
-    D3DMATRIX scale, move, product;
+    D3DMATRIX scale, product;
     D3DXMatrixScaling(&scale, 2.0f, 3.0f, 4.0f);
-    D3DXMatrixIdentity(&move);
-    move.m[3][0] = 1.0f;
-    move.m[3][1] = -2.0f;
-    move.m[3][2] = 0.5f;
-    // Scale, then move.
+    D3DMATRIX move = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {1, -2, 0.5f, 1}}};
     D3DXMatrixMultiply(&product, &scale, &move);
     EXPECT_TRUE(
         MatricesNear({{{2, 0, 0, 0}, {0, 3, 0, 0}, {0, 0, 4, 0}, {1, -2, 0.5f, 1}}}, product));
@@ -73,24 +65,14 @@ TEST(D3DMathTest, YawPitchRollRollsThenPitchesThenYaws) {
     D3DMATRIX m;
     D3DXMatrixRotationYawPitchRoll(&m, static_cast<float>(yaw), static_cast<float>(pitch),
                                    static_cast<float>(roll));
-    const double sy = std::sin(yaw), cy = std::cos(yaw), sp = std::sin(pitch), cp = std::cos(pitch),
-                 sr = std::sin(roll), cr = std::cos(roll);
-    const double rz[3][3] = {{cr, sr, 0}, {-sr, cr, 0}, {0, 0, 1}};
-    const double rx[3][3] = {{1, 0, 0}, {0, cp, sp}, {0, -sp, cp}};
-    const double ry[3][3] = {{cy, 0, -sy}, {0, 1, 0}, {sy, 0, cy}};
-    D3DMATRIX expected{};
-    expected.m[3][3] = 1.0f;
-    for (int r = 0; r < 3; ++r) {
-        for (int c = 0; c < 3; ++c) {
-            double sum = 0;
-            for (int i = 0; i < 3; ++i) {
-                for (int j = 0; j < 3; ++j) {
-                    sum += rz[r][i] * rx[i][j] * ry[j][c];
-                }
-            }
-            expected.m[r][c] = static_cast<float>(sum);
-        }
-    }
+    const float sy = std::sin(yaw), cy = std::cos(yaw), sp = std::sin(pitch), cp = std::cos(pitch),
+                sr = std::sin(roll), cr = std::cos(roll);
+    const D3DMATRIX rz = {{{cr, sr, 0, 0}, {-sr, cr, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
+    const D3DMATRIX rx = {{{1, 0, 0, 0}, {0, cp, sp, 0}, {0, -sp, cp, 0}, {0, 0, 0, 1}}};
+    const D3DMATRIX ry = {{{cy, 0, -sy, 0}, {0, 1, 0, 0}, {sy, 0, cy, 0}, {0, 0, 0, 1}}};
+    D3DMATRIX expected;
+    D3DXMatrixMultiply(&expected, &rz, &rx);
+    D3DXMatrixMultiply(&expected, &expected, &ry);
     EXPECT_TRUE(MatricesNear(expected, m));
 }
 

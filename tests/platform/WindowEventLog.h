@@ -1,7 +1,9 @@
 #pragma once
 // A window procedure that writes down what it receives, for the window tests.
 
+#include <algorithm>
 #include <cstdint>
+#include <iterator>
 #include <ostream>
 #include <vector>
 
@@ -16,14 +18,13 @@ struct Event {
     bool operator==(const Event&) const = default;
 };
 
-inline std::ostream& operator<<(std::ostream& out, const Event& event) {
-    return out << "{0x" << std::hex << event.message << ", " << std::dec << event.wParam << ", 0x"
-               << std::hex << event.lParam << std::dec << "}";
+inline std::ostream& operator<<(std::ostream& out, const Event& e) {
+    return out << std::hex << "{0x" << e.message << ", 0x" << e.wParam << ", 0x" << e.lParam
+               << "}" << std::dec;
 }
 
 struct EventLog {
     std::vector<Event> events;
-
     // Records every event, then gives it default processing.
     WindowProc Procedure() {
         return [this](Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
@@ -31,14 +32,10 @@ struct EventLog {
             return DefWindowProc(window, message, wParam, lParam);
         };
     }
-
     std::vector<Event> Only(std::uint32_t message) const {
         std::vector<Event> found;
-        for (const Event& event : events) {
-            if (event.message == message) {
-                found.push_back(event);
-            }
-        }
+        std::copy_if(events.begin(), events.end(), std::back_inserter(found),
+                     [&](const Event& e) { return e.message == message; });
         return found;
     }
 };
@@ -46,9 +43,7 @@ struct EventLog {
 // Dispatches everything that is queued now; returns how many events were taken.
 inline int DrainQueue(WindowSystem& system) {
     int taken = 0;
-    MSG msg;
-    while (system.PeekMessage(&msg)) {
-        ++taken;
+    for (MSG msg; system.PeekMessage(&msg); ++taken) {
         system.DispatchMessage(msg);
     }
     return taken;

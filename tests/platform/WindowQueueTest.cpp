@@ -13,48 +13,53 @@ namespace platform {
 namespace {
 
 using test::Event;
-using test::EventLog;
 
 class WindowQueueTest : public ::testing::Test {
 protected:
     WindowQueueTest() : system([this] { return now; }) {}
-
-    std::unique_ptr<Window> Create(WindowProc procedure) {
+    // A window whose procedure logs, then answers `create` to WM_CREATE and posts quit 5 on
+    // WM_DESTROY.
+    std::unique_ptr<Window> Create(LRESULT create = 0) {
         WindowDesc desc;
         desc.width = 640;
         desc.height = 480;
-        return system.CreateWindow(desc, std::move(procedure));
+        return system.CreateWindow(desc, [=, this](Window* window, std::uint32_t message,
+                                                   WPARAM w, LPARAM l) {
+            log.events.push_back(Event{message, w, l});
+            if (message == WM_DESTROY) {
+                window->System().PostQuitMessage(5);
+            }
+            return message == WM_CREATE ? create : DefWindowProc(window, message, w, l);
+        });
     }
-
+    // Steps the clock to `at` and takes the next event.
+    bool Due(std::uint32_t at) {
+        now = at;
+        return system.PeekMessage(&msg);
+    }
     std::uint32_t now = 1000;
     NullWindowSystem system;
-    EventLog log;
-    MSG msg;
+    test::EventLog log;
+    MSG msg{};
 };
 
 TEST_F(WindowQueueTest, CreateRunsDuringCreationAndTheFirstShowDeliversTheSizeAtOnce) {
-    std::unique_ptr<Window> window = Create(log.Procedure());
+    std::unique_ptr<Window> window = Create();
     ASSERT_TRUE(window);
-    EXPECT_EQ(log.events, (std::vector<Event>{{WM_CREATE, 0, 0}}));
     window->ShowWindow(SW_SHOW);
-    EXPECT_EQ(log.events, (std::vector<Event>{{WM_CREATE, 0, 0},
-                                              {WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
     // Showing again changes no size, so nothing more is sent or queued.
     window->ShowWindow(SW_SHOW);
     EXPECT_EQ(test::DrainQueue(system), 0);
-    EXPECT_EQ(log.events.size(), 2u);
-
+    EXPECT_EQ(log.events, (std::vector<Event>{{WM_CREATE, 0, 0},
+                                              {WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
     // A create result of -1 fails creation, after the destroy event.
     log.events.clear();
-    EXPECT_FALSE(Create([this](Window* window, std::uint32_t message, WPARAM w, LPARAM l) {
-        log.events.push_back(Event{message, w, l});
-        return message == WM_CREATE ? LRESULT{-1} : DefWindowProc(window, message, w, l);
-    }));
+    EXPECT_FALSE(Create(-1));
     EXPECT_EQ(log.events, (std::vector<Event>{{WM_CREATE, 0, 0}, {WM_DESTROY, 0, 0}}));
 }
 
 TEST_F(WindowQueueTest, EventsReachTheProcedureInOrderThenQuitThenTimers) {
-    std::unique_ptr<Window> window = Create(log.Procedure());
+    std::unique_ptr<Window> window = Create();
     log.events.clear();
     system.PostQuitMessage(3);
     window->SetTimer(1, 10);
@@ -74,30 +79,19 @@ TEST_F(WindowQueueTest, EventsReachTheProcedureInOrderThenQuitThenTimers) {
         system.DispatchMessage(msg);
     }
     EXPECT_EQ(log.events, sent);
-    EXPECT_EQ(LOWORD(log.events[0].lParam), 65526);
-    EXPECT_EQ(HIWORD(log.events[0].lParam), 20);
-
+    EXPECT_EQ(std::pair(65526, 20), std::pair(int{LOWORD(log.events[0].lParam)},
+                                              int{HIWORD(log.events[0].lParam)}));
     ASSERT_TRUE(system.PeekMessage(&msg));
-    EXPECT_EQ(msg.message, WM_QUIT);
-    EXPECT_EQ(msg.wParam, 3u);
+    EXPECT_EQ(std::pair(std::uint32_t{WM_QUIT}, WPARAM{3}), std::pair(msg.message, msg.wParam));
     ASSERT_TRUE(system.PeekMessage(&msg));
     EXPECT_EQ(msg.message, WM_TIMER);
     EXPECT_FALSE(system.PeekMessage(&msg));
 }
 
 TEST_F(WindowQueueTest, CloseDestroysAndTheQuitRequestEndsTheLoop) {
-    std::unique_ptr<Window> window =
-        Create([this](Window* window, std::uint32_t message, WPARAM w, LPARAM l) {
-            log.events.push_back(Event{message, w, l});
-            if (message == WM_DESTROY) {
-                window->System().PostQuitMessage(5);
-            }
-            return DefWindowProc(window, message, w, l);
-        });
-    std::unique_ptr<Window> other = Create(nullptr);
+    std::unique_ptr<Window> window = Create(), other = system.CreateWindow({}, nullptr);
     system.PostMessage(window.get(), WM_CLOSE, 0, 0);
     system.PostMessage(other.get(), WM_KEYUP, 0x41, 0);
-
     // The frame loop's shape: poll and dispatch, otherwise wait, until quit is taken.
     int iterations = 0;
     while (msg.message != WM_QUIT && ++iterations < 100) {
@@ -107,54 +101,46 @@ TEST_F(WindowQueueTest, CloseDestroysAndTheQuitRequestEndsTheLoop) {
             system.WaitMessage();
         }
     }
-    EXPECT_EQ(msg.message, WM_QUIT);
-    EXPECT_EQ(msg.wParam, 5u);
+    EXPECT_EQ(std::pair(std::uint32_t{WM_QUIT}, WPARAM{5}), std::pair(msg.message, msg.wParam));
     EXPECT_EQ(iterations, 3);
     EXPECT_TRUE(window->IsDestroyed());
     EXPECT_EQ(log.Only(WM_DESTROY).size(), 1u);
     EXPECT_FALSE(system.PostMessage(window.get(), WM_KEYUP, VK_ESCAPE, 0));
-
     // Deleting a window drops what was queued for it, and its timers.
     system.PostMessage(other.get(), WM_KEYUP, 0x42, 0);
     other->SetTimer(7, 10);
     other.reset();
-    now += 100;
-    EXPECT_FALSE(system.PeekMessage(&msg));
+    EXPECT_FALSE(Due(now + 100));
 }
 
 TEST_F(WindowQueueTest, TimersComeDueOncePerPeriodAcrossTheClockWrapWithoutBursts) {
-    std::unique_ptr<Window> window = Create(nullptr);
+    std::unique_ptr<Window> window = Create();
     ASSERT_TRUE(window->SetTimer(32767, 40));
     EXPECT_FALSE(system.SetTimer(nullptr, 1, 40));
-    const auto due = [this](std::uint32_t at) {
-        now = at;
-        return system.PeekMessage(&msg);
-    };
-    EXPECT_FALSE(due(1039));
-    ASSERT_TRUE(due(1040));
+    EXPECT_FALSE(Due(1039));
+    ASSERT_TRUE(Due(1040));
     EXPECT_EQ(msg.message, WM_TIMER);
     EXPECT_EQ(msg.wParam, 32767u);
     EXPECT_EQ(msg.hwnd, window.get());
-    EXPECT_FALSE(due(1040));
     // A loop that was away for ten periods gets one event, and the next a period later.
-    EXPECT_TRUE(due(1440));
-    EXPECT_FALSE(due(1440));
-    EXPECT_FALSE(due(1479));
-    EXPECT_TRUE(due(1480));
+    const std::pair<std::uint32_t, bool> steps[] = {
+        {1040, false}, {1440, true}, {1440, false}, {1479, false}, {1480, true}};
+    for (auto [at, due] : steps) {
+        EXPECT_EQ(due, Due(at)) << "at " << at;
+    }
     EXPECT_TRUE(window->KillTimer(32767));
     EXPECT_FALSE(window->KillTimer(32767));
-    EXPECT_FALSE(due(2000));
-
+    EXPECT_FALSE(Due(2000));
     now = 0xFFFFFFF0u;
     window->SetTimer(1, 40);
-    EXPECT_FALSE(due(0xFFFFFFFFu));
-    EXPECT_FALSE(due(0x17));
-    EXPECT_TRUE(due(0x18));
+    EXPECT_FALSE(Due(0xFFFFFFFFu));
+    EXPECT_FALSE(Due(0x17));
+    EXPECT_TRUE(Due(0x18));
     // Setting an id again restarts it; a zero period is raised to the minimum.
     now = 5000;
     window->SetTimer(1, 0);
-    EXPECT_FALSE(due(5000 + MessageQueue::kMinimumTimerMs - 1));
-    EXPECT_TRUE(due(5000 + MessageQueue::kMinimumTimerMs));
+    EXPECT_FALSE(Due(5000 + MessageQueue::kMinimumTimerMs - 1));
+    EXPECT_TRUE(Due(5000 + MessageQueue::kMinimumTimerMs));
 }
 
 TEST(WindowQueueWaitTest, WaitMessageReturnsForAPostFromAnotherThreadAndForADueTimer) {
@@ -169,7 +155,6 @@ TEST(WindowQueueWaitTest, WaitMessageReturnsForAPostFromAnotherThreadAndForADueT
     ASSERT_TRUE(system.PeekMessage(&msg));
     EXPECT_EQ(msg.message, WM_KEYUP);
     poster.join();
-
     const auto start = std::chrono::steady_clock::now();
     window->SetTimer(9, 25);
     system.WaitMessage();

@@ -30,7 +30,6 @@ private:
             ::unsetenv(m_name.c_str());
         }
     }
-
     std::string m_name;
     std::optional<std::string> m_previous;
 };

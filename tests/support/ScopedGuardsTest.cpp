@@ -15,18 +15,16 @@ namespace tovel_test {
 namespace {
 
 // A process-wide object of the project's shape that counts how many of it are alive.
-class Counted {
-public:
+struct Counted {
     static Counted* Instance() { return s_instance ? s_instance : (s_instance = new Counted()); }
     static Counted* SetInstance(Counted* instance) { return std::exchange(s_instance, instance); }
     Counted() { ++s_alive; }
     ~Counted() { --s_alive; }
-
     static inline Counted* s_instance = nullptr;
     static inline int s_alive = 0;
 };
 
-TEST(ScopedInstanceTest, TheScopesInstanceIsDeletedAndThePreviousOneComesBack) {
+TEST(ScopedGuardsTest, EachGuardPutsBackWhatItFound) {
     Counted outer;
     Counted::SetInstance(&outer);
     {
@@ -37,49 +35,34 @@ TEST(ScopedInstanceTest, TheScopesInstanceIsDeletedAndThePreviousOneComesBack) {
     }
     EXPECT_EQ(1, Counted::s_alive);
     EXPECT_EQ(&outer, Counted::SetInstance(nullptr));
-}
-
-std::string Variable(const char* name) {
-    const char* value = std::getenv(name);
-    return value ? value : "(unset)";
-}
-
-TEST(ScopedEnvironmentTest, ValuesAndAbsencesComeBack) {
     constexpr const char* kName = "TOVEL_SCOPED_ENVIRONMENT_TEST";
+    const auto variable = [&] { return std::getenv(kName) ? std::getenv(kName) : "(unset)"; };
     ::unsetenv(kName);
     {
         ScopedEnvironment set(kName, "a");
         {
             ScopedEnvironment unset(kName, nullptr);
-            EXPECT_EQ("(unset)", Variable(kName));
+            EXPECT_STREQ("(unset)", variable());
         }
-        EXPECT_EQ("a", Variable(kName));
+        EXPECT_STREQ("a", variable());
     }
-    EXPECT_EQ("(unset)", Variable(kName));
-}
-
-TEST(ScopedDebugOutputTest, TheSinkOfTheScopesStartTakesTheLinesAgain) {
-    std::string outer, inner;
-    ScopedDebugOutput outerSink([&](std::string_view text) { outer += text; });
+    EXPECT_STREQ("(unset)", variable());
+    std::string outerLines, innerLines;
+    ScopedDebugOutput outerSink([&](std::string_view text) { outerLines += text; });
     {
-        ScopedDebugOutput innerSink([&](std::string_view text) { inner += text; });
+        ScopedDebugOutput innerSink([&](std::string_view text) { innerLines += text; });
         platform::OutputDebugString("a");
     }
     platform::OutputDebugString("b");
-    EXPECT_EQ("a", inner);
-    EXPECT_EQ("b", outer);
-}
-
-TEST(ScopedAudioBackendTest, TheChoiceOfTheScopesStartComesBack) {
-    using platform::AudioBackend;
-    using platform::AudioEngine;
-    ScopedAudioBackend offline(AudioBackend::Offline, 1);
+    EXPECT_EQ("a", innerLines);
+    EXPECT_EQ("b", outerLines);
+    ScopedAudioBackend offline(platform::AudioBackend::Offline, 1);
     {
-        ScopedAudioBackend unavailable(AudioBackend::Unavailable);
-        platform::SetAudioBackend(AudioBackend::Device);
+        ScopedAudioBackend unavailable(platform::AudioBackend::Unavailable);
+        platform::SetAudioBackend(platform::AudioBackend::Device);
     }
-    AudioEngine* engine = nullptr;
-    ASSERT_EQ(S_OK, AudioEngine::Create(&engine));
+    platform::AudioEngine* engine = nullptr;
+    ASSERT_EQ(S_OK, platform::AudioEngine::Create(&engine));
     EXPECT_TRUE(engine->IsOffline());
     engine->Release();
 }

@@ -26,12 +26,11 @@ void GlDeviceTest::TearDown() {
 IGraphicsSurface* GlDeviceTest::MakeTarget(std::uint32_t width, std::uint32_t height,
                                            IGraphicsTexture** texture) {
     IGraphicsTexture* created = nullptr;
+    IGraphicsSurface* surface = nullptr;
     EXPECT_EQ(S_OK, m_device->CreateTexture(width, height, 1, D3DUSAGE_RENDERTARGET,
                                             D3DFMT_A8R8G8B8, D3DPOOL_DEFAULT, &created));
-    IGraphicsSurface* surface = nullptr;
     EXPECT_EQ(S_OK, created->GetSurfaceLevel(0, &surface));
-    m_owned.push_back(created);
-    m_owned.push_back(surface);
+    m_owned.insert(m_owned.end(), {created, surface});
     if (texture) {
         *texture = created;
     }
@@ -54,19 +53,25 @@ IGraphicsTexture* GlDeviceTest::MakeTexture(const Image& image) {
 
 Image GlDeviceTest::Read(IGraphicsSurface* surface) {
     Image image{surface->GetWidth(), surface->GetHeight(), {}};
-    image.pixels.resize(static_cast<std::size_t>(image.width) * image.height);
+    image.pixels.resize(std::size_t{image.width} * image.height);
     EXPECT_EQ(S_OK, m_device->GetRenderTargetData(surface, image.pixels.data()));
+    return image;
+}
+
+Image GlDeviceTest::ReadBackBuffer() {
+    IGraphicsSurface* back = nullptr;
+    EXPECT_EQ(S_OK, m_device->GetBackBuffer(&back));
+    const Image image = Read(back);
+    back->Release();
     return image;
 }
 
 void GlDeviceTest::DrawQuad(float left, float top, float right, float bottom, D3DCOLOR diffuse,
                             float z) {
-    const TexturedVertex quad[4] = {
-        {left - 0.5f, top - 0.5f, z, 1.0f, diffuse, 0, 0, 0, 0},
-        {right - 0.5f, top - 0.5f, z, 1.0f, diffuse, 1, 0, 1, 0},
-        {left - 0.5f, bottom - 0.5f, z, 1.0f, diffuse, 0, 1, 0, 1},
-        {right - 0.5f, bottom - 0.5f, z, 1.0f, diffuse, 1, 1, 1, 1},
-    };
+    const TexturedVertex quad[4] = {{left - 0.5f, top - 0.5f, z, 1, diffuse, 0, 0, 0, 0},
+                                    {right - 0.5f, top - 0.5f, z, 1, diffuse, 1, 0, 1, 0},
+                                    {left - 0.5f, bottom - 0.5f, z, 1, diffuse, 0, 1, 0, 1},
+                                    {right - 0.5f, bottom - 0.5f, z, 1, diffuse, 1, 1, 1, 1}};
     EXPECT_EQ(S_OK, m_device->SetFVF(D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX2));
     EXPECT_EQ(S_OK, m_device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof quad[0]));
 }

@@ -26,19 +26,18 @@ class GlDeviceTest : public ::testing::Test {
 protected:
     void SetUp() override;
     void TearDown() override;
-
     // A render-target texture of the given size and its surface; released in TearDown.
     platform::IGraphicsSurface* MakeTarget(std::uint32_t width, std::uint32_t height,
                                            platform::IGraphicsTexture** texture = nullptr);
     // A managed texture holding `image`; released in TearDown.
     platform::IGraphicsTexture* MakeTexture(const Image& image);
     Image Read(platform::IGraphicsSurface* surface);
+    Image ReadBackBuffer();
     // A two-triangle strip over pixels [left, right) x [top, bottom) of render target 0, with
     // Direct3D's half-pixel offset, texture coordinates 0..1 on both sets, in FVF
     // XYZRHW | DIFFUSE | TEX2.
     void DrawQuad(float left, float top, float right, float bottom, D3DCOLOR diffuse,
                   float z = 0.5f);
-
     platform::IGraphicsDevice* m_device = nullptr;
     std::vector<platform::RefCounted*> m_owned;
 };

@@ -15,10 +15,8 @@ class GraphicsTest : public GlDeviceTest {
 protected:
     static constexpr int kClientWidth = 256;
     static constexpr int kClientHeight = 192;
-
     void SetUp() override;
     void TearDown() override;
-
     std::unique_ptr<platform::WindowSystem> m_system;
     std::unique_ptr<platform::Window> m_window;
     // The graphics object goes after everything a derived fixture keeps, and before the window.

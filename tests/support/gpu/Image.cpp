@@ -40,20 +40,16 @@ Image LoadPng(const std::string& path) {
     }
     std::ostringstream report;
     int mismatches = 0;
-    for (std::uint32_t y = 0; y < expected.height; ++y) {
-        for (std::uint32_t x = 0; x < expected.width; ++x) {
-            const D3DCOLOR e = expected.At(x, y), a = actual.At(x, y);
-            int worst = 0;
-            for (int shift = 0; shift < 32; shift += 8) {
-                worst = std::max(worst, std::abs(static_cast<int>((e >> shift) & 0xFF) -
-                                                 static_cast<int>((a >> shift) & 0xFF)));
-            }
-            if (worst > tolerance) {
-                if (++mismatches <= 5) {
-                    report << std::hex << " (" << std::dec << x << "," << y << "): 0x" << std::hex
-                           << a << " expected 0x" << e << ";";
-                }
-            }
+    for (std::uint32_t i = 0; i < expected.pixels.size(); ++i) {
+        const D3DCOLOR e = expected.pixels[i], a = actual.pixels[i];
+        int worst = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            worst = std::max(worst, std::abs(static_cast<int>((e >> shift) & 0xFF) -
+                                             static_cast<int>((a >> shift) & 0xFF)));
+        }
+        if (worst > tolerance && ++mismatches <= 5) {
+            report << " (" << i % expected.width << "," << i / expected.width << "): 0x"
+                   << std::hex << a << " expected 0x" << e << std::dec << ";";
         }
     }
     if (mismatches == 0) {
