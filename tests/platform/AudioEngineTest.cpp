@@ -83,6 +83,7 @@ protected:
 // Each buffer plays its region once and then its loop region LoopCount more times (the whole
 // region when LoopLength is 0); the sound crosses a render-pass boundary on purpose.
 TEST_F(AudioEngineTest, BuffersPlayTheirRegionThenLoop) {
+    // clang-format off
     const struct {
         std::uint32_t size, playBegin, playLength, loopBegin, loopLength, loopCount;
         std::vector<int> order;  // indices of the samples heard
@@ -93,6 +94,7 @@ TEST_F(AudioEngineTest, BuffersPlayTheirRegionThenLoop) {
         {10, 2, 6, 4, 2, 1, {2, 3, 4, 5, 4, 5, 6, 7},
          {"start@0", "loop@4", "end@8", "stream end@8"}},
     };
+    // clang-format on
     const std::vector<std::int16_t> samples = {1000, -2000, 3000, -4000, 500,
                                                -600, 700,   -800, 900,   -1};
     for (const auto& c : cases) {
@@ -146,17 +148,15 @@ TEST_F(AudioEngineTest, MalformedBuffersAndFormatsAreRefused) {
     SourceVoice* v = Source(r);
     EXPECT_EQ(v->SubmitSourceBuffer(nullptr), E_INVALIDARG);
     using B = AudioBuffer;
+    // clang-format off
     void (*const spoilers[])(B&) = {
-        [](B& b) { b.pAudioData = nullptr; },
-        [](B& b) { b.AudioBytes = 0; },
-        [](B& b) { b.AudioBytes = 7; },
-        [](B& b) { b.pAudioData += 1; },
-        [](B& b) { b.PlayBegin = 8; },
-        [](B& b) { b.PlayBegin = 4, b.PlayLength = 5; },
+        [](B& b) { b.pAudioData = nullptr; },   [](B& b) { b.AudioBytes = 0; },
+        [](B& b) { b.AudioBytes = 7; },         [](B& b) { b.pAudioData += 1; },
+        [](B& b) { b.PlayBegin = 8; },          [](B& b) { b.PlayBegin = 4, b.PlayLength = 5; },
         [](B& b) { b.LoopBegin = 6, b.LoopLength = 3; },
         [](B& b) { b.PlayBegin = 3, b.LoopBegin = 2; },
-        [](B& b) { b.LoopCount = 256; },
-        [](B& b) { b.LoopCount = 0, b.LoopLength = 2; }};
+        [](B& b) { b.LoopCount = 256; },        [](B& b) { b.LoopCount = 0, b.LoopLength = 2; }};
+    // clang-format on
     for (std::size_t i = 0; i < std::size(spoilers); ++i) {
         AudioBuffer b = Buffer(samples, 1);
         spoilers[i](b);

@@ -15,9 +15,9 @@ using namespace platform;
 ::testing::AssertionResult MatricesNear(const D3DMATRIX& expected, const D3DMATRIX& actual) {
     for (int i = 0; i < 16; ++i) {
         if (std::fabs(expected.m[i / 4][i % 4] - actual.m[i / 4][i % 4]) > 1e-6) {
-            return ::testing::AssertionFailure() << "m[" << i / 4 << "][" << i % 4 << "] = "
-                                                 << actual.m[i / 4][i % 4] << ", expected "
-                                                 << expected.m[i / 4][i % 4];
+            return ::testing::AssertionFailure()
+                   << "m[" << i / 4 << "][" << i % 4 << "] = " << actual.m[i / 4][i % 4]
+                   << ", expected " << expected.m[i / 4][i % 4];
         }
     }
     return ::testing::AssertionSuccess();

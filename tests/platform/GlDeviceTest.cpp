@@ -33,21 +33,26 @@ void Paint(Image& image, const RECT& r, D3DCOLOR color) {
 TEST_F(GlDeviceTest, StartsWithDirect3DDefaultStates) {
     enum Kind { Render, Sampler, Stage };
     // The depth, culling and source blend defaults show in the pixels of the next test.
+    // clang-format off
     const struct { Kind kind; std::uint32_t stage, state, expected; } defaults[] = {
         {Render, 0, D3DRS_ALPHABLENDENABLE, 0}, {Render, 0, D3DRS_DESTBLEND, D3DBLEND_ZERO},
         {Render, 0, D3DRS_ZWRITEENABLE, 1}, {Render, 0, D3DRS_BLENDOP, D3DBLENDOP_ADD},
         {Render, 0, D3DRS_SCISSORTESTENABLE, 0}, {Render, 0, D3DRS_ALPHATESTENABLE, 0},
-        {Sampler, 0, D3DSAMP_MINFILTER, D3DTEXF_POINT}, {Sampler, 1, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP},
+        {Sampler, 0, D3DSAMP_MINFILTER, D3DTEXF_POINT},
+        {Sampler, 1, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP},
         {Stage, 0, D3DTSS_COLOROP, D3DTOP_MODULATE}, {Stage, 0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
         {Stage, 1, D3DTSS_COLOROP, D3DTOP_DISABLE}};
+    // clang-format on
     for (const auto& d : defaults) {
         std::uint32_t value = 0xDEADu;
-        EXPECT_EQ(S_OK, d.kind == Render ? m_device->GetRenderState(D3DRENDERSTATETYPE(d.state), &value)
-                        : d.kind == Sampler
-                            ? m_device->GetSamplerState(d.stage, D3DSAMPLERSTATETYPE(d.state), &value)
-                            : m_device->GetTextureStageState(
-                                  d.stage, D3DTEXTURESTAGESTATETYPE(d.state), &value));
-        EXPECT_EQ(d.expected, value) << "kind " << d.kind << " stage " << d.stage << " state " << d.state;
+        EXPECT_EQ(S_OK,
+                  d.kind == Render ? m_device->GetRenderState(D3DRENDERSTATETYPE(d.state), &value)
+                  : d.kind == Sampler
+                      ? m_device->GetSamplerState(d.stage, D3DSAMPLERSTATETYPE(d.state), &value)
+                      : m_device->GetTextureStageState(d.stage, D3DTEXTURESTAGESTATETYPE(d.state),
+                                                       &value));
+        EXPECT_EQ(d.expected, value)
+            << "kind " << d.kind << " stage " << d.stage << " state " << d.state;
     }
     D3DVIEWPORT9 viewport{};
     EXPECT_EQ(S_OK, m_device->GetViewport(&viewport));

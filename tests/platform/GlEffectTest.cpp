@@ -19,10 +19,12 @@ using namespace platform;
 EffectDesc TestEffect() {
     using enum EffectStateKind;
     EffectDesc desc;
-    desc.parameters = {{"g_mViewProjection", "ViewProjection", EffectParameterType::Float4x4, 0, {}},
-                       {"g_aFloat4x8", "Float4x8", EffectParameterType::Float4, 8, {}},
-                       {"g_fConst", "FloatConst", EffectParameterType::Float, 0, {1.0f}},
-                       {"g_nConst", "IntConst", EffectParameterType::Int, 0, {0.0f}}};
+    desc.parameters = {
+        {"g_mViewProjection", "ViewProjection", EffectParameterType::Float4x4, 0, {}},
+        {"g_aFloat4x8", "Float4x8", EffectParameterType::Float4, 8, {}},
+        {"g_fConst", "FloatConst", EffectParameterType::Float, 0, {1.0f}},
+        {"g_nConst", "IntConst", EffectParameterType::Int, 0, {0.0f}}};
+    // clang-format off
     desc.techniques = {
         {"Flat",
          "void main() {\n"
@@ -41,6 +43,7 @@ EffectDesc TestEffect() {
          {{Sampler, 0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR},
           {Sampler, 0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP}}},
     };
+    // clang-format on
     return desc;
 }
 
@@ -56,8 +59,8 @@ protected:
         m_viewProjection = m_effect->GetParameterBySemantic(nullptr, "ViewProjection");
         m_colours = m_effect->GetParameterBySemantic(nullptr, "Float4x8");
         ASSERT_TRUE(m_viewProjection && m_colours);
-        const float v[8][8] = {{-1, 1, 0.5f, 0}, {0, 1, 0.5f, 0},  {-1, 0, 0.5f, 0},
-                               {0, 0, 0.5f, 0},  {0, 0, 0.5f, 1},  {1, 0, 0.5f, 1},
+        const float v[8][8] = {{-1, 1, 0.5f, 0}, {0, 1, 0.5f, 0}, {-1, 0, 0.5f, 0},
+                               {0, 0, 0.5f, 0},  {0, 0, 0.5f, 1}, {1, 0, 0.5f, 1},
                                {0, -1, 0.5f, 1}, {1, -1, 0.5f, 1}};
         const std::uint16_t indices[12] = {0, 1, 2, 2, 1, 3, 4, 5, 6, 6, 5, 7};
         constexpr D3DVERTEXELEMENT9 elements[] = {

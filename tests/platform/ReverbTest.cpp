@@ -23,8 +23,10 @@ constexpr std::uint32_t kRate = 44100;
 constexpr double kPi = 3.14159265358979323846;
 
 // What the instrument sets on its bus; also the reverb's defaults.
+// clang-format off
 constexpr ReverbParameters kBus = {100.0f, 5, 5, 5, 6, 6, 27, 27, 8, 8, 8, 4, 8, 4,
                                    5000.0f, 0.0f, 0.0f, 0.0f, 0.0f, 1.0f, 100.0f, 100.0f};
+// clang-format on
 
 using EffectPtr = std::unique_ptr<AudioEffect, void (*)(AudioEffect*)>;
 
@@ -112,6 +114,7 @@ TEST(ReverbSetup, FormatsDefaultsAndParameterRanges) {
     EXPECT_EQ(reverb->SetParameters(&kBus, sizeof kBus + 1), E_INVALIDARG);
     EXPECT_EQ(reverb->SetParameters(nullptr, sizeof kBus), E_INVALIDARG);
     using P = ReverbParameters;
+    // clang-format off
     void (*const spoilers[])(P&) = {
         [](P& p) { p.WetDryMix = std::nanf(""); },  [](P& p) { p.ReflectionsDelay = 301; },
         [](P& p) { p.ReverbDelay = 86; },           [](P& p) { p.RearDelay = 6; },
@@ -120,6 +123,7 @@ TEST(ReverbSetup, FormatsDefaultsAndParameterRanges) {
         [](P& p) { p.RoomFilterHF = 0.1f; },        [](P& p) { p.ReflectionsGain = 20.1f; },
         [](P& p) { p.ReverbGain = -100.1f; },       [](P& p) { p.DecayTime = 0.09f; },
         [](P& p) { p.DecayTime = INFINITY; },       [](P& p) { p.RoomSize = 100.1f; }};
+    // clang-format on
     for (std::size_t i = 0; i < std::size(spoilers); ++i) {
         P bad = kBus;
         spoilers[i](bad);
@@ -127,8 +131,10 @@ TEST(ReverbSetup, FormatsDefaultsAndParameterRanges) {
         reverb->GetParameters(&bad, sizeof bad);
         EXPECT_EQ(std::memcmp(&bad, &kBus, sizeof bad), 0) << "case " << i << " changed the record";
     }
+    // clang-format off
     const ReverbParameters edge = {0.0f, 300, 85, 0, 30, 0, 30, 0, 15, 0, 12, 9, 0, 14,
                                    20000.0f, -100.0f, -100.0f, 20.0f, -100.0f, 0.1f, 0.0f, 1.0f};
+    // clang-format on
     ASSERT_EQ(reverb->SetParameters(&edge, sizeof edge), S_OK);
     reverb->GetParameters(&p, sizeof p);
     EXPECT_EQ(std::memcmp(&p, &edge, sizeof p), 0);
@@ -138,7 +144,8 @@ TEST(ReverbDecay, T30MatchesDecayTime) {
     const struct {
         std::uint32_t rate;
         float decaySeconds, roomSizeFeet, density;
-    } cases[] = {{kRate, 1, 100, 100}, {kRate, 2, 100, 100}, {48000, 0.5f, 40, 50}, {22050, 4, 100, 100}};
+    } cases[] = {
+        {kRate, 1, 100, 100}, {kRate, 2, 100, 100}, {48000, 0.5f, 40, 50}, {22050, 4, 100, 100}};
     for (const auto& c : cases) {
         ReverbParameters p = kBus;
         p.DecayTime = c.decaySeconds, p.RoomSize = c.roomSizeFeet, p.Density = c.density;
@@ -205,7 +212,8 @@ TEST(ReverbFilters, RoomFilterAndShelves) {
         ReverbParameters p = kBus;
         c.change(p);
         const double db = Decibels(BurstEnergy(p, c.hz) / BurstEnergy(kBus, c.hz));
-        EXPECT_TRUE(db >= c.low && db <= c.high) << c.what << ": " << db << " dB at " << c.hz << " Hz";
+        EXPECT_TRUE(db >= c.low && db <= c.high)
+            << c.what << ": " << db << " dB at " << c.hz << " Hz";
     }
 }
 

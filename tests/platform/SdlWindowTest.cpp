@@ -78,7 +78,8 @@ TEST_F(SdlWindowTest, FirstShowSizePointerAndCursors) {
     window->ShowWindow(SW_SHOW);
     EXPECT_EQ(log.events.back(), (Event{WM_SIZE, SIZE_RESTORED, MAKELPARAM(320, 200)}));
     Show();
-    EXPECT_EQ(log.Only(WM_SIZE).size(), 1u) << "what SDL reports of the same size is not sent again";
+    EXPECT_EQ(log.Only(WM_SIZE).size(), 1u)
+        << "what SDL reports of the same size is not sent again";
     log.events.clear();
     SDL_WarpMouseInWindow(window->GetSdlWindow(), 30, 40);
     ASSERT_TRUE(PumpUntil([&] { return !log.Only(WM_MOUSEMOVE).empty(); }));
@@ -109,7 +110,8 @@ TEST_F(SdlWindowTest, KeyEventsKeyStateAndKeyNames) {
     // US backslash key standing for the JIS "]" key at the same place.
     std::array<std::uint8_t, kVirtualKeyCount> keys;
     const auto state = [&](std::uint8_t vk, std::uint8_t expected) {
-        return PumpUntil([&] { return system->GetKeyboardState(keys.data()) && keys[vk] == expected; });
+        return PumpUntil(
+            [&] { return system->GetKeyboardState(keys.data()) && keys[vk] == expected; });
     };
     ASSERT_EQ(std::system("xdotool keydown z keydown backslash"), 0);
     EXPECT_TRUE(state(0x5A, 0x80) && state(VK_OEM_6, 0x80));

@@ -55,11 +55,13 @@ TEST(SystemServicesTest, MessageTextWrapsAtSpacesAndWildcardsIgnoreAsciiCase) {
     for (const auto& [text, wrapped] : texts) {
         EXPECT_EQ(WrapMessageText(text, 10), wrapped) << text;
     }
+    // clang-format off
     const std::tuple<const char*, const char*, bool> names[] = {
         {"*.gem", "JEWEL.GEM", true}, {"*.gem", ".gem", true},      {"*.gem", "a.gem.bak", false},
         {"*.gem", "jewelgem", false}, {"*ab", "aab", true},         {"a*b*c", "aXbYbZc", true},
         {"a*b*c", "acb", false},      {"??.tmbr", "ab.tmbr", true}, {"??.tmbr", "abc.tmbr", false},
         {"*", "", true},              {"?", "", false}};
+    // clang-format on
     for (const auto& [pattern, name, matches] : names) {
         EXPECT_EQ(matches, MatchesWildcard(pattern, name)) << pattern << " " << name;
     }
@@ -67,7 +69,8 @@ TEST(SystemServicesTest, MessageTextWrapsAtSpacesAndWildcardsIgnoreAsciiCase) {
 
 // FindFiles lists sorted names and skips folders, relative to the current directory too.
 TEST(SystemServicesTest, FindFilesTheProgramPathAndTheCurrentDirectory) {
-    const fs::path folder = fs::path(::testing::TempDir()) / ("tovel-" + std::to_string(::getpid()));
+    const fs::path folder =
+        fs::path(::testing::TempDir()) / ("tovel-" + std::to_string(::getpid()));
     fs::create_directories(folder / "folder.gem");
     for (const char* name : {"b.gem", "a.gem", "C.GEM", "notes.txt", "a.gem~"}) {
         std::ofstream(folder / name) << "x";

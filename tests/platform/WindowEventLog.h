@@ -19,8 +19,8 @@ struct Event {
 };
 
 inline std::ostream& operator<<(std::ostream& out, const Event& e) {
-    return out << std::hex << "{0x" << e.message << ", 0x" << e.wParam << ", 0x" << e.lParam
-               << "}" << std::dec;
+    return out << std::hex << "{0x" << e.message << ", 0x" << e.wParam << ", 0x" << e.lParam << "}"
+               << std::dec;
 }
 
 struct EventLog {

@@ -67,16 +67,16 @@ double Period(const std::vector<float>& x, std::size_t begin, std::size_t end, s
     return 0.0;
 }
 
-std::vector<double> HarmonicLevels(const std::vector<float>& x, std::size_t begin,
-                                   std::size_t end, std::size_t period, std::size_t count) {
+std::vector<double> HarmonicLevels(const std::vector<float>& x, std::size_t begin, std::size_t end,
+                                   std::size_t period, std::size_t count) {
     end = std::min(end, x.size());
     const std::size_t length = end > begin ? (end - begin) / period * period : 0;
     std::vector<double> levels(count, 0.0);
     for (std::size_t k = 1; k <= count && length > 0; ++k) {
         double re = 0, im = 0;
         for (std::size_t i = 0; i < length; ++i) {
-            const double phase = 2.0 * M_PI * static_cast<double>(k * (i % period)) /
-                                 static_cast<double>(period);
+            const double phase =
+                2.0 * M_PI * static_cast<double>(k * (i % period)) / static_cast<double>(period);
             re += x[begin + i] * std::cos(phase);
             im -= x[begin + i] * std::sin(phase);
         }

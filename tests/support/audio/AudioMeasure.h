@@ -26,8 +26,8 @@ double Period(const std::vector<float>& x, std::size_t begin, std::size_t end, s
 // The amplitude of each of the first `count` harmonics of a sound that repeats every `period`
 // samples, over the whole periods of x[begin, end): exact bins, so a steady sound leaks nothing
 // into its neighbours.
-std::vector<double> HarmonicLevels(const std::vector<float>& x, std::size_t begin,
-                                   std::size_t end, std::size_t period, std::size_t count);
+std::vector<double> HarmonicLevels(const std::vector<float>& x, std::size_t begin, std::size_t end,
+                                   std::size_t period, std::size_t count);
 
 // The first channel of a disk-driver recording of 32-bit float frames; two channels are taken
 // when every frame carries the same sample twice (the mono mix on a stereo device). Fails the

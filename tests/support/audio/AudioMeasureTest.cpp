@@ -25,7 +25,8 @@ std::vector<float> Tones(std::size_t length, std::vector<std::array<double, 3>> 
     for (std::size_t i = 0; i < length; ++i) {
         for (auto [period, amplitude, phase] : tones) {
             x[i] += static_cast<float>(
-                amplitude * std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / period + phase));
+                amplitude *
+                std::sin(2.0 * std::numbers::pi * static_cast<double>(i) / period + phase));
         }
     }
     return x;

@@ -48,8 +48,8 @@ Image LoadPng(const std::string& path) {
                                              static_cast<int>((a >> shift) & 0xFF)));
         }
         if (worst > tolerance && ++mismatches <= 5) {
-            report << " (" << i % expected.width << "," << i / expected.width << "): 0x"
-                   << std::hex << a << " expected 0x" << e << std::dec << ";";
+            report << " (" << i % expected.width << "," << i / expected.width << "): 0x" << std::hex
+                   << a << " expected 0x" << e << std::dec << ";";
         }
     }
     if (mismatches == 0) {
