@@ -15,14 +15,13 @@ using namespace platform;
 
 // A vertex-stage technique shaped like the system's: positions through ViewProjection (applied
 // as the row-vector product), colour picked from a float4 array by the index in position.w;
-// the pixel stage is the fixed-function one. A pixel-stage technique halves a texture.
+// the pixel stage is the fixed-function one. The pass sets render and sampler states.
 EffectDesc TestEffect() {
     using enum EffectStateKind;
     EffectDesc desc;
     desc.parameters = {
         {"g_mViewProjection", "ViewProjection", EffectParameterType::Float4x4, 0, {}},
         {"g_aFloat4x8", "Float4x8", EffectParameterType::Float4, 8, {}},
-        {"g_fConst", "FloatConst", EffectParameterType::Float, 0, {1.0f}},
         {"g_nConst", "IntConst", EffectParameterType::Int, 0, {0.0f}}};
     // clang-format off
     desc.techniques = {
@@ -36,13 +35,8 @@ EffectDesc TestEffect() {
          "",
          {{Render, 0, D3DRS_CULLMODE, D3DCULL_NONE}, {Render, 0, D3DRS_ZWRITEENABLE, 0},
           {Render, 0, D3DRS_ALPHABLENDENABLE, 1}, {Render, 0, D3DRS_SRCBLEND, D3DBLEND_ONE},
-          {Render, 0, D3DRS_DESTBLEND, D3DBLEND_ONE}, {Render, 0, D3DRS_BLENDOP, D3DBLENDOP_ADD}}},
-        {"Half",
-         "",
-         "void main() { tovel_Color = texture(s0, tovel_Tex0) * g_fConst; }",
-         {{Sampler, 0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR},
-          {Sampler, 0, D3DSAMP_ADDRESSU, D3DTADDRESS_CLAMP}}},
-    };
+          {Render, 0, D3DRS_DESTBLEND, D3DBLEND_ONE}, {Render, 0, D3DRS_BLENDOP, D3DBLENDOP_ADD},
+          {Sampler, 0, D3DSAMP_MINFILTER, D3DTEXF_LINEAR}}}};
     // clang-format on
     return desc;
 }
@@ -88,10 +82,10 @@ protected:
         m_device->SetIndices(m_indices);
         EXPECT_EQ(S_OK, m_effect->SetMatrix(m_viewProjection, &viewProjection));
     }
-    // Runs `body` inside the one pass of `technique`, begun with `flags`.
+    // Runs `body` inside the one pass of "Flat", begun with `flags`.
     template <typename Body>
-    void InPass(const char* technique, std::uint32_t flags, Body body) {
-        ASSERT_EQ(S_OK, m_effect->SetTechnique(m_effect->GetTechniqueByName(technique)));
+    void InPass(std::uint32_t flags, Body body) {
+        ASSERT_EQ(S_OK, m_effect->SetTechnique(m_effect->GetTechniqueByName("Flat")));
         std::uint32_t passes = 0;
         ASSERT_EQ(S_OK, m_effect->Begin(&passes, flags));
         EXPECT_EQ(1u, passes);
@@ -105,7 +99,7 @@ protected:
         const float colours[8][4] = {{1, 0, 0, 1}, {0, 0, 1, 0.5f}};
         Bind(viewProjection);
         EXPECT_EQ(S_OK, m_effect->SetRawValue(m_colours, colours, 0, sizeof colours));
-        InPass("Flat", 0, [&] {
+        InPass(0, [&] {
             EXPECT_EQ(S_OK, m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 8, 0, 4));
         });
         return ReadBackBuffer();
@@ -133,7 +127,6 @@ D3DMATRIX Identity() {
 }
 
 TEST_F(GlEffectTest, FindsTechniquesByNameAndParametersBySemantic) {
-    EXPECT_NE(nullptr, m_effect->GetTechniqueByName("Half"));
     EXPECT_EQ(nullptr, m_effect->GetTechniqueByName("Missing"));
     EXPECT_EQ(m_colours, m_effect->GetParameterByName(nullptr, "g_aFloat4x8"));
     EXPECT_EQ(nullptr, m_effect->GetParameterBySemantic(nullptr, "g_aFloat4x8"));
@@ -142,12 +135,12 @@ TEST_F(GlEffectTest, FindsTechniquesByNameAndParametersBySemantic) {
     const float tooMuch[33 * 4] = {};
     EXPECT_EQ(D3DERR_INVALIDCALL, m_effect->SetRawValue(m_colours, tooMuch, 16, 8 * 16));
     EffectDesc broken = TestEffect();
-    broken.techniques[1].pixelShader = "void main() { tovel_Color = undefinedThing; }";
+    broken.techniques[0].vertexShader = "void main() { tovelSetPosition(undefinedThing); }";
     IGraphicsEffect* effect = nullptr;
     std::string log;
     EXPECT_EQ(E_FAIL, m_device->CreateEffect(broken, &effect, &log));
     EXPECT_EQ(nullptr, effect);
-    EXPECT_NE(std::string::npos, log.find("technique Half")) << log;
+    EXPECT_NE(std::string::npos, log.find("technique Flat")) << log;
 }
 
 // Matrices go up as written, and clip y = +1 is the top row: the identity puts the colour-0
@@ -171,7 +164,7 @@ TEST_F(GlEffectTest, CommittedValuesReachTheNextDraw) {
         m_device->DrawIndexedPrimitive(D3DPT_TRIANGLELIST, 0, 0, 4, 0, 2);
         return ReadBackBuffer().At(0, 0);
     };
-    InPass("Flat", 0, [&] {
+    InPass(0, [&] {
         EXPECT_EQ(0xFF00FF00u, drawn());
         // Not committed: the pass still draws with green, so blending adds green onto green.
         m_effect->SetVector(m_colours, &white);
@@ -199,22 +192,21 @@ TEST_F(GlEffectTest, PassStatesAreRestoredAndOthersKept) {
         return v;
     };
     const struct {
-        const char* technique;
         std::uint32_t flags;
         bool sampler;
         std::uint32_t state, during, after;
     } cases[] = {
-        {"Flat", 0, false, D3DRS_CULLMODE, D3DCULL_NONE, D3DCULL_CW},
-        {"Flat", 0, false, D3DRS_ZWRITEENABLE, 0, 1},
-        {"Flat", 0, false, D3DRS_DESTBLEND, D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},
-        {"Flat", 0, false, D3DRS_ZFUNC, D3DCMP_ALWAYS, D3DCMP_ALWAYS},
-        {"Half", 0, true, D3DSAMP_MINFILTER, D3DTEXF_LINEAR, D3DTEXF_POINT},
-        {"Flat", D3DXFX_DONOTSAVESTATE, false, D3DRS_CULLMODE, D3DCULL_NONE, D3DCULL_NONE},
+        {0, false, D3DRS_CULLMODE, D3DCULL_NONE, D3DCULL_CW},
+        {0, false, D3DRS_ZWRITEENABLE, 0, 1},
+        {0, false, D3DRS_DESTBLEND, D3DBLEND_ONE, D3DBLEND_INVSRCALPHA},
+        {0, false, D3DRS_ZFUNC, D3DCMP_ALWAYS, D3DCMP_ALWAYS},
+        {0, true, D3DSAMP_MINFILTER, D3DTEXF_LINEAR, D3DTEXF_POINT},
+        {D3DXFX_DONOTSAVESTATE, false, D3DRS_CULLMODE, D3DCULL_NONE, D3DCULL_NONE},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(std::string(c.technique) + " state " + std::to_string(c.state));
+        SCOPED_TRACE(::testing::Message() << "flags " << c.flags << " state " << c.state);
         std::uint32_t during = 0;
-        InPass(c.technique, c.flags, [&] { during = get(c.sampler, c.state); });
+        InPass(c.flags, [&] { during = get(c.sampler, c.state); });
         EXPECT_EQ(std::pair(c.during, c.after), std::pair(during, get(c.sampler, c.state)));
     }
 }
