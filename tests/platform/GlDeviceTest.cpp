@@ -1,5 +1,8 @@
-// The GL device against Direct3D 9 behaviour, on llvmpipe, by reading pixels back.
+// The GL device against Direct3D 9 behaviour, on llvmpipe, by reading pixels back: render states,
+// targets, texture stages, textures from PNG bytes, text, and the snapshot of what was presented.
 
+#include <SDL.h>
+#include <SDL_image.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -7,10 +10,11 @@
 #include <functional>
 #include <string>
 #include <tuple>
-#include <utility>
 #include <vector>
 
+#include "platform/graphics/GraphicsFont.h"
 #include "platform/graphics/GraphicsSystem.h"
+#include "platform/graphics/TextureLoader.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/gpu/DeviceFixture.h"
 
@@ -30,35 +34,19 @@ void Paint(Image& image, const RECT& r, D3DCOLOR color) {
     }
 }
 
+// Depth, culling and the source blend defaults show in the pixels of the render-state cases.
 TEST_F(GlDeviceTest, StartsWithDirect3DDefaultStates) {
-    enum Kind { Render, Sampler, Stage };
-    // The depth, culling and source blend defaults show in the pixels of the next test.
-    // clang-format off
-    const struct { Kind kind; std::uint32_t stage, state, expected; } defaults[] = {
-        {Render, 0, D3DRS_ALPHABLENDENABLE, 0}, {Render, 0, D3DRS_DESTBLEND, D3DBLEND_ZERO},
-        {Render, 0, D3DRS_ZWRITEENABLE, 1}, {Render, 0, D3DRS_BLENDOP, D3DBLENDOP_ADD},
-        {Render, 0, D3DRS_SCISSORTESTENABLE, 0}, {Render, 0, D3DRS_ALPHATESTENABLE, 0},
-        {Sampler, 0, D3DSAMP_MINFILTER, D3DTEXF_POINT},
-        {Sampler, 1, D3DSAMP_ADDRESSV, D3DTADDRESS_WRAP},
-        {Stage, 0, D3DTSS_COLOROP, D3DTOP_MODULATE}, {Stage, 0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1},
-        {Stage, 1, D3DTSS_COLOROP, D3DTOP_DISABLE}};
-    // clang-format on
-    for (const auto& d : defaults) {
-        std::uint32_t value = 0xDEADu;
-        EXPECT_EQ(S_OK,
-                  d.kind == Render ? m_device->GetRenderState(D3DRENDERSTATETYPE(d.state), &value)
-                  : d.kind == Sampler
-                      ? m_device->GetSamplerState(d.stage, D3DSAMPLERSTATETYPE(d.state), &value)
-                      : m_device->GetTextureStageState(d.stage, D3DTEXTURESTAGESTATETYPE(d.state),
-                                                       &value));
-        EXPECT_EQ(d.expected, value)
-            << "kind " << d.kind << " stage " << d.stage << " state " << d.state;
-    }
-    D3DVIEWPORT9 viewport{};
-    EXPECT_EQ(S_OK, m_device->GetViewport(&viewport));
-    EXPECT_EQ(std::tuple(kWidth, kHeight, 0.0f, 1.0f),
-              std::tuple(viewport.Width, viewport.Height, viewport.MinZ, viewport.MaxZ));
-    EXPECT_EQ(D3DERR_INVALIDCALL, m_device->SetRenderState(D3DRENDERSTATETYPE(8), 1));
+    std::vector<std::uint32_t> v(8, 0xDEADu);
+    m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &v[0]);
+    m_device->GetRenderState(D3DRS_DESTBLEND, &v[1]);
+    m_device->GetRenderState(D3DRS_ZWRITEENABLE, &v[2]);
+    m_device->GetRenderState(D3DRS_ALPHATESTENABLE, &v[3]);
+    m_device->GetSamplerState(0, D3DSAMP_MINFILTER, &v[4]);
+    m_device->GetTextureStageState(0, D3DTSS_COLOROP, &v[5]);
+    m_device->GetTextureStageState(0, D3DTSS_ALPHAOP, &v[6]);
+    m_device->GetTextureStageState(1, D3DTSS_COLOROP, &v[7]);
+    EXPECT_EQ(v, (std::vector<std::uint32_t>{0, D3DBLEND_ZERO, 1, 0, D3DTEXF_POINT, D3DTOP_MODULATE,
+                                             D3DTOP_SELECTARG1, D3DTOP_DISABLE}));
 }
 
 // Each case clears the back buffer (which has depth) to a colour and depth, sets its states over
@@ -113,26 +101,41 @@ TEST_F(GlDeviceTest, RenderStatesGiveDirect3DPixels) {
 }
 
 // The half-pixel convention: a quad from (-0.5, -0.5) to (W - 0.5, H - 0.5) covers the target
-// exactly and, even with linear filtering, samples every texel at its centre.
-TEST_F(GlDeviceTest, ScreenQuadCopiesTextureTexelForPixel) {
-    const Image source = RandomImage(37, 23, 7);
+// exactly and, even with linear filtering, samples every texel at its centre. A texture made from
+// PNG bytes holds the picture's own texels and alpha.
+TEST_F(GlDeviceTest, ScreenQuadCopiesTexelForPixelFromPixelsAndFromPngBytes) {
+    Image source = RandomImage(37, 23, 7);
+    SDL_Surface* surface = SDL_CreateRGBSurfaceWithFormatFrom(source.pixels.data(), 37, 23, 32,
+                                                              37 * 4, SDL_PIXELFORMAT_ARGB8888);
+    std::vector<char> png(16384);
+    SDL_RWops* out = SDL_RWFromMem(png.data(), static_cast<int>(png.size()));
+    ASSERT_EQ(0, IMG_SavePNG_RW(surface, out, 0)) << IMG_GetError();
+    png.resize(static_cast<std::size_t>(SDL_RWtell(out)));
+    SDL_RWclose(out);
+    SDL_FreeSurface(surface);
+    IGraphicsTexture *decoded = nullptr, *none = nullptr;
+    ASSERT_EQ(S_OK, D3DXCreateTextureFromFileInMemory(m_device, png.data(), png.size(), &decoded));
+    m_owned.push_back(decoded);
+    EXPECT_EQ(E_FAIL, D3DXCreateTextureFromFileInMemory(m_device, "not an image", 12, &none));
     IGraphicsSurface* target = MakeTarget(source.width, source.height);
     ASSERT_EQ(S_OK, m_device->SetRenderTarget(0, target));
-    m_device->SetTexture(0, MakeTexture(source));
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     m_device->SetRenderState(D3DRS_ZENABLE, 0);
-    for (std::uint32_t filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
-        m_device->ColorFill(target, nullptr, 0x12345678u);
-        m_device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
-        m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
-        DrawQuad(0, 0, source.width, source.height, 0xFFFFFFFFu);
-        EXPECT_TRUE(ImagesNear(source, Read(target), 0)) << "filter " << filter;
+    for (IGraphicsTexture* texture : {MakeTexture(source), decoded}) {
+        for (std::uint32_t filter : {D3DTEXF_POINT, D3DTEXF_LINEAR}) {
+            m_device->SetTexture(0, texture);
+            m_device->ColorFill(target, nullptr, 0x12345678u);
+            m_device->SetSamplerState(0, D3DSAMP_MINFILTER, filter);
+            m_device->SetSamplerState(0, D3DSAMP_MAGFILTER, filter);
+            DrawQuad(0, 0, source.width, source.height, 0xFFFFFFFFu);
+            EXPECT_TRUE(ImagesNear(source, Read(target), 0)) << (texture == decoded) << filter;
+        }
     }
     m_device->SetTexture(0, nullptr);
 }
 
-// Row 0 of a target is the top: a texture's first row lands in the back buffer's first row. The
-// snapshot of the presented picture is taken at the frame asked for and not before.
+// Row 0 of a target is the top: a texture's first row lands in the back buffer's first row and in
+// the snapshot's, which is of the presented picture (without alpha) at the frame asked for.
 TEST_F(GlDeviceTest, RowZeroIsTheTopAndTheSnapshotWaitsForItsFrame) {
     m_device->Release();
     m_device = nullptr;
@@ -140,23 +143,24 @@ TEST_F(GlDeviceTest, RowZeroIsTheTopAndTheSnapshotWaitsForItsFrame) {
         ::testing::TempDir() + "tovel_snapshot_test_" + std::to_string(::getpid()) + ".png";
     std::filesystem::remove(path);
     {
-        ScopedEnvironment snapshot("TOVEL_SNAPSHOT", path.c_str());
-        ScopedEnvironment frame("TOVEL_SNAPSHOT_FRAME", "2");
+        ScopedEnvironment snapshot("TOVEL_SNAPSHOT", path.c_str()),
+            frame("TOVEL_SNAPSHOT_FRAME", "2");
         ASSERT_EQ(S_OK, CreateHiddenGlDevice(kWidth, kHeight, &m_device));
     }
     Image source = RandomImage(kWidth, kHeight, 11);
-    Paint(source, {0, 0, kWidth, 4}, 0xFFFF0000u);  // a red top band
+    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
     m_device->SetTexture(0, MakeTexture(source));
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-    ASSERT_EQ(S_OK, m_device->BeginScene());
     DrawQuad(0, 0, kWidth, kHeight, 0xFFFFFFFFu);
-    ASSERT_EQ(S_OK, m_device->EndScene());
     EXPECT_TRUE(ImagesNear(source, ReadBackBuffer(), 0));
     ASSERT_EQ(S_OK, m_device->Present());
     EXPECT_FALSE(std::filesystem::exists(path)) << "the snapshot belongs to the second Present";
+    DrawQuad(0, 0, kWidth, kHeight, 0xFFFFFFFFu);
     ASSERT_EQ(S_OK, m_device->Present());
-    EXPECT_TRUE(std::filesystem::exists(path));
+    for (D3DCOLOR& p : source.pixels) {
+        p |= 0xFF000000u;
+    }
+    EXPECT_TRUE(ImagesNear(source, LoadPng(path), 0));
     std::filesystem::remove(path);
 }
 
@@ -200,10 +204,9 @@ TEST_F(GlDeviceTest, FillsClearsAndDrawsTouchOnlyTheirRectanglesAndTargets) {
     m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF0000FFu, 1.0f, 0);
     EXPECT_TRUE(ImagesNear(Filled(kWidth, kHeight, 0xFF00FF00u), ReadBackBuffer(), 0));
     EXPECT_EQ(D3DERR_INVALIDCALL, m_device->SetRenderTarget(0, nullptr));
-    EXPECT_EQ(S_OK, m_device->BeginScene());
-    EXPECT_EQ(D3DERR_INVALIDCALL, m_device->BeginScene());
-    EXPECT_EQ(S_OK, m_device->EndScene());
-    EXPECT_EQ(D3DERR_INVALIDCALL, m_device->EndScene());
+    EXPECT_EQ(std::tuple(S_OK, D3DERR_INVALIDCALL, S_OK, D3DERR_INVALIDCALL),
+              (std::tuple{m_device->BeginScene(), m_device->BeginScene(), m_device->EndScene(),
+                          m_device->EndScene()}));
 }
 
 // Each texture-stage operation against its formula on the processor: stage 0 combines a random
@@ -218,13 +221,12 @@ TEST_F(GlDeviceTest, TextureStageOperationsMatchTheirFormulas) {
     IGraphicsTexture* secondTexture = MakeTexture(second);
     const D3DCOLOR diffuse = 0xC05A19E3u;
     // Alpha takes the other argument order, so both argument slots are exercised.
-    const std::tuple<std::uint32_t, D3DTEXTURESTAGESTATETYPE, std::uint32_t> arguments[] = {
-        {0, D3DTSS_COLORARG1, D3DTA_TEXTURE}, {0, D3DTSS_COLORARG2, D3DTA_DIFFUSE},
-        {0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE}, {0, D3DTSS_ALPHAARG2, D3DTA_TEXTURE},
-        {1, D3DTSS_COLORARG1, D3DTA_TEXTURE}, {1, D3DTSS_COLORARG2, D3DTA_CURRENT},
-        {1, D3DTSS_ALPHAARG1, D3DTA_TEXTURE}, {1, D3DTSS_ALPHAARG2, D3DTA_CURRENT}};
-    for (auto [stage, state, argument] : arguments) {
-        m_device->SetTextureStageState(stage, state, argument);
+    for (std::uint32_t stage : {0u, 1u}) {
+        const std::uint32_t other = stage == 0 ? D3DTA_DIFFUSE : D3DTA_CURRENT;
+        m_device->SetTextureStageState(stage, D3DTSS_COLORARG1, D3DTA_TEXTURE);
+        m_device->SetTextureStageState(stage, D3DTSS_COLORARG2, other);
+        m_device->SetTextureStageState(stage, D3DTSS_ALPHAARG1, stage == 0 ? other : D3DTA_TEXTURE);
+        m_device->SetTextureStageState(stage, D3DTSS_ALPHAARG2, stage == 0 ? D3DTA_TEXTURE : other);
     }
     const std::tuple<const char*, D3DTEXTUREOP, std::function<float(float, float)>> cases[] = {
         {"select 1", D3DTOP_SELECTARG1, [](float t, float) { return t; }},
@@ -260,6 +262,51 @@ TEST_F(GlDeviceTest, TextureStageOperationsMatchTheirFormulas) {
             EXPECT_TRUE(ImagesNear(expected, Read(target), 1));
         }
     }
+}
+
+// A bold 19-pixel "H": its ink sits inside the cell (whose height DrawText gives) in the text's
+// colour alone, near the left edge or centred; drawing leaves the device's states alone.
+TEST_F(GlDeviceTest, TextIsDrawnAlignedInItsColourAndLeavesStatesAlone) {
+    IGraphicsFont* font = nullptr;
+    ASSERT_EQ(S_OK, D3DXCreateFont(m_device, 19, 700, false, "Arial", &font));
+    m_owned.push_back(font);
+    IGraphicsSurface* target = MakeTarget(kWidth, kHeight);
+    m_device->SetRenderTarget(0, target);
+    m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_CW);
+    std::int32_t height = 0;
+    const auto ink = [&](RECT rect, std::uint32_t format, D3DCOLOR colour) {
+        m_device->ColorFill(target, nullptr, 0xFF000000u);
+        height = font->DrawText("H", -1, &rect, format | DT_TOP | DT_NOCLIP, colour);
+        const Image drawn = Read(target);
+        RECT bounds = {kWidth, kHeight, 0, 0};
+        bool full = false;
+        for (std::int32_t i = 0; i < std::int32_t{kWidth * kHeight}; ++i) {
+            const std::int32_t x = i % kWidth, y = i / kWidth;
+            const D3DCOLOR p = drawn.pixels[i];
+            EXPECT_EQ(0u, p & ~colour) << x << "," << y;
+            full = full || p == colour;
+            if (p != 0xFF000000u) {
+                bounds = {std::min(bounds.left, x), std::min(bounds.top, y),
+                          std::max(bounds.right, x + 1), std::max(bounds.bottom, y + 1)};
+            }
+        }
+        EXPECT_TRUE(full);
+        return bounds;
+    };
+    const RECT left = ink({4, 3, 60, 30}, DT_LEFT, 0xFFFF0000u);
+    EXPECT_TRUE(height >= 17 && height <= 19) << height << ": a positive height is the whole cell";
+    EXPECT_TRUE(left.left >= 4 && left.left <= 7 && left.top >= 3 && left.bottom <= 3 + height &&
+                left.bottom - left.top > 10)
+        << left.left << " " << left.top << " " << left.bottom;
+    std::uint32_t cull = 0, blend = 1;
+    IGraphicsTexture* bound = nullptr;
+    m_device->GetRenderState(D3DRS_CULLMODE, &cull);
+    m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &blend);
+    m_device->GetTexture(0, &bound);
+    EXPECT_EQ(std::tuple(std::uint32_t{D3DCULL_CW}, 0u, nullptr), std::tuple(cull, blend, bound));
+    const RECT centred = ink({0, 10, kWidth, 40}, DT_CENTER, 0xFFFFFFFFu);
+    EXPECT_NEAR(kWidth, centred.left + centred.right, 3);
+    EXPECT_GE(centred.top, 10);
 }
 
 }  // namespace

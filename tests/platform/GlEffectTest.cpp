@@ -5,13 +5,14 @@
 
 #include <cstring>
 
-#include "platform/graphics/D3DMath.h"
 #include "tests/support/gpu/DeviceFixture.h"
 
 namespace tovel_test {
 namespace {
 
 using namespace platform;
+
+constexpr D3DMATRIX kIdentity = {{{1, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}}};
 
 // A vertex-stage technique shaped like the system's: positions through ViewProjection (applied
 // as the row-vector product), colour picked from a float4 array by the index in position.w;
@@ -41,6 +42,14 @@ EffectDesc TestEffect() {
     return desc;
 }
 
+template <typename Buffer, typename Data>
+void Fill(Buffer* buffer, const Data& data) {
+    void* bits = nullptr;
+    ASSERT_EQ(S_OK, buffer->Lock(0, 0, &bits));
+    std::memcpy(bits, &data, sizeof data);
+    ASSERT_EQ(S_OK, buffer->Unlock());
+}
+
 class GlEffectTest : public GlDeviceTest {
 protected:
     // Makes the effect and two unit squares in clip space, [-1, 0] x [0, 1] (colour 0) and
@@ -66,13 +75,8 @@ protected:
                                                     D3DPOOL_MANAGED, &m_indices));
         ASSERT_EQ(S_OK, m_device->CreateVertexDeclaration(elements, &m_declaration));
         m_owned.insert(m_owned.end(), {m_effect, m_vertices, m_indices, m_declaration});
-        void* data = nullptr;
-        ASSERT_EQ(S_OK, m_vertices->Lock(0, 0, &data));
-        std::memcpy(data, v, sizeof v);
-        ASSERT_EQ(S_OK, m_vertices->Unlock());
-        ASSERT_EQ(S_OK, m_indices->Lock(0, 0, &data));
-        std::memcpy(data, indices, sizeof indices);
-        ASSERT_EQ(S_OK, m_indices->Unlock());
+        Fill(m_vertices, v);
+        Fill(m_indices, indices);
     }
     // Clears the back buffer and sets the squares' buffers and the matrix.
     void Bind(const D3DMATRIX& viewProjection) {
@@ -120,12 +124,6 @@ Image Quadrants(std::uint32_t width, std::uint32_t height, D3DCOLOR topLeft, D3D
     return image;
 }
 
-D3DMATRIX Identity() {
-    D3DMATRIX m;
-    D3DXMatrixIdentity(&m);
-    return m;
-}
-
 TEST_F(GlEffectTest, FindsTechniquesByNameAndParametersBySemantic) {
     EXPECT_EQ(nullptr, m_effect->GetTechniqueByName("Missing"));
     EXPECT_EQ(m_colours, m_effect->GetParameterByName(nullptr, "g_aFloat4x8"));
@@ -146,18 +144,15 @@ TEST_F(GlEffectTest, FindsTechniquesByNameAndParametersBySemantic) {
 // Matrices go up as written, and clip y = +1 is the top row: the identity puts the colour-0
 // square top left and the colour-1 square bottom right, added (ONE, ONE) onto black. Translation
 // sits in the fourth row for row vectors: moving by (+1, -1) takes the first square to the
-// bottom right and the second off the target.
-TEST_F(GlEffectTest, IndexedListThroughVertexStageUsesMatrixAsWritten) {
+// bottom right and the second off the target. Values reach a pass's draws once committed.
+TEST_F(GlEffectTest, IndexedDrawsUseTheMatrixAsWrittenAndCommittedValues) {
     EXPECT_TRUE(ImagesNear(Quadrants(kWidth, kHeight, 0xFFFF0000u, 0x800000FFu),
-                           DrawSquares(Identity()), 1));
-    D3DMATRIX shift = Identity();
+                           DrawSquares(kIdentity), 1));
+    D3DMATRIX shift = kIdentity;
     shift.m[3][0] = 1.0f;
     shift.m[3][1] = -1.0f;
     EXPECT_TRUE(ImagesNear(Quadrants(kWidth, kHeight, 0, 0xFFFF0000u), DrawSquares(shift), 1));
-}
-
-TEST_F(GlEffectTest, CommittedValuesReachTheNextDraw) {
-    Bind(Identity());
+    Bind(kIdentity);
     const D3DVECTOR4 green = {0, 1, 0, 1}, white = {1, 1, 1, 1};
     m_effect->SetVector(m_colours, &green);
     const auto drawn = [&] {
@@ -171,11 +166,11 @@ TEST_F(GlEffectTest, CommittedValuesReachTheNextDraw) {
         EXPECT_EQ(0xFF00FF00u, drawn());
         ASSERT_EQ(S_OK, m_effect->CommitChanges());
         EXPECT_EQ(0xFFFFFFFFu, drawn());
-        // An integer parameter shifts the colour index: entry 1 of the array is still zero.
+        // An integer parameter shifts the colour index to entry 1, the second square's blue.
         m_device->Clear(0, nullptr, D3DCLEAR_TARGET, 0, 1.0f, 0);
         m_effect->SetInt(m_effect->GetParameterBySemantic(nullptr, "IntConst"), 1);
         m_effect->CommitChanges();
-        EXPECT_EQ(0u, drawn());
+        EXPECT_EQ(0x800000FFu, drawn());
     });
 }
 
@@ -219,37 +214,37 @@ TEST_F(GlEffectTest, LossAndResetBringBackManagedResourcesInANewContext) {
     const Image source = RandomImage(kWidth, kHeight, 11);
     IGraphicsTexture* texture = MakeTexture(source);
     const SDL_GLContext oldContext = SDL_GL_GetCurrentContext();
+    const auto status = [&](bool reset) {
+        return std::tuple{m_device->TestCooperativeLevel(), m_device->Present(),
+                          reset ? m_device->Reset(0, 0) : S_OK};
+    };
     m_device->SimulateDeviceLoss(DeviceLossTest::Lost);
-    EXPECT_EQ(D3DERR_DEVICELOST, m_device->TestCooperativeLevel());
-    EXPECT_EQ(D3DERR_DEVICELOST, m_device->Present());
-    EXPECT_EQ(D3DERR_DEVICELOST, m_device->Reset(0, 0));
+    EXPECT_EQ(std::tuple(D3DERR_DEVICELOST, D3DERR_DEVICELOST, D3DERR_DEVICELOST), status(true));
     m_device->SimulateDeviceLoss(DeviceLossTest::None);
-    EXPECT_EQ(D3D_OK, m_device->TestCooperativeLevel());
-    EXPECT_EQ(D3D_OK, m_device->Present());
+    EXPECT_EQ(std::tuple(D3D_OK, D3D_OK, S_OK), status(false));
     EXPECT_EQ(oldContext, SDL_GL_GetCurrentContext());
     m_device->SimulateDeviceLoss(DeviceLossTest::Lost);
     m_device->SimulateDeviceLoss(DeviceLossTest::NotReset);
-    EXPECT_EQ(D3DERR_DEVICENOTRESET, m_device->TestCooperativeLevel());
-    EXPECT_EQ(D3DERR_DEVICELOST, m_device->Present());
-    IGraphicsTexture* target = nullptr;
-    ASSERT_EQ(S_OK, m_device->CreateTexture(8, 8, 1, D3DUSAGE_RENDERTARGET, D3DFMT_A8R8G8B8,
-                                            D3DPOOL_DEFAULT, &target));
+    EXPECT_EQ(std::tuple(D3DERR_DEVICENOTRESET, D3DERR_DEVICELOST, S_OK), status(false));
+    MakeTarget(8, 8);
     EXPECT_EQ(D3DERR_INVALIDCALL, m_device->Reset(0, 0));
     EXPECT_EQ(D3DERR_DEVICENOTRESET, m_device->TestCooperativeLevel());
-    target->Release();
+    for (int i = 0; i < 2; ++i) {  // the target's texture and surface
+        m_owned.back()->Release();
+        m_owned.pop_back();
+    }
     const DeviceResourceStatistics before = m_device->GetResourceStatistics();
     m_device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
     ASSERT_EQ(S_OK, m_effect->OnLostDevice());
     ASSERT_EQ(S_OK, m_device->Reset(0, 0));
     ASSERT_EQ(S_OK, m_effect->OnResetDevice());
-    EXPECT_EQ(D3D_OK, m_device->TestCooperativeLevel());
-    EXPECT_EQ(S_OK, m_device->Present());
+    EXPECT_EQ(std::tuple(D3D_OK, D3D_OK, S_OK), status(false));
     EXPECT_NE(oldContext, SDL_GL_GetCurrentContext());
     std::uint32_t cull = 0;
     m_device->GetRenderState(D3DRS_CULLMODE, &cull);
     EXPECT_EQ(std::uint32_t{D3DCULL_CCW}, cull) << "Reset restores default states";
     EXPECT_TRUE(ImagesNear(Quadrants(kWidth, kHeight, 0xFFFF0000u, 0x800000FFu),
-                           DrawSquares(Identity()), 1));
+                           DrawSquares(kIdentity), 1));
     m_device->SetTexture(0, texture);
     m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
     m_device->SetRenderState(D3DRS_ZENABLE, 0);
@@ -260,7 +255,7 @@ TEST_F(GlEffectTest, LossAndResetBringBackManagedResourcesInANewContext) {
     EXPECT_EQ(std::pair(before.bytes, before.live), std::pair(after.bytes, after.live));
     ASSERT_EQ(S_OK, m_device->Reset(2 * kWidth, 2 * kHeight));
     EXPECT_TRUE(ImagesNear(Quadrants(2 * kWidth, 2 * kHeight, 0xFFFF0000u, 0x800000FFu),
-                           DrawSquares(Identity()), 1));
+                           DrawSquares(kIdentity), 1));
 }
 
 }  // namespace

@@ -28,26 +28,17 @@ TEST(ScopedGuardsTest, EachGuardPutsBackWhatItFound) {
     Counted outer;
     Counted::SetInstance(&outer);
     {
-        ScopedInstance<Counted> fresh;
-        EXPECT_NE(&outer, Counted::Instance()) << "the scope makes its own";
-        ScopedInstance<Counted> given(new Counted());
-        EXPECT_EQ(3, Counted::s_alive);
+        ScopedInstance<Counted> fresh, given(new Counted());
+        EXPECT_NE(&outer, Counted::Instance());
     }
-    EXPECT_EQ(1, Counted::s_alive);
-    EXPECT_EQ(&outer, Counted::SetInstance(nullptr));
-
+    EXPECT_EQ(std::pair(1, &outer), std::pair(Counted::s_alive, Counted::SetInstance(nullptr)));
     constexpr const char* kName = "TOVEL_SCOPED_ENVIRONMENT_TEST";
-    ::unsetenv(kName);
     {
         ScopedEnvironment set(kName, "a");
-        {
-            ScopedEnvironment unset(kName, nullptr);
-            EXPECT_EQ(nullptr, std::getenv(kName));
-        }
+        { ScopedEnvironment unset(kName, nullptr); }
         EXPECT_STREQ("a", std::getenv(kName));
     }
     EXPECT_EQ(nullptr, std::getenv(kName));
-
     std::string lines;
     ScopedDebugOutput outerSink([&](std::string_view text) { lines += text; });
     {
@@ -55,7 +46,6 @@ TEST(ScopedGuardsTest, EachGuardPutsBackWhatItFound) {
     }
     platform::OutputDebugString("b");
     EXPECT_EQ("b", lines);
-
     ScopedAudioBackend offline(platform::AudioBackend::Offline, 1);
     { ScopedAudioBackend unavailable(platform::AudioBackend::Unavailable); }
     platform::AudioEngine* engine = nullptr;
