@@ -1,21 +1,17 @@
 // The GL device against Direct3D 9 behaviour, on llvmpipe, by reading pixels back: render states,
-// targets, texture stages, textures from PNG bytes, text, and the snapshot of what was presented.
+// targets, texture stages, textures from PNG bytes and text.
 
 #include <SDL.h>
 #include <SDL_image.h>
-#include <unistd.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <functional>
 #include <string>
 #include <tuple>
 #include <vector>
 
 #include "platform/graphics/GraphicsFont.h"
-#include "platform/graphics/GraphicsSystem.h"
 #include "platform/graphics/TextureLoader.h"
-#include "tests/support/ScopedEnvironment.h"
 #include "tests/support/gpu/DeviceFixture.h"
 
 namespace tovel_test {
@@ -32,21 +28,6 @@ void Paint(Image& image, const RECT& r, D3DCOLOR color) {
     for (std::int32_t y = r.top; y < r.bottom; ++y) {
         std::fill_n(image.pixels.begin() + y * image.width + r.left, r.right - r.left, color);
     }
-}
-
-// Depth, culling and the source blend defaults show in the pixels of the render-state cases.
-TEST_F(GlDeviceTest, StartsWithDirect3DDefaultStates) {
-    std::vector<std::uint32_t> v(8, 0xDEADu);
-    m_device->GetRenderState(D3DRS_ALPHABLENDENABLE, &v[0]);
-    m_device->GetRenderState(D3DRS_DESTBLEND, &v[1]);
-    m_device->GetRenderState(D3DRS_ZWRITEENABLE, &v[2]);
-    m_device->GetRenderState(D3DRS_ALPHATESTENABLE, &v[3]);
-    m_device->GetSamplerState(0, D3DSAMP_MINFILTER, &v[4]);
-    m_device->GetTextureStageState(0, D3DTSS_COLOROP, &v[5]);
-    m_device->GetTextureStageState(0, D3DTSS_ALPHAOP, &v[6]);
-    m_device->GetTextureStageState(1, D3DTSS_COLOROP, &v[7]);
-    EXPECT_EQ(v, (std::vector<std::uint32_t>{0, D3DBLEND_ZERO, 1, 0, D3DTEXF_POINT, D3DTOP_MODULATE,
-                                             D3DTOP_SELECTARG1, D3DTOP_DISABLE}));
 }
 
 // Each case clears the back buffer (which has depth) to a colour and depth, sets its states over
@@ -132,36 +113,6 @@ TEST_F(GlDeviceTest, ScreenQuadCopiesTexelForPixelFromPixelsAndFromPngBytes) {
         }
     }
     m_device->SetTexture(0, nullptr);
-}
-
-// Row 0 of a target is the top: a texture's first row lands in the back buffer's first row and in
-// the snapshot's, which is of the presented picture (without alpha) at the frame asked for.
-TEST_F(GlDeviceTest, RowZeroIsTheTopAndTheSnapshotWaitsForItsFrame) {
-    m_device->Release();
-    m_device = nullptr;
-    const std::string path =
-        ::testing::TempDir() + "tovel_snapshot_test_" + std::to_string(::getpid()) + ".png";
-    std::filesystem::remove(path);
-    {
-        ScopedEnvironment snapshot("TOVEL_SNAPSHOT", path.c_str()),
-            frame("TOVEL_SNAPSHOT_FRAME", "2");
-        ASSERT_EQ(S_OK, CreateHiddenGlDevice(kWidth, kHeight, &m_device));
-    }
-    Image source = RandomImage(kWidth, kHeight, 11);
-    m_device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, 0xFF000000u, 1.0f, 0);
-    m_device->SetTexture(0, MakeTexture(source));
-    m_device->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-    DrawQuad(0, 0, kWidth, kHeight, 0xFFFFFFFFu);
-    EXPECT_TRUE(ImagesNear(source, ReadBackBuffer(), 0));
-    ASSERT_EQ(S_OK, m_device->Present());
-    EXPECT_FALSE(std::filesystem::exists(path)) << "the snapshot belongs to the second Present";
-    DrawQuad(0, 0, kWidth, kHeight, 0xFFFFFFFFu);
-    ASSERT_EQ(S_OK, m_device->Present());
-    for (D3DCOLOR& p : source.pixels) {
-        p |= 0xFF000000u;
-    }
-    EXPECT_TRUE(ImagesNear(source, LoadPng(path), 0));
-    std::filesystem::remove(path);
 }
 
 // ColorFill, Clear and draws touch only their rectangles: Clear those within the viewport, both

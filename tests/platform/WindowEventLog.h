@@ -4,7 +4,6 @@
 #include <algorithm>
 #include <cstdint>
 #include <iterator>
-#include <ostream>
 #include <vector>
 
 #include "platform/window/Window.h"
@@ -17,11 +16,6 @@ struct Event {
     LPARAM lParam;
     bool operator==(const Event&) const = default;
 };
-
-inline std::ostream& operator<<(std::ostream& out, const Event& e) {
-    return out << std::hex << "{0x" << e.message << ", 0x" << e.wParam << ", 0x" << e.lParam << "}"
-               << std::dec;
-}
 
 struct EventLog {
     std::vector<Event> events;

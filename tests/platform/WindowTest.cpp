@@ -1,0 +1,332 @@
+// Windowing without a display: the event queue, timers on a clock the test steps and blocking
+// waits, the null backend, the virtual-key table, system services and message boxes.
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <SDL_scancode.h>
+
+#include <array>
+#include <chrono>
+#include <fstream>
+#include <set>
+#include <thread>
+#include <tuple>
+
+#include "platform/system/SystemServices.h"
+#include "platform/window/KeyMap.h"
+#include "platform/window/MessageBox.h"
+#include "platform/window/NullWindow.h"
+#include "tests/platform/WindowEventLog.h"
+#include "tests/support/ScopedEnvironment.h"
+
+namespace platform {
+namespace {
+
+using test::Event;
+using Clock = std::chrono::steady_clock;
+using namespace std::chrono_literals;
+
+class WindowQueueTest : public ::testing::Test {
+protected:
+    WindowQueueTest() : system([this] { return now; }) {}
+    // A window whose procedure logs, then answers `create` to WM_CREATE and posts quit 5 on
+    // WM_DESTROY.
+    std::unique_ptr<Window> Create(LRESULT create = 0) {
+        WindowDesc desc;
+        desc.width = 640;
+        desc.height = 480;
+        return system.CreateWindow(
+            desc, [=, this](Window* window, std::uint32_t message, WPARAM w, LPARAM l) {
+                log.events.push_back(Event{message, w, l});
+                if (message == WM_DESTROY) {
+                    window->System().PostQuitMessage(5);
+                }
+                return message == WM_CREATE ? create : DefWindowProc(window, message, w, l);
+            });
+    }
+    // Steps the clock to `at` and takes the next event.
+    bool Due(std::uint32_t at) {
+        now = at;
+        return system.PeekMessage(&msg);
+    }
+    std::uint32_t now = 1000;
+    NullWindowSystem system;
+    test::EventLog log;
+    MSG msg{};
+};
+
+// The first show sends the size at once, and showing again nothing; a create result of -1 fails
+// creation, after the destroy event. Posted events reach the procedure in order, before the
+// quit request, and timers come last.
+TEST_F(WindowQueueTest, CreationFirstShowAndEventsInOrderThenQuitThenTimers) {
+    std::unique_ptr<Window> window = Create();
+    window->ShowWindow(SW_SHOW);
+    window->ShowWindow(SW_SHOW);
+    EXPECT_EQ(test::DrainQueue(system), 0);
+    EXPECT_EQ(log.events, (std::vector<Event>{{WM_CREATE, 0, 0},
+                                              {WM_SIZE, SIZE_RESTORED, MAKELPARAM(640, 480)}}));
+    log.events.clear();
+    system.PostQuitMessage(3);
+    window->SetTimer(1, 10);
+    now += 10;
+    // A captured pointer left of the window: x = -10 travels as 65526.
+    const std::vector<Event> sent{
+        {WM_MOUSEMOVE, 0, MAKELPARAM(static_cast<std::uint32_t>(-10), 20)},
+        {WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 6)},
+        {WM_KEYUP, VK_ESCAPE, 0},
+        {WM_KILLFOCUS, 0, 0}};
+    for (const Event& event : sent) {
+        ASSERT_TRUE(system.PostMessage(window.get(), event.message, event.wParam, event.lParam));
+    }
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+        ASSERT_TRUE(system.PeekMessage(&msg));
+        system.DispatchMessage(msg);
+    }
+    EXPECT_EQ(log.events, sent);
+    EXPECT_EQ(65526, LOWORD(log.events[0].lParam));
+    std::vector<std::pair<std::uint32_t, WPARAM>> rest;
+    for (int i = 0; i < 4 && system.PeekMessage(&msg); ++i) {  // a timer due again would repeat
+        rest.emplace_back(msg.message, msg.wParam);
+    }
+    EXPECT_EQ(rest, (std::vector<std::pair<std::uint32_t, WPARAM>>{{WM_QUIT, 3}, {WM_TIMER, 1}}));
+    log.events.clear();
+    EXPECT_FALSE(Create(-1));
+    EXPECT_EQ(log.events, (std::vector<Event>{{WM_CREATE, 0, 0}, {WM_DESTROY, 0, 0}}));
+}
+
+TEST_F(WindowQueueTest, CloseDestroysAndTheQuitRequestEndsTheLoop) {
+    std::unique_ptr<Window> window = Create(), other = system.CreateWindow({}, nullptr);
+    system.PostMessage(window.get(), WM_CLOSE, 0, 0);
+    system.PostMessage(other.get(), WM_KEYUP, 0x41, 0);
+    // The frame loop's shape: poll and dispatch, otherwise wait, until quit is taken.
+    int iterations = 0;
+    while (msg.message != WM_QUIT && ++iterations < 100) {
+        if (system.PeekMessage(&msg)) {
+            system.DispatchMessage(msg);
+        } else {
+            system.WaitMessage();
+        }
+    }
+    EXPECT_EQ(std::tuple(std::uint32_t{WM_QUIT}, WPARAM{5}, 3, true, std::size_t{1}),
+              std::tuple(msg.message, msg.wParam, iterations, window->IsDestroyed(),
+                         log.Only(WM_DESTROY).size()));
+    EXPECT_FALSE(system.PostMessage(window.get(), WM_KEYUP, VK_ESCAPE, 0));
+    // Deleting a window drops what was queued for it, and its timers.
+    system.PostMessage(other.get(), WM_KEYUP, 0x42, 0);
+    other->SetTimer(7, 10);
+    other.reset();
+    EXPECT_FALSE(Due(now + 100));
+}
+
+TEST_F(WindowQueueTest, TimersComeDueOncePerPeriodAcrossTheClockWrapWithoutBursts) {
+    std::unique_ptr<Window> window = Create();
+    ASSERT_TRUE(window->SetTimer(32767, 40));
+    EXPECT_FALSE(system.SetTimer(nullptr, 1, 40));
+    const auto steps = [&](std::initializer_list<std::pair<std::uint32_t, bool>> expected) {
+        for (auto [at, due] : expected) {
+            EXPECT_EQ(due, Due(at)) << "at " << at;
+        }
+    };
+    steps({{1039, false}, {1040, true}});
+    EXPECT_EQ(std::tuple(std::uint32_t{WM_TIMER}, WPARAM{32767}, window.get()),
+              std::tuple(msg.message, msg.wParam, msg.hwnd));
+    // A loop that was away for ten periods gets one event, and the next a period later.
+    steps({{1040, false}, {1440, true}, {1440, false}, {1479, false}, {1480, true}});
+    EXPECT_TRUE(window->KillTimer(32767));
+    EXPECT_FALSE(window->KillTimer(32767));
+    steps({{2000, false}});
+    now = 0xFFFFFFF0u;
+    window->SetTimer(1, 40);
+    steps({{0xFFFFFFFFu, false}, {0x17, false}, {0x18, true}});
+    // Setting an id again restarts it; a zero period is raised to the minimum.
+    now = 5000;
+    window->SetTimer(1, 0);
+    steps({{5000 + MessageQueue::kMinimumTimerMs - 1, false},
+           {5000 + MessageQueue::kMinimumTimerMs, true}});
+}
+
+// Waits end for a post from another thread and for a due timer; the null backend's frame pause
+// only for a key that changes. Lower bounds and generous upper ones only.
+TEST(WindowWaitTest, WaitsEndForAPostADueTimerAndAKeyChange) {
+    NullWindowSystem system;
+    std::unique_ptr<Window> window = system.CreateWindow(WindowDesc{}, nullptr);
+    std::thread poster([&] {
+        std::this_thread::sleep_for(30ms);
+        system.PostMessage(window.get(), WM_KEYUP, VK_ESCAPE, 0);
+    });
+    system.WaitMessage();
+    MSG msg;
+    ASSERT_TRUE(system.PeekMessage(&msg));
+    EXPECT_EQ(msg.message, WM_KEYUP);
+    poster.join();
+    Clock::time_point start = Clock::now();
+    window->SetTimer(9, 25);
+    system.WaitMessage();
+    EXPECT_GE(Clock::now() - start, 20ms);
+    ASSERT_TRUE(system.PeekMessage(&msg));
+    EXPECT_EQ(msg.wParam, 9u);
+    system.SetKeyDown(0x5A, true);
+    ASSERT_FALSE(system.PeekMessage(&msg));  // the loop has seen the state as it is
+    system.SetKeyDown(0x5A, true);           // no change
+    start = Clock::now();
+    system.WaitForKeyInput(100);
+    EXPECT_GE(Clock::now() - start, 95ms);
+    std::thread release([&] {
+        std::this_thread::sleep_for(50ms);
+        system.SetKeyDown(0x5A, false);
+    });
+    start = Clock::now();
+    system.WaitForKeyInput(30000);
+    EXPECT_LT(Clock::now() - start, 15s);
+    release.join();
+}
+
+// Default processing of set-cursor shows the class cursor, the arrow unless one was given;
+// capture ends with the window; key state is per key.
+TEST(NullWindowTest, ClassCursorCaptureAndKeyState) {
+    NullWindowSystem system;
+    WindowDesc desc;
+    desc.x = 100, desc.y = 50;
+    std::unique_ptr<Window> window = system.CreateWindow(desc, nullptr);
+    system.SetCursorPosition(POINT{150, 45});
+    POINT point;
+    ASSERT_TRUE(system.GetCursorPos(&point));
+    window->ScreenToClient(&point);
+    EXPECT_EQ(std::pair(50, -5), std::pair(point.x, point.y));
+    std::array<std::uint8_t, 32 * 32 * 4> pixels{};
+    EXPECT_EQ(system.CreateCursor(pixels.data(), 32, 32, 32, 0), nullptr);
+    desc.cursor = system.CreateCursor(pixels.data(), 32, 32, 0, 31);
+    std::unique_ptr<Window> other = system.CreateWindow(desc, nullptr);
+    for (auto [w, cursor] :
+         {std::pair(other.get(), desc.cursor), std::pair(window.get(), system.GetArrowCursor())}) {
+        DefWindowProc(w, WM_SETCURSOR, 0, 0);
+        EXPECT_EQ(system.GetCursor(), cursor);
+    }
+    system.SetCapture(window.get());
+    window->DestroyWindow();
+    EXPECT_EQ(system.GetCapture(), nullptr) << "capture ends with the window";
+    system.SetKeyDown(VK_OEM_102, true);
+    std::array<std::uint8_t, kVirtualKeyCount> keys;
+    keys.fill(0xFF);
+    ASSERT_TRUE(system.GetKeyboardState(keys.data()));
+    for (std::uint32_t vk = 0; vk < kVirtualKeyCount; ++vk) {
+        EXPECT_EQ(keys[vk], vk == VK_OEM_102 ? 0x80 : 0) << "virtual key " << vk;
+    }
+}
+
+// The 48 keys of the instrument's keyboard, in its index order, and Escape each reach a physical
+// key of their own both ways and have a JIS legend. The JIS-only keys reach the international
+// scancodes, the others the key at their place; labels fall back to the JIS legends.
+TEST(KeyMapTest, KeysMapByPhysicalPositionOnAJisKeyboardBothWaysWithLegends) {
+    const std::vector<std::uint8_t> keys = {
+        0x41, 0x5A, 0x53, 0x58, 0x44, 0x43, 0x46, 0x56, 0x47, 0x42,     0x48, 0x4E, 0x4A,
+        0x4D, 0x4B, 0xBC, 0x4C, 0xBE, 0xBB, 0xBF, 0xBA, 0xE2, 0xDD,     0x31, 0x51, 0x32,
+        0x57, 0x33, 0x45, 0x34, 0x52, 0x35, 0x54, 0x36, 0x59, 0x37,     0x55, 0x38, 0x49,
+        0x39, 0x4F, 0x30, 0x50, 0xBD, 0xC0, 0xDE, 0xDB, 0xDC, VK_ESCAPE};
+    std::set<std::uint16_t> scancodes;
+    for (std::uint8_t vk : keys) {
+        SCOPED_TRACE(::testing::Message() << "virtual key 0x" << std::hex << int(vk));
+        const std::uint16_t scancode = ScancodeOfVirtualKey(vk);
+        EXPECT_TRUE(scancode != 0 && scancodes.insert(scancode).second) << scancode;
+        EXPECT_EQ(VirtualKeyOfScancode(scancode), vk);
+        EXPECT_FALSE(JisLegend(vk).empty());
+    }
+    EXPECT_EQ(KeyMappings().size(), keys.size());
+    // clang-format off
+    const std::pair<std::uint8_t, SDL_Scancode> places[] = {
+        {VK_OEM_102, SDL_SCANCODE_INTERNATIONAL1}, {VK_OEM_5, SDL_SCANCODE_INTERNATIONAL3},
+        {VK_OEM_6, SDL_SCANCODE_BACKSLASH},        {VK_OEM_PLUS, SDL_SCANCODE_SEMICOLON},
+        {VK_OEM_1, SDL_SCANCODE_APOSTROPHE},       {VK_OEM_3, SDL_SCANCODE_LEFTBRACKET},
+        {VK_OEM_4, SDL_SCANCODE_RIGHTBRACKET},     {VK_OEM_7, SDL_SCANCODE_EQUALS},
+        {0x41, SDL_SCANCODE_A},                    {0x70, SDL_SCANCODE_UNKNOWN}};
+    // clang-format on
+    for (auto [vk, scancode] : places) {
+        EXPECT_EQ(ScancodeOfVirtualKey(vk), scancode) << "virtual key 0x" << std::hex << int(vk);
+    }
+    EXPECT_EQ(VirtualKeyOfScancode(SDL_SCANCODE_F1), 0);
+    const std::tuple<std::uint8_t, const char*, const char*> labels[] = {
+        {VK_OEM_102, "", "\\"},  {VK_OEM_5, "", "\u00A5"}, {VK_OEM_3, "", "@"},
+        {VK_OEM_PLUS, "+", "+"}, {0x41, "A", "A"},         {0x70, "", ""}};
+    for (auto [vk, layout, label] : labels) {
+        EXPECT_EQ(ResolveKeyName(vk, layout), label) << "virtual key 0x" << std::hex << int(vk);
+    }
+}
+
+// Without a sink, debug lines go to stderr; headless runs and the stderr choice echo message
+// boxes there instead of waiting for a click.
+TEST(SystemServicesTest, ClockDebugLinesAndMessageBoxes) {
+    EXPECT_EQ(ElapsedMilliseconds(0xFFFFFFF6u, 5u), 15u);
+    const std::uint32_t before = timeGetTime();
+    Sleep(20);
+    EXPECT_GE(ElapsedMilliseconds(before, timeGetTime()), 19u);
+    testing::internal::CaptureStderr();
+    OutputDebugString("D3DERR_DEVICELOST!!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "D3DERR_DEVICELOST!!\n");
+    std::unique_ptr<MessageBoxPresenter> chosen;
+    {
+        tovel_test::ScopedEnvironment choice("TOVEL_MESSAGE_BOX", "stderr");
+        chosen = CreateDefaultMessageBoxPresenter();
+    }
+    ASSERT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
+    testing::internal::CaptureStderr();
+    chosen->Show("Sorry, This Machine no support.");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "tovel: Sorry, This Machine no support.\n");
+    tovel_test::ScopedEnvironment noDisplay("DISPLAY", nullptr);
+    chosen = CreateDefaultMessageBoxPresenter();
+    EXPECT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
+}
+
+// Message boxes wrap long lines at spaces, counting characters, not bytes, as the system's own
+// boxes do; wildcards ignore ASCII case.
+TEST(SystemServicesTest, MessageTextWrapsAtSpacesAndWildcardsIgnoreAsciiCase) {
+    const std::string longWord(12, 'x'), e4 = "\xC3\xA9\xC3\xA9\xC3\xA9\xC3\xA9";
+    const std::pair<std::string, std::string> texts[] = {
+        {"", ""},
+        {"fits in 10", "fits in 10"},
+        {"aaa bbb ccc ddd", "aaa bbb\nccc ddd"},
+        {"first line\nsecond one here", "first line\nsecond one\nhere"},
+        {"a " + longWord + " b", "a\n" + longWord + "\nb"},
+        {e4 + " " + e4 + " z", e4 + " " + e4 + "\nz"},
+        {"ends with a break\n", "ends with\na break\n"}};
+    for (const auto& [text, wrapped] : texts) {
+        EXPECT_EQ(WrapMessageText(text, 10), wrapped) << text;
+    }
+    // clang-format off
+    const std::tuple<const char*, const char*, bool> names[] = {
+        {"*.gem", "JEWEL.GEM", true}, {"*.gem", ".gem", true},      {"*.gem", "a.gem.bak", false},
+        {"*.gem", "jewelgem", false}, {"*ab", "aab", true},         {"a*b*c", "aXbYbZc", true},
+        {"a*b*c", "acb", false},      {"??.tmbr", "ab.tmbr", true}, {"??.tmbr", "abc.tmbr", false},
+        {"*", "", true},              {"?", "", false}};
+    // clang-format on
+    for (const auto& [pattern, name, matches] : names) {
+        EXPECT_EQ(matches, MatchesWildcard(pattern, name)) << pattern << " " << name;
+    }
+}
+
+// FindFiles lists sorted names and skips folders, relative to the current directory too.
+TEST(SystemServicesTest, FindFilesTheProgramPathAndTheCurrentDirectory) {
+    namespace fs = std::filesystem;
+    const fs::path folder =
+        fs::path(::testing::TempDir()) / ("tovel-" + std::to_string(::getpid()));
+    fs::create_directories(folder / "folder.gem");
+    for (const char* name : {"b.gem", "a.gem", "C.GEM", "notes.txt", "a.gem~"}) {
+        std::ofstream(folder / name) << "x";
+    }
+    EXPECT_TRUE(FindFiles(folder / "missing", "*").empty());
+    EXPECT_EQ(GetModuleFileName().filename(), "test_window");
+    EXPECT_TRUE(PathExists(GetModuleFileName()));
+    EXPECT_FALSE(PathExists(folder / "Jewels"));
+    fs::path before, during;
+    ASSERT_TRUE(GetCurrentDirectory(&before));
+    ASSERT_TRUE(SetCurrentDirectory(folder));
+    EXPECT_EQ(FindFiles(".", "*.gem"), (std::vector<std::string>{"C.GEM", "a.gem", "b.gem"}));
+    ASSERT_TRUE(GetCurrentDirectory(&during));
+    EXPECT_EQ(fs::canonical(during), fs::canonical(folder));
+    EXPECT_FALSE(SetCurrentDirectory(folder / "missing"));
+    ASSERT_TRUE(SetCurrentDirectory(before));
+    fs::remove_all(folder);
+}
+
+}  // namespace
+}  // namespace platform
