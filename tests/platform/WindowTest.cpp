@@ -1,12 +1,12 @@
 // Windowing without a display: the event queue, timers on a clock the test steps and blocking
-// waits, the null backend, the virtual-key table, system services and message boxes.
+// waits, the virtual-key table, system services and message boxes.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <SDL_scancode.h>
 
-#include <array>
+#include <algorithm>
 #include <chrono>
 #include <fstream>
 #include <set>
@@ -182,39 +182,6 @@ TEST(WindowWaitTest, WaitsEndForAPostADueTimerAndAKeyChange) {
     release.join();
 }
 
-// Default processing of set-cursor shows the class cursor, the arrow unless one was given;
-// capture ends with the window; key state is per key.
-TEST(NullWindowTest, ClassCursorCaptureAndKeyState) {
-    NullWindowSystem system;
-    WindowDesc desc;
-    desc.x = 100, desc.y = 50;
-    std::unique_ptr<Window> window = system.CreateWindow(desc, nullptr);
-    system.SetCursorPosition(POINT{150, 45});
-    POINT point;
-    ASSERT_TRUE(system.GetCursorPos(&point));
-    window->ScreenToClient(&point);
-    EXPECT_EQ(std::pair(50, -5), std::pair(point.x, point.y));
-    std::array<std::uint8_t, 32 * 32 * 4> pixels{};
-    EXPECT_EQ(system.CreateCursor(pixels.data(), 32, 32, 32, 0), nullptr);
-    desc.cursor = system.CreateCursor(pixels.data(), 32, 32, 0, 31);
-    std::unique_ptr<Window> other = system.CreateWindow(desc, nullptr);
-    for (auto [w, cursor] :
-         {std::pair(other.get(), desc.cursor), std::pair(window.get(), system.GetArrowCursor())}) {
-        DefWindowProc(w, WM_SETCURSOR, 0, 0);
-        EXPECT_EQ(system.GetCursor(), cursor);
-    }
-    system.SetCapture(window.get());
-    window->DestroyWindow();
-    EXPECT_EQ(system.GetCapture(), nullptr) << "capture ends with the window";
-    system.SetKeyDown(VK_OEM_102, true);
-    std::array<std::uint8_t, kVirtualKeyCount> keys;
-    keys.fill(0xFF);
-    ASSERT_TRUE(system.GetKeyboardState(keys.data()));
-    for (std::uint32_t vk = 0; vk < kVirtualKeyCount; ++vk) {
-        EXPECT_EQ(keys[vk], vk == VK_OEM_102 ? 0x80 : 0) << "virtual key " << vk;
-    }
-}
-
 // The 48 keys of the instrument's keyboard, in its index order, and Escape each reach a physical
 // key of their own both ways and have a JIS legend. The JIS-only keys reach the international
 // scancodes, the others the key at their place; labels fall back to the JIS legends.
@@ -253,30 +220,6 @@ TEST(KeyMapTest, KeysMapByPhysicalPositionOnAJisKeyboardBothWaysWithLegends) {
     }
 }
 
-// Without a sink, debug lines go to stderr; headless runs and the stderr choice echo message
-// boxes there instead of waiting for a click.
-TEST(SystemServicesTest, ClockDebugLinesAndMessageBoxes) {
-    EXPECT_EQ(ElapsedMilliseconds(0xFFFFFFF6u, 5u), 15u);
-    const std::uint32_t before = timeGetTime();
-    Sleep(20);
-    EXPECT_GE(ElapsedMilliseconds(before, timeGetTime()), 19u);
-    testing::internal::CaptureStderr();
-    OutputDebugString("D3DERR_DEVICELOST!!\n");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "D3DERR_DEVICELOST!!\n");
-    std::unique_ptr<MessageBoxPresenter> chosen;
-    {
-        tovel_test::ScopedEnvironment choice("TOVEL_MESSAGE_BOX", "stderr");
-        chosen = CreateDefaultMessageBoxPresenter();
-    }
-    ASSERT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
-    testing::internal::CaptureStderr();
-    chosen->Show("Sorry, This Machine no support.");
-    EXPECT_EQ(testing::internal::GetCapturedStderr(), "tovel: Sorry, This Machine no support.\n");
-    tovel_test::ScopedEnvironment noDisplay("DISPLAY", nullptr);
-    chosen = CreateDefaultMessageBoxPresenter();
-    EXPECT_NE(dynamic_cast<MessageBoxRecorder*>(chosen.get()), nullptr);
-}
-
 // Message boxes wrap long lines at spaces, counting characters, not bytes, as the system's own
 // boxes do; wildcards ignore ASCII case.
 TEST(SystemServicesTest, MessageTextWrapsAtSpacesAndWildcardsIgnoreAsciiCase) {
@@ -305,7 +248,8 @@ TEST(SystemServicesTest, MessageTextWrapsAtSpacesAndWildcardsIgnoreAsciiCase) {
 }
 
 // FindFiles lists sorted names and skips folders, relative to the current directory too.
-TEST(SystemServicesTest, FindFilesTheProgramPathAndTheCurrentDirectory) {
+TEST(SystemServicesTest,
+     FindFilesPathsTheCurrentDirectoryTheClockDebugLinesAndHeadlessMessageBoxes) {
     namespace fs = std::filesystem;
     const fs::path folder =
         fs::path(::testing::TempDir()) / ("tovel-" + std::to_string(::getpid()));
@@ -314,6 +258,15 @@ TEST(SystemServicesTest, FindFilesTheProgramPathAndTheCurrentDirectory) {
         std::ofstream(folder / name) << "x";
     }
     EXPECT_TRUE(FindFiles(folder / "missing", "*").empty());
+    // The clock wraps; without a sink, debug lines go to stderr.
+    EXPECT_EQ(ElapsedMilliseconds(0xFFFFFFF6u, 5u), 15u);
+    testing::internal::CaptureStderr();
+    OutputDebugString("D3DERR_DEVICELOST!!\n");
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "D3DERR_DEVICELOST!!\n");
+    // Without a display, message boxes are echoed to stderr rather than waiting for a click.
+    tovel_test::ScopedEnvironment noDisplay("DISPLAY", nullptr),
+        noChoice("TOVEL_MESSAGE_BOX", nullptr);
+    EXPECT_NE(dynamic_cast<MessageBoxRecorder*>(CreateDefaultMessageBoxPresenter().get()), nullptr);
     EXPECT_EQ(GetModuleFileName().filename(), "test_window");
     EXPECT_TRUE(PathExists(GetModuleFileName()));
     EXPECT_FALSE(PathExists(folder / "Jewels"));
