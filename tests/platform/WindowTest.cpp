@@ -1,5 +1,5 @@
-// Windowing without a display: the event queue, timers on a clock the test steps and blocking
-// waits, the virtual-key table, system services and message boxes.
+// Windowing without a display: the event queue and timers on a clock the test steps, the
+// virtual-key table, system services and message boxes.
 
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -7,10 +7,8 @@
 #include <SDL_scancode.h>
 
 #include <algorithm>
-#include <chrono>
 #include <fstream>
 #include <set>
-#include <thread>
 #include <tuple>
 
 #include "platform/system/SystemServices.h"
@@ -24,8 +22,6 @@ namespace platform {
 namespace {
 
 using test::Event;
-using Clock = std::chrono::steady_clock;
-using namespace std::chrono_literals;
 
 class WindowQueueTest : public ::testing::Test {
 protected:
@@ -144,42 +140,6 @@ TEST_F(WindowQueueTest, TimersComeDueOncePerPeriodAcrossTheClockWrapWithoutBurst
     window->SetTimer(1, 0);
     steps({{5000 + MessageQueue::kMinimumTimerMs - 1, false},
            {5000 + MessageQueue::kMinimumTimerMs, true}});
-}
-
-// Waits end for a post from another thread and for a due timer; the null backend's frame pause
-// only for a key that changes. Lower bounds and generous upper ones only.
-TEST(WindowWaitTest, WaitsEndForAPostADueTimerAndAKeyChange) {
-    NullWindowSystem system;
-    std::unique_ptr<Window> window = system.CreateWindow(WindowDesc{}, nullptr);
-    std::thread poster([&] {
-        std::this_thread::sleep_for(30ms);
-        system.PostMessage(window.get(), WM_KEYUP, VK_ESCAPE, 0);
-    });
-    system.WaitMessage();
-    MSG msg;
-    ASSERT_TRUE(system.PeekMessage(&msg));
-    EXPECT_EQ(msg.message, WM_KEYUP);
-    poster.join();
-    Clock::time_point start = Clock::now();
-    window->SetTimer(9, 25);
-    system.WaitMessage();
-    EXPECT_GE(Clock::now() - start, 20ms);
-    ASSERT_TRUE(system.PeekMessage(&msg));
-    EXPECT_EQ(msg.wParam, 9u);
-    system.SetKeyDown(0x5A, true);
-    ASSERT_FALSE(system.PeekMessage(&msg));  // the loop has seen the state as it is
-    system.SetKeyDown(0x5A, true);           // no change
-    start = Clock::now();
-    system.WaitForKeyInput(100);
-    EXPECT_GE(Clock::now() - start, 95ms);
-    std::thread release([&] {
-        std::this_thread::sleep_for(50ms);
-        system.SetKeyDown(0x5A, false);
-    });
-    start = Clock::now();
-    system.WaitForKeyInput(30000);
-    EXPECT_LT(Clock::now() - start, 15s);
-    release.join();
 }
 
 // The 48 keys of the instrument's keyboard, in its index order, and Escape each reach a physical
