@@ -21,7 +21,6 @@ using tovel_test::Decibels;
 using tovel_test::Energy;
 
 constexpr std::uint32_t kRate = 44100;
-constexpr double kPi = std::numbers::pi;
 
 // What the instrument sets on its bus; also the reverb's defaults.
 // clang-format off
@@ -90,8 +89,8 @@ double BurstEnergy(const ReverbParameters& p, double hz) {
     std::vector<float> x(kRate * 2, 0.0f);
     const int frames = kRate / 50;
     for (int i = 0; i < frames; ++i) {
-        x[i] = static_cast<float>((1 - std::cos(2 * kPi * i / frames)) *
-                                  std::sin(2 * kPi * hz * i / kRate));
+        x[i] = static_cast<float>((1 - std::cos(2 * std::numbers::pi * i / frames)) *
+                                  std::sin(2 * std::numbers::pi * hz * i / kRate));
     }
     return Energy(Render(*MakeReverb(&p), x));
 }

@@ -1,7 +1,5 @@
-// A real SDL window on an X server: creation and first show, the pointer in client coordinates,
-// key events and key state, cursors, the frame pause, and the key listener that hears the
-// keyboard while nobody pumps the window's events. Full screen and back, and timers and posts
-// that end the wait, are what the programs' end-to-end runs go through.
+// A real SDL window on an X server: first show, pointer, cursors, keys, the frame pause, and the
+// key listener. Full screen and the waits are what the programs' end-to-end runs go through.
 
 #include <gtest/gtest.h>
 
@@ -45,10 +43,6 @@ protected:
         window = system->CreateWindow(desc, log.Procedure());
         ASSERT_TRUE(window);
     }
-    void TearDown() override {
-        window.reset();
-        system.reset();
-    }
     // Shows the window with the pointer resting in it, which gives it the focus on a server
     // without a window manager.
     void Show() {
@@ -68,7 +62,7 @@ protected:
         event.key.repeat = repeat;
         ASSERT_EQ(SDL_PushEvent(&event), 1);
     }
-    std::unique_ptr<WindowSystem> system;
+    std::unique_ptr<WindowSystem> system;  // goes last, after the window
     test::EventLog log;
     std::unique_ptr<Window> window;
 };
@@ -98,11 +92,10 @@ TEST_F(SdlWindowTest, FirstShowSizePointerAndCursors) {
     EXPECT_EQ(system->SetCursor(system->GetArrowCursor()), hover);
 }
 
-TEST_F(SdlWindowTest, KeyEventsKeyStateAndKeyNames) {
+TEST_F(SdlWindowTest, KeyEventsKeyStateKeyNamesAndTheFramePause) {
     Show();
     PushKey(SDL_KEYUP, SDL_SCANCODE_ESCAPE);
     PushKey(SDL_KEYUP, SDL_SCANCODE_INTERNATIONAL1);
-
     // Real key presses from the X server (xdotool's XTest): the state is the keyboard's, with the
     // US backslash key standing for the JIS "]" key at the same place.
     std::array<std::uint8_t, kVirtualKeyCount> keys;
@@ -126,11 +119,7 @@ TEST_F(SdlWindowTest, KeyEventsKeyStateAndKeyNames) {
     EXPECT_EQ(std::pair(std::string("A"), std::string(",")),
               std::pair(system->GetKeyName(0x41), system->GetKeyName(VK_OEM_COMMA)));
     EXPECT_FALSE(system->GetKeyName(VK_OEM_102).empty() || system->GetKeyName(VK_OEM_5).empty());
-}
-
-// A repeat does not end the frame pause (a lower bound only), a key going down does.
-TEST_F(SdlWindowTest, TheFramePauseEndsForAKeyGoingDownButNotForItsRepeats) {
-    Show();
+    // A repeat does not end the frame pause (a lower bound only), a key going down does.
     PushKey(SDL_KEYDOWN, SDL_SCANCODE_Z, 1);
     const Clock::time_point start = Clock::now();
     system->WaitForKeyInput(150);

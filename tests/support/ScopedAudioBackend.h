@@ -1,6 +1,5 @@
 #pragma once
-// The audio backend chosen for a scope: whatever the scope sets in between, the choice it started
-// with is put back when it ends, however a test leaves it.
+// The audio backend chosen for a scope; the choice it started with is put back when it ends.
 
 #include <cstdint>
 

@@ -1,6 +1,5 @@
 #pragma once
-// The debug channel's lines taken by a sink of the scope's own; whatever took them before takes
-// them again when the scope ends, however a test leaves it.
+// The debug channel's lines taken by a sink of the scope's own, given back when the scope ends.
 
 #include <functional>
 #include <string_view>

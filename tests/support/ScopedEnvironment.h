@@ -1,6 +1,5 @@
 #pragma once
-// An environment variable set (or unset) for a scope, and given back its previous value, or its
-// absence, when the scope ends, however a test leaves it.
+// An environment variable set (or unset) for a scope and given back as it was when the scope ends.
 
 #include <cstdlib>
 #include <optional>
@@ -11,7 +10,7 @@ namespace tovel_test {
 
 class ScopedEnvironment {
 public:
-    // Sets `name` to `value`, or unsets it when `value` is null.
+    // A null `value` unsets `name`.
     ScopedEnvironment(std::string name, const char* value) : m_name(std::move(name)) {
         if (const char* previous = std::getenv(m_name.c_str())) {
             m_previous = previous;

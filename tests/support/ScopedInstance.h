@@ -1,6 +1,5 @@
 #pragma once
-// Gives a scope its own instance of a process-wide object (any class with Instance and
-// SetInstance) and puts the previous one back when the scope ends, however a test leaves it.
+// A scope's own instance of a process-wide object; the previous one is put back when it ends.
 
 namespace tovel_test {
 

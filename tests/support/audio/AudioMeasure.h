@@ -1,6 +1,5 @@
 #pragma once
-// Measuring sound: samples from raw bytes, energy, level, peaks, pitch periods, and the
-// recordings that SDL's disk driver makes of what the audio device was given.
+// Measuring sound: energy, level, peaks, periods, harmonics, and the disk driver's recordings.
 
 #include <cstddef>
 #include <filesystem>

@@ -1,6 +1,5 @@
 #pragma once
-// The device tests draw on: a hidden device on SDL's offscreen driver (no display needed), render
-// targets read back as pictures, textures from pictures, and pre-transformed quads.
+// A hidden device on SDL's offscreen driver, render targets read back, textures and quads.
 
 #include <gtest/gtest.h>
 
@@ -33,9 +32,8 @@ protected:
     platform::IGraphicsTexture* MakeTexture(const Image& image);
     Image Read(platform::IGraphicsSurface* surface);
     Image ReadBackBuffer();
-    // A two-triangle strip over pixels [left, right) x [top, bottom) of render target 0, with
-    // Direct3D's half-pixel offset, texture coordinates 0..1 on both sets, in FVF
-    // XYZRHW | DIFFUSE | TEX2.
+    // A strip over pixels [left, right) x [top, bottom) of target 0, with Direct3D's half-pixel
+    // offset and texture coordinates 0..1 on both sets (XYZRHW | DIFFUSE | TEX2).
     void DrawQuad(float left, float top, float right, float bottom, D3DCOLOR diffuse,
                   float z = 0.5f);
     platform::IGraphicsDevice* m_device = nullptr;

@@ -1,5 +1,4 @@
-// Compiled into every test program that links the GPU library (an interface source), so that
-// each of them draws on the offscreen driver, whichever of the library's pieces it uses.
+// Compiled into every test program that links the GPU library: each draws on the offscreen driver.
 
 #include <gtest/gtest.h>
 

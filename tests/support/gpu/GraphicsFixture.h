@@ -1,6 +1,5 @@
 #pragma once
-// The graphics tests draw with the program's own device and effect: a null window (no display)
-// whose device is a hidden GL one, made through CGraphics as start-up makes it.
+// The program's own device and effect, made through CGraphics on a null window (no display).
 
 #include <memory>
 

@@ -1,6 +1,5 @@
 #pragma once
-// Pictures as tests compare them: pixels read back or loaded from a PNG, compared within a
-// tolerance, and the colour arithmetic of references computed on the processor.
+// Pictures as tests compare them, within a tolerance, and the colour arithmetic of references.
 
 #include <gtest/gtest.h>
 
