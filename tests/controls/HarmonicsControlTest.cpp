@@ -1,5 +1,4 @@
-// The harmonics control without a device: its layout, the trace, and bars dragged by a scripted
-// pointer, with the keyboard playing the edit from the release on.
+// The harmonics control without a device: layout, trace, and bars under a scripted pointer.
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,5 @@
 #pragma once
-// A harmonics control without a device, at 1024 x 768, editing the sawtooth a keyboard plays on the
-// offline audio backend (jewels without a device); a null window whose pointer the test moves.
+// A deviceless harmonics control at 1024 x 768 editing the sawtooth an offline keyboard plays.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// The harmonics control drawn on the program's own device and read back; the label of a held bar
-// is seen in the program's end-to-end test.
+// The harmonics control drawn on the program's own device and read back.
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@ namespace {
 constexpr float kPi = 3.14159274f;
 const CHSVColor kRed{0.0f, 1.0f, 1.0f};
 
-TEST(HsvColourTest, PackingTruncatesAndAnUnderivedHueIsBlack) {
+TEST(HsvColourTest, PackingPresetAndDisplayColours) {
     const struct {
         float h, s, v;
         std::uint32_t packed;
@@ -20,9 +20,6 @@ TEST(HsvColourTest, PackingTruncatesAndAnUnderivedHueIsBlack) {
     for (const auto& c : cases) {
         EXPECT_EQ(PackHsv(c.h, c.s, c.v), c.packed) << c.h << ", " << c.s << ", " << c.v;
     }
-}
-
-TEST(HsvColourTest, PresetAndDisplayColours) {
     CTimbre t;
     t.m_harmonics[0] = 1.0f;
     t.DeriveHue();

@@ -1,6 +1,5 @@
 #pragma once
-// A keyboard on the offline audio backend with a sawtooth timbre, a jewel manager that has a pool
-// but no device, and a scripted key state.
+// A keyboard on the offline backend playing a sawtooth, deviceless jewels, a scripted key state.
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,4 @@
-// The keyboard scene drawn on the program's own device; a held key's glow and column are seen in
-// the program's end-to-end test.
+// The keyboard scene drawn on the program's own device and read back.
 
 #include <gtest/gtest.h>
 

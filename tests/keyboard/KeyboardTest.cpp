@@ -1,5 +1,4 @@
-// The key table and hexagons; the key scan on the offline backend, frame by frame and with a
-// listener; keeping the keyboard's timbre in the palette with a scripted pointer.
+// The key table and hexagons; the key scan, frame by frame and listened; dragging the timbre out.
 
 #include <gtest/gtest.h>
 
@@ -28,7 +27,7 @@ bool IsDead(std::uint32_t i) {
     return std::find(std::begin(kDeadKeys), std::end(kDeadKeys), i) != std::end(kDeadKeys);
 }
 
-TEST(KeyTableTest, NotesVirtualKeysAndPositions) {
+TEST(KeyTableTest, NotesVirtualKeysPositionsAndHexagons) {
     const auto notes = AssignNotes(CSynthesizer::kLowest);
     std::set<std::int64_t> semitones;
     std::set<std::uint8_t> virtualKeys;
@@ -49,9 +48,7 @@ TEST(KeyTableTest, NotesVirtualKeysAndPositions) {
         const platform::D3DVECTOR3 p = KeyPosition(i);
         EXPECT_TRUE(p.x == x && p.y == 0.0f && p.z == z) << i << ": " << p.x << ", " << p.z;
     }
-}
-
-TEST(KeyGeometryTest, FortyEightHexagonFansOverA26By7Point2Rectangle) {
+    // Forty-eight hexagon fans over a 26 x 7.2 rectangle.
     std::vector<platform::D3DVECTOR3> centres;
     for (std::uint32_t i = 0; i < kKeyCount; ++i) {
         centres.push_back(KeyPosition(i));

@@ -1,5 +1,4 @@
-// The palette drawn on the program's own device and read back, against tiles computed here from
-// the pattern atlas and the jewel target. A dragged tile is seen in the end-to-end test.
+// The palette drawn on the program's own device, against tiles computed from atlas and jewels.
 
 #include <gtest/gtest.h>
 
@@ -159,8 +158,7 @@ TEST_F(PaletteSceneTest, ThreeTimbresShowThreeTilesWithGlowingJewelsAndTheBlankT
         }
         const auto [near, all] = Matching(frame, m_palette->Tile(position), top, bottom);
         EXPECT_GE(near, all - all / 200) << "tile " << position;
-        // Its cell of the jewel target: a jewel, and a glow reaching past it, except on the
-        // blank tile.
+        // Its cell of the jewel target: a jewel and a glow past it, but on the blank tile.
         const int cell = m_palette->m_tileHeight, left = static_cast<int>(position) * cell;
         int jewel = 0, glow = 0;
         for (int y = 0; y < cell; ++y) {

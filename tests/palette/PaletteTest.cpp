@@ -1,5 +1,4 @@
-// The palette without a device: its layout, the full-palette rule, the Timbres folder as it is
-// loaded and saved, bad files, and the strip under a scripted pointer and clock.
+// The palette without a device: layout, the Timbres folder loaded and saved, bad files, the strip.
 
 #include "palette/TimbrePalette.h"
 
@@ -261,7 +260,7 @@ TEST_F(PaletteTest, TheStripMovesAtAQuarterOfThePointersSpeedAsFarAsItWentAndSto
     EXPECT_NEAR(-10 * 0.25f * 500.0f * 0.02f, offset(), 1e-3f) << "2.5 pixels a frame";
     drag(0, 0, 0.02f);
     EXPECT_NEAR(-100.0f, offset(), 2.5f) << "as far as the pointer went, within a frame's step";
-    // Back and forth adds up both ways, the last move sets the direction: 40 pixels right, then 4 left: the strip travels 44 pixels, the last of them leftwards.
+    // Back and forth adds up: 40 pixels right then 4 left travel 44, the last of them leftwards.
     const float before = offset();
     drag(+10, 4, 0.02f, false);
     drag(-4, 1, 0.02f);

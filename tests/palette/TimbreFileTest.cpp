@@ -15,18 +15,14 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const JewelMesh& Cube() {
-    static const std::unique_ptr<JewelMesh> cube = tovel_test::MeshOf(tovel_test::Cube());
-    return *cube;
-}
-
+const std::unique_ptr<JewelMesh> kCube = tovel_test::MeshOf(tovel_test::Cube());
 using tovel_test::Tags;
 
 TEST(TimbreFileTest, AFileHoldsTheAmplitudesBigEndianThenTheMeshInItsOrder) {
     const fs::path path = tovel_test::TestTempPath("timbre") += ".tmbr";
     const Amplitudes amplitudes = {1.0f, 0.5f, 0.25f, 0, 0, 0, 0, 0, 0, 0, 0, 0.125f};
     CVendra written;
-    ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, Cube(), written));
+    ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *kCube, written));
     ASSERT_EQ(S_OK, WriteContainer(path, written));
     std::ifstream file(path, std::ios::binary);
     const std::vector<std::uint8_t> bytes((std::istreambuf_iterator<char>(file)), {});
@@ -61,7 +57,7 @@ TEST(TimbreFileTest, AmplitudesAreSanitisedAndRequired) {
     const float inf = std::numeric_limits<float>::infinity();
     const Amplitudes stored = {nan, inf, -inf, -0.5f, 2.0f, 0.75f, 0, 0, 0, 0, 0, 1.0f};
     CVendra tree;
-    ASSERT_EQ(S_OK, BuildTimbreTree(stored, Cube(), tree));
+    ASSERT_EQ(S_OK, BuildTimbreTree(stored, *kCube, tree));
     TimbreFileContent content;
     ASSERT_EQ(S_OK, ReadTimbreTree(tree, &content));
     const Amplitudes expected = {0, 0, 0, 0, 1.0f, 0.75f, 0, 0, 0, 0, 0, 1.0f};
@@ -71,7 +67,7 @@ TEST(TimbreFileTest, AmplitudesAreSanitisedAndRequired) {
     AddLayer(noLayer)->m_id = 7;  // no layer 0 at all
     const std::byte eleven[44] = {};
     SetElementData(*AddLayer(shortAmplitudes), 0xE0, eleven);
-    StoreTimbreMesh(*AddLayer(onlyMesh), Cube());
+    StoreTimbreMesh(*AddLayer(onlyMesh), *kCube);
     for (CVendra* bad : {&noLayer, &shortAmplitudes, &onlyMesh}) {
         EXPECT_EQ(E_INVALIDARG, ReadTimbreTree(*bad, &content));
     }
@@ -108,7 +104,7 @@ TEST(TimbreFileTest, OnlyAMeshThatCanBeShownIsTaken) {
     for (const Case& c : cases) {
         CVendra tree;
         const Amplitudes amplitudes = {1.0f};
-        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, Cube(), tree));
+        ASSERT_EQ(S_OK, BuildTimbreTree(amplitudes, *kCube, tree));
         c.spoil(*FindLayer(tree, 0));
         TimbreFileContent content;
         ASSERT_EQ(S_OK, ReadTimbreTree(tree, &content)) << c.what;

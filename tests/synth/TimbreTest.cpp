@@ -39,8 +39,8 @@ std::vector<std::int16_t> ReferenceWave(const CNoteWave& w, const float (&amplit
     return wave;
 }
 
-TEST(TimbreTest, PresetHarmonicsAndHues) {
-    CTimbre even, saw, square, silent, loud;
+TEST(TimbreTest, PresetsHuesAndWaveformsOverTheWholeRange) {
+    CTimbre even, saw, square, odd, silent, loud;
     even.SetAllEvenHiWave();
     saw.SetSawtoothWave();
     square.SetSquareWave();
@@ -55,26 +55,18 @@ TEST(TimbreTest, PresetHarmonicsAndHues) {
     std::fill(std::begin(loud.m_harmonics), std::end(loud.m_harmonics), 1.0f);
     loud.DeriveHue();  // 78 / 8 = 9.75
     EXPECT_EQ(loud.m_color.m_hue, static_cast<float>(std::fmod(9.75, 6.2831840515136719)));
-}
-
-TEST(TimbreTest, WaveformsMatchTheirDefinitionOverTheWholeRange) {
-    CTimbre presets[3], odd, silent;
-    presets[0].SetAllEvenHiWave();
-    presets[1].SetSawtoothWave();
-    presets[2].SetSquareWave();
     // A timbre of our own with uneven amplitudes, and silence, which divides by no zero peak.
     const float amplitudes[12] = {0.5f, 0.9f, 0, 0.3f, 0.77f, 0, 0.1f, 1.0f, 0.2f, 0, 0.05f, 0.6f};
     std::copy(std::begin(amplitudes), std::end(amplitudes), odd.m_harmonics);
-    for (CTimbre* t : {&presets[0], &presets[1], &presets[2], &odd, &silent}) {
+    for (CTimbre* t : {&even, &saw, &square, &odd, &silent}) {
         ASSERT_EQ(t->BuildWaves(kC2, kA6Sharp), 59u);
         for (std::uint32_t i = 0; i < 59; ++i) {
             const CNoteWave& w = t->m_waves[i];
-            ASSERT_EQ(std::vector<std::int16_t>(w.m_samples.get(), w.m_samples.get() + w.m_sampleCount),
-                      ReferenceWave(w, t->m_harmonics))
-                << t->m_name << " wave " << i;
+            const std::vector<std::int16_t> samples(&w.m_samples[0], &w.m_samples[w.m_sampleCount]);
+            ASSERT_EQ(samples, ReferenceWave(w, t->m_harmonics)) << t->m_name << " wave " << i;
         }
     }
-    const CNoteWave& a4 = presets[0].m_waves[Distance(kC2, kA4)];
+    const CNoteWave& a4 = even.m_waves[Distance(kC2, kA4)];
     EXPECT_EQ(std::tuple(10u, 4u, 440.0f), std::tuple(a4.m_note, a4.m_octave, a4.m_frequency));
 }
 
