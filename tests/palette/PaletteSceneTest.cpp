@@ -39,8 +39,7 @@ Rgba Unpack(D3DCOLOR c) {
             (c >> 24) / 255.0f};
 }
 
-// A point-sampled texel at texture coordinates (u, v), moved by 0.02 texels towards + or - as
-// the two bits of `side` say: a coordinate on the edge between two texels may take either.
+// The texel at (u, v), moved 0.02 texels each way as the bits of `side` say (edges take either).
 Rgba Sample(const Image& image, float u, float v, int side) {
     const float dx = side & 1 ? 0.02f : -0.02f, dy = side & 2 ? 0.02f : -0.02f;
     return Unpack(At(image, static_cast<int>(std::floor(u * image.width + dx)),

@@ -38,8 +38,7 @@ std::unique_ptr<CTimbre> Timbre(float fundamental) {
     return timbre;
 }
 
-// A palette laid out for 1024 x 768 with a library of three small meshes and no device; the
-// Timbres folder is a private one below the XDG data home, and message boxes are recorded.
+// A deviceless palette at 1024 x 768, three library meshes, a private Timbres folder, messages.
 class PaletteTest : public ::testing::Test {
 protected:
     void SetUp() override {
@@ -132,8 +131,7 @@ TEST_F(PaletteTest, LaysTheStripOutFromTheBackBuffer) {
     EXPECT_EQ((std::vector<float>{13, 148, 161, 296, 563, 755, 960, 768}),
               (std::vector<float>{t0[0].x, t0[1].x, t1[0].x, t1[1].x, t0[0].y, t0[2].y,
                                   float(p.m_targetWidth), float(p.m_targetHeight)}));
-    // Position 17 shows pattern 1 (column 1, row 0) and sits in cell (2, 3) of the target;
-    // position 22, past the target's four rows, in cell (2, 0) again.
+    // Position 17 shows pattern 1 in cell (2, 3) of the target; 22, past its 4 rows, cell (2, 0).
     EXPECT_EQ((std::vector<float>{0.25f, 0.0f, 0.75f, 1.0f, 0.0f, -0.75f, 0.0f, 0.75f}),
               (std::vector<float>{t17[0].u0, t17[0].v0, t17[0].v1, t17[5].v1,
                                   p.m_jewelCells[17].x, p.m_jewelCells[17].y,
@@ -141,8 +139,7 @@ TEST_F(PaletteTest, LaysTheStripOutFromTheBackBuffer) {
     EXPECT_NEAR((2.0f + 0.146393f) / 5.0f, t17[0].u1, 1e-6f) << "the middle of the cell";
 }
 
-// The 32nd to 40th files each take the latest's place, the blank tile's first; at most 8 tiles
-// are drawn.
+// The 32nd to 40th files each take the latest's place, before the blank tile; 8 tiles are drawn.
 TEST_F(PaletteTest, AFolderOf40FilesShowsTheFirst31AndTheLastAndKeepsEveryFile) {
     std::map<std::string, std::string> before;
     auto name = [](int i) { return "t" + std::to_string(10 + i) + ".tmbr"; };

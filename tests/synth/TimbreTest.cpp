@@ -14,8 +14,7 @@ namespace {
 
 constexpr CNote kC2{1, 2}, kA4{10, 4}, kA6Sharp{11, 6};
 
-// The waveform written out afresh from its definition, sample by sample with the harmonics
-// inside: the partial sums and their peak come out the same whichever loop runs outside.
+// The waveform written afresh from its definition, sample by sample with the harmonics inside.
 std::vector<std::int16_t> ReferenceWave(const CNoteWave& w, const float (&amplitudes)[12]) {
     const auto exponent = static_cast<float>((w.m_note - 10.0) / 12.0 + (w.m_octave - 1.0));
     const auto frequency = static_cast<float>(double(float(std::exp2(exponent))) * 55.0);

@@ -68,8 +68,7 @@ TEST_F(VoiceTest, LastBufferQueuedIgnoresReleaseAndSustainAndIsNeverHandedOut) {
 }
 
 TEST_F(VoiceTest, TenNotesThroughTheReverbStayFiniteAndWithinFullScale) {
-    // The loudest thing a player can do: ten keys struck in the same scan, every note at gain
-    // 2.0. Stacks of every interval up to a fourth, across the range, for each preset.
+    // The loudest a player can do: ten keys struck at once, stacked by up to a fourth, each preset.
     ASSERT_EQ(synth->m_reverbBus->EnableEffect(0), S_OK);
     float loudest = 0.0f;
     for (auto set :
