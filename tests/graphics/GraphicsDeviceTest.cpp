@@ -105,7 +105,6 @@ TEST(DeviceCreationTest, StartUpTriesEachKindOfDeviceAndRefusesMachinesItCannotU
         std::unique_ptr<Window> window = system->CreateWindow(desc, nullptr);
         ScopedInstance<CGraphics> graphics;  // goes before the window
         CGraphics* instance = CGraphics::Instance();
-        EXPECT_EQ(instance, CGraphics::Instance());
         const HRESULT hr = instance->CreateDevice(window.get());
         EXPECT_EQ(c.result, FAILED(hr) && c.quit ? E_FAIL : hr) << std::hex << hr;
         EXPECT_EQ(c.device, instance->m_device != nullptr);
@@ -118,14 +117,6 @@ TEST(DeviceCreationTest, StartUpTriesEachKindOfDeviceAndRefusesMachinesItCannotU
                   recorder->Texts());
         if (!c.script.halWorks) {
             EXPECT_EQ(threeAttempts, c.script.attempts);
-        }
-        if (c.result == S_OK) {
-            // The back buffer takes the window's client size.
-            IGraphicsSurface* backBuffer = nullptr;
-            ASSERT_EQ(S_OK, instance->m_device->GetBackBuffer(&backBuffer));
-            EXPECT_EQ(std::pair(96u, 64u),
-                      std::pair(backBuffer->GetWidth(), backBuffer->GetHeight()));
-            backBuffer->Release();
         }
     }
 }

@@ -51,30 +51,26 @@ TEST(JewelTaskTest, GrowsOneJewelPerSpacingThenDropsTheTopAboveTwelveWrappingThe
     EXPECT_EQ(0, task.m_alive);
 }
 
+// Once released, each whole second pales the colour and raises its value until it reaches 1;
+// below a quarter saturation the column turns clear. A column that does not fade keeps its colour.
 TEST(JewelTaskTest, FadingStepsPaleTheColourUntilTheColumnTurnsClear) {
-    CJewelTask task(4);
+    CJewelTask task(4), kept(4);
     task.Start(0.0f, -100.0f, 0.0f, 2.0f, 0.8f, 0.75f, 1.0f, true);
-    task.m_life = 0.0f;
-    task.Update(0.6f);
-    EXPECT_FLOAT_EQ(0.8f, task.m_saturation) << "a second must gather first";
-    task.Update(0.6f);
-    EXPECT_EQ(std::tuple(0.6f, 0.85f, 0.0f, true),
-              std::tuple(task.m_saturation, task.m_value, task.m_fadeTime, task.m_coloured));
-    std::vector<float> saturations;
-    while (task.m_coloured) {
-        task.Update(1.01f);
-        saturations.push_back(task.m_saturation);
-        ASSERT_LT(saturations.size(), 20u);
+    kept.Start(0.0f, -100.0f, 0.0f, 2.0f, 0.8f, 0.75f, 1.0f, false);
+    task.m_life = kept.m_life = 0.0f;
+    kept.Update(5.0f);
+    EXPECT_FLOAT_EQ(0.8f, kept.m_saturation);
+    // {seconds, saturation, value, coloured}
+    const std::tuple<float, float, float, bool> steps[] = {
+        {0.6f, 0.8f, 0.75f, true},      {0.6f, 0.6f, 0.85f, true},     {0.6f, 0.6f, 0.85f, true},
+        {1.01f, 0.45f, 0.95f, true},    {1.01f, 0.3375f, 1.05f, true}, {1.01f, 0.253125f, 1.05f, true},
+        {1.01f, 0.1898438f, 1.05f, false}};
+    for (const auto& [dt, saturation, value, coloured] : steps) {
+        task.Update(dt);
+        EXPECT_NEAR(saturation, task.m_saturation, 1e-6f) << task.m_time;
+        EXPECT_NEAR(value, task.m_value, 1e-6f) << task.m_time;
+        EXPECT_EQ(coloured, task.m_coloured) << task.m_time;
     }
-    EXPECT_LT(saturations.back(), 0.25f);
-    EXPECT_GE(saturations[saturations.size() - 2], 0.25f) << "clear as soon as it drops below";
-    EXPECT_GE(task.m_value, 1.0f);
-    EXPECT_LT(task.m_value, 1.1f) << "the value stops rising once it reaches 1";
-    // A column that does not fade keeps its colour after its growth ends.
-    task.Start(0.0f, -100.0f, 0.0f, 2.0f, 0.8f, 0.75f, 1.0f, false);
-    task.m_life = 0.0f;
-    task.Update(5.0f);
-    EXPECT_FLOAT_EQ(0.8f, task.m_saturation);
 }
 
 TEST(JewelTaskTest, RunsFollowTheLibraryAndWrapToItsFirstMesh) {
@@ -126,19 +122,15 @@ TEST_F(ColumnPoolTest, TheFiftyFirstColumnIsRefusedAndTheFiftyKeepRisingInOrder)
 TEST_F(ColumnPoolTest, AFinishedColumnReturnsAndItsTaskStartsOneMeshFurtherOn) {
     CJewelTask* first = Spawn();
     CJewelTask* second = Spawn(5.0f);
-    ASSERT_TRUE(first && second);
     // The higher column's single jewel leaves first; the other one stays in the list.
     for (int frame = 0; frame < 8 && m_manager.m_takenCount == 2; ++frame) {
         m_manager.UpdateAndRender(1.0f);
     }
-    ASSERT_EQ(1, m_manager.m_takenCount);
-    EXPECT_EQ(std::tuple(first, nullptr, nullptr),
-              std::tuple(m_manager.m_activeTasks, first->m_next, first->m_prev));
-    EXPECT_EQ(std::tuple(1, 1, 0.0f), std::tuple(second->m_first, second->m_alive, second->m_top));
-    CJewelTask* reused = Spawn();
-    EXPECT_EQ(second, reused);
-    EXPECT_EQ(1, reused->m_first) << "its top jewel is the mesh after the one that left";
-    EXPECT_EQ(first, reused->m_prev);
+    EXPECT_EQ(std::tuple(1, first, nullptr),
+              std::tuple(m_manager.m_takenCount, m_manager.m_activeTasks, first->m_next));
+    EXPECT_EQ(second, Spawn());
+    EXPECT_EQ(std::pair(1, first), std::pair(second->m_first, second->m_prev))
+        << "its top jewel is the mesh after the one that left";
 }
 
 }  // namespace
