@@ -139,11 +139,6 @@ TEST_F(LibraryTest, InstallationDirectoryIsTheFallbackAndItsMessagesSayWhereThey
     WriteText(m_settings, m_root.string() + "/\n");
     ASSERT_EQ(Load(m_manager), S_OK);
     EXPECT_EQ(m_manager.m_meshCount, 1u);
-    // The variable stands for the settings file.
-    fs::remove(m_settings);
-    ::setenv("TOVEL_INSTALL_DIR", (m_root.string() + "/").c_str(), 1);
-    CJewelManager again;
-    EXPECT_EQ(Load(again), S_OK);
 }
 
 TEST_F(LibraryTest, SettingsFileHoldsOneLineShorterThanTheRegistryBuffer) {

@@ -33,7 +33,6 @@ protected:
                     {"--timbre", "Sawtooth wave", "--notes", "A4", "--dry", "--out", wav.string()});
         const tovel_test::RunResult r = Run(args);
         EXPECT_EQ(std::pair(r.status, r.err), std::pair(0, std::string()));
-        EXPECT_NE(r.out.find("Sawtooth wave: A4"), std::string::npos) << r.out;
         const std::string b = tovel_test::ReadFile(wav);
         if (b.size() < 58 || b.compare(20, 8, std::string("\3\0\1\0\x44\xAC\0\0", 8)) != 0) {
             ADD_FAILURE() << wav << " is not a mono 44100 Hz float WAV file";
