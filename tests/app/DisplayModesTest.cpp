@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -20,6 +21,7 @@
 #include "platform/window/KeyMap.h"
 #include "platform/window/MessageBox.h"
 #include "platform/window/NullWindow.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedDebugOutput.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -29,17 +31,10 @@
 namespace {
 
 using namespace platform;
+using tovel_test::Count;
 
 constexpr int kWindowWidth = 640, kWindowHeight = 480;
 constexpr std::uint32_t kDisplayWidth = 1280, kDisplayHeight = 1024;
-
-std::size_t Count(const std::string& text, const std::string& line) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1)) {
-        ++n;
-    }
-    return n;
-}
 
 class DisplayModesTest : public ::testing::Test {
 protected:
@@ -94,6 +89,18 @@ protected:
 
     // The debug lines written since the last call.
     std::string TakeLines() { return std::exchange(m_lines, std::string()); }
+    // Those lines begin with `first` and hold one reset, at the given size.
+    void ExpectOneResetAt(const std::string& size, const std::string& first = "") {
+        const std::string lines = TakeLines();
+        EXPECT_EQ(0u, lines.find(first)) << lines;
+        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice()")) << lines;
+        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice() Windowd.TRUE " + size + "\n")) << lines;
+    }
+    // Window style, top-most, the window's and the program's full-screen states.
+    std::tuple<std::uint32_t, bool, bool, bool> Mode() const {
+        return {m_window->GetWindowStyle(), m_window->IsTopMost(), m_window->IsFullScreen(),
+                fullScreen};
+    }
 
     RECT Client() const {
         RECT client;
@@ -155,9 +162,7 @@ TEST_F(DisplayModesTest, MinimisingAndRestoringReleasesAndRecreatesEveryComponen
     m_window->ShowWindow(SW_SHOWNORMAL);
     Dispatch();
     EXPECT_TRUE(active);
-    const std::string lines = TakeLines();
-    EXPECT_EQ(1u, Count(lines, "Call OnResetDevice() Windowd.TRUE BBW 640 BBH 480\n")) << lines;
-    EXPECT_EQ(1u, Count(lines, "Call OnResetDevice()")) << lines;
+    ExpectOneResetAt("BBW 640 BBH 480");
 
     // Every target that lives now was made by that one reset, and every one before it is gone.
     const DeviceResourceStatistics after = device->GetResourceStatistics();
@@ -191,39 +196,24 @@ TEST_F(DisplayModesTest, MaximisingGoesFullScreenAndEachWayOutGivesBackThePlacem
         TakeLines();
         m_window->ShowWindow(SW_SHOWMAXIMIZED);
         Dispatch();
-        ASSERT_TRUE(fullScreen);
-        EXPECT_EQ(WS_POPUP, m_window->GetWindowStyle());
-        EXPECT_TRUE(m_window->IsTopMost());
-        EXPECT_TRUE(m_window->IsFullScreen());
-        EXPECT_EQ(static_cast<std::int32_t>(kDisplayWidth), Client().right);
-        EXPECT_EQ(static_cast<std::int32_t>(kDisplayHeight), Client().bottom);
-        std::string lines = TakeLines();
-        EXPECT_EQ(0u, lines.find("Call OnMaximumWindow()\n"
-                                 "> GetWindowPlacement Left:0 Top:0 Right:640 Bottom:480\n"))
-            << lines;
-        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice() Windowd.TRUE BBW 1280 BBH 1024\n"))
-            << "the size event of full screen resets the device once: " << lines;
-        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice()")) << lines;
+        ASSERT_EQ(std::tuple(WS_POPUP, true, true, true), Mode());
+        EXPECT_EQ(kDisplayWidth, static_cast<std::uint32_t>(Client().right));
+        EXPECT_EQ(kDisplayHeight, static_cast<std::uint32_t>(Client().bottom));
+        ExpectOneResetAt("BBW 1280 BBH 1024",
+                         "Call OnMaximumWindow()\n> GetWindowPlacement Left:0 Top:0 Right:640 "
+                         "Bottom:480\n");
         EXPECT_FLOAT_EQ(0.95f * kDisplayWidth, restoreButtonQuad[0].x);
 
         const LPARAM where = way.overRestoreButton ? RestoreButtonCentre() : 0;
         EXPECT_EQ(0, Send(way.message, way.wParam, where));
-        EXPECT_FALSE(fullScreen);
-        EXPECT_EQ(WS_OVERLAPPEDWINDOW, m_window->GetWindowStyle());
-        EXPECT_FALSE(m_window->IsTopMost());
-        EXPECT_FALSE(m_window->IsFullScreen());
+        EXPECT_EQ(std::tuple(WS_OVERLAPPEDWINDOW, false, false, false), Mode());
         WINDOWPLACEMENT now;
         m_window->GetWindowPlacement(&now);
         EXPECT_EQ(SW_SHOWNORMAL, now.showCmd);
         EXPECT_EQ(start.rcNormalPosition.right, now.rcNormalPosition.right);
         EXPECT_EQ(start.rcNormalPosition.bottom, now.rcNormalPosition.bottom);
-        lines = TakeLines();
-        EXPECT_EQ(0u, lines.find("Call OnCanceledFullScreen(1)\n"
-                                 "> SetWindowPlacement Left:0 Top:0 Right:640 Bottom:480\n"))
-            << lines;
-        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice() Windowd.TRUE BBW 640 BBH 480\n"))
-            << lines;
-        EXPECT_EQ(1u, Count(lines, "Call OnResetDevice()")) << lines;
+        ExpectOneResetAt("BBW 640 BBH 480", "Call OnCanceledFullScreen(1)\n> SetWindowPlacement "
+                                            "Left:0 Top:0 Right:640 Bottom:480\n");
     }
 }
 
@@ -240,7 +230,9 @@ TEST_F(DisplayModesTest, InAWindowTheWaysOutOfFullScreenChangeNothing) {
     EXPECT_FALSE(fullScreen);
 }
 
-TEST_F(DisplayModesTest, TheOpenHandShowsOverTheRestoreButtonInBothModes) {
+// The restore button shows the open hand in both modes, inside its edges only, and is drawn in
+// full screen only: its corner stays dark in a window.
+TEST_F(DisplayModesTest, TheRestoreButtonTakesThePointerInBothModesAndIsDrawnInFullScreenOnly) {
     for (bool full : {false, true}) {
         SCOPED_TRACE(full ? "full screen" : "window");
         if (full) {
@@ -255,29 +247,20 @@ TEST_F(DisplayModesTest, TheOpenHandShowsOverTheRestoreButtonInBothModes) {
         const auto top = static_cast<std::uint32_t>(restoreButtonQuad[0].y);
         Send(WM_MOUSEMOVE, 0, MAKELPARAM(left, top + 2));
         EXPECT_EQ(m_system->GetArrowCursor(), m_system->GetCursor()) << "the edge is outside";
-    }
-}
 
-// The restore button is drawn in full screen only: its corner stays dark in a window.
-TEST_F(DisplayModesTest, TheRestoreButtonIsDrawnInFullScreenOnly) {
-    auto buttonLight = [](const tovel_test::Image& image) {
-        double sum = 0;
-        const auto left = static_cast<std::uint32_t>(restoreButtonQuad[0].x) + 1;
-        const auto top = static_cast<std::uint32_t>(restoreButtonQuad[0].y) + 1;
+        const tovel_test::Image image = Frame(1.0f);
         const auto right = static_cast<std::uint32_t>(restoreButtonQuad[3].x) - 1;
         const auto bottom = static_cast<std::uint32_t>(restoreButtonQuad[3].y) - 1;
-        for (std::uint32_t y = top; y < bottom; ++y) {
-            for (std::uint32_t x = left; x < right; ++x) {
+        double light = 0;
+        for (std::uint32_t y = top + 1; y < bottom; ++y) {
+            for (std::uint32_t x = left + 1; x < right; ++x) {
                 const D3DCOLOR c = image.At(x, y);
-                sum += ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
+                light += ((c >> 16) & 0xFF) + ((c >> 8) & 0xFF) + (c & 0xFF);
             }
         }
-        return sum / ((right - left) * (bottom - top));
-    };
-    EXPECT_LT(buttonLight(Frame(1.0f)), 1.0);
-    m_window->ShowWindow(SW_SHOWMAXIMIZED);
-    Dispatch();
-    EXPECT_GT(buttonLight(Frame(1.0f)), 30.0);
+        light /= (right - left - 1) * (bottom - top - 1);
+        EXPECT_TRUE(full ? light > 30.0 : light < 1.0) << light;
+    }
 }
 
 // A loss found at present stops drawing; every idle iteration then tries the reset again and

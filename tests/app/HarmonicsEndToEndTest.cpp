@@ -1,66 +1,61 @@
-// Shaping a timbre in tovel as a user does, and keeping it: under an X server, a bar and then the
-// timbre itself dragged with the pointer (xdotool), pictures taken on request (SIGUSR1), a key
-// played and the sound recorded; then the program started again from what it kept.
+// Shaping, keeping and choosing timbres in tovel as a user does, under an X server: a bar and then
+// the timbre itself dragged with the pointer (xdotool), A4 played and recorded; then the program
+// started again from what it kept, and the kept tile dragged onto the keyboard band.
 
 #include <gtest/gtest.h>
 
-#include <signal.h>
-
 #include <algorithm>
-#include <chrono>
 #include <cmath>
 #include <filesystem>
 #include <functional>
-#include <memory>
+#include <optional>
+#include <set>
 #include <span>
-#include <sstream>
-#include <thread>
 
 #include "container/ContainerFile.h"
 #include "container/Vendra.h"
 #include "palette/TimbreFile.h"
-#include "tests/support/ChildProcess.h"
-#include "tests/support/audio/AudioMeasure.h"
-#include "tests/support/gpu/Image.h"
+#include "tests/app/TovelProcess.h"
 
 namespace {
 
 namespace fs = std::filesystem;
-using tovel_test::ChildProcess;
-using tovel_test::RunResult;
-using tovel_test::TempDir;
+using namespace tovel_test;
+using Point = std::pair<int, int>;
 
 constexpr std::size_t kA4Period = 101;  // samples: A4 is played as a loop of one period
+constexpr int kWidth = 960, kHeight = 768;  // the window's client area
 
-// xdotool's answer, or empty; its output goes to a folder of its own.
-std::string Xdotool(const std::vector<std::string>& args) {
-    const TempDir dir;
-    const RunResult r = tovel_test::RunProgram("/usr/bin/xdotool", args, {}, dir);
-    EXPECT_EQ(0, r.status) << "xdotool " << args[0] << ": " << r.err;
-    return r.out;
-}
-
-void Pause(double seconds) {
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
-
-// Where a bar lies in a client area of the given size: the middle of its filled part, and the
-// y of its top edge at amplitude 1 and at amplitude 0.
-struct BarPlace {
-    int x, top, bottom;
+// In a rectangle of the picture: the pixels clearly red (red over blue), clearly cyan (blue over
+// red), clearly coloured rather than grey, and the mean brightness. Counting them keeps a tile's
+// colour apart from the white of its jewel's glints and glow.
+struct Tint {
+    int red = 0, cyan = 0, coloured = 0;
+    double mean = 0;
 };
-BarPlace PlaceOfBar(int bar, int width, int height) {
-    const double band = std::floor(0.15 * height), barWidth = 0.1 * band;
-    const double top = std::floor(0.025 * height);
-    const double step = (0.8 * width - 12 * barWidth) / 11 + barWidth;
-    const double left = std::floor(0.1 * width) + (bar - 1) * step;
-    return {static_cast<int>(left + barWidth / 2), static_cast<int>(top + 2),
-            static_cast<int>(top + band - 2)};
+Tint Measure(const Image& picture, int left, int top, int right, int bottom) {
+    Tint t;
+    for (int y = top; y < bottom; ++y) {
+        for (int x = left; x < right; ++x) {
+            const Rgb c = At(picture, x, y);
+            t.red += c.r > c.b + 40;
+            t.cyan += c.b > c.r + 40;
+            t.coloured += std::max({c.r, c.g, c.b}) - std::min({c.r, c.g, c.b}) > 40;
+        }
+    }
+    t.mean = Brightness(picture, left, top, right, bottom) / 3;
+    return t;
 }
+constexpr int kTile = 135 * 192;
+// Tile n of the strip: 135 x 192 from x 13, 148 apart, from y 563.
+Tint MeasureTile(const Image& picture, int n) {
+    return Measure(picture, 13 + 148 * n, 563, 148 + 148 * n, 755);
+}
+Point MiddleOfTile(int n) { return {80 + 148 * n, 659}; }
 
 // The rows from `top` to `bottom` whose pixels around x are all lit; the trace, one pixel wide,
 // crosses them at one row at most.
-int LitRows(const tovel_test::Image& picture, int x, int top, int bottom) {
+int LitRows(const Image& picture, int x, int top, int bottom) {
     auto lit = [&](int px, int y) { return (picture.At(px, y) & 0xFFFFFF) != 0; };
     int rows = 0;
     for (int y = top; y < bottom; ++y) {
@@ -69,225 +64,181 @@ int LitRows(const tovel_test::Image& picture, int x, int top, int bottom) {
     return rows;
 }
 
-using Point = std::pair<int, int>;
-
-// The middle of palette tile n in a client area of the given height.
-Point MiddleOfTile(int n, int height) {
-    const int tileHeight = height / 4, tileWidth = static_cast<int>(tileHeight / 1.414);
-    const int gap = tileWidth / 10;
-    return {gap + n * (tileWidth + gap) + tileWidth / 2, height - gap - tileHeight / 2};
-}
-
-// Pixels within `radius` of a point that are clearly coloured rather than grey.
-int Coloured(const tovel_test::Image& picture, Point at, int radius) {
-    int coloured = 0;
-    for (int y = at.second - radius; y < at.second + radius; ++y) {
-        for (int x = at.first - radius; x < at.first + radius; ++x) {
-            const std::uint32_t p = picture.At(x, y);
-            const int r = (p >> 16) & 0xFF, g = (p >> 8) & 0xFF, b = p & 0xFF;
-            coloured += std::max({r, g, b}) - std::min({r, g, b}) > 40;
+// The A4 struck first at or after `from` carries exactly the harmonics `present` (numbered from
+// 1): the output is the reverb bus alone, a linear filter, so what the timbre lacks stays absent.
+// Gives the sample where that note has died away.
+std::size_t ExpectA4(const std::vector<float>& x, std::size_t from, const std::set<std::size_t>& present,
+                     const std::string& what) {
+    while (from < x.size() && std::fabs(x[from]) < 1e-3f) {
+        ++from;
+    }
+    const std::size_t begin = from + 2205, end = begin + 40 * kA4Period;
+    if (end + 40000 > x.size()) {
+        ADD_FAILURE() << "A4 was not heard " << what;
+        return x.size();
+    }
+    const std::vector<double> levels = HarmonicLevels(x, begin, end, kA4Period, 12);
+    double loudest = 0;
+    for (std::size_t k : present) {
+        loudest = std::max(loudest, levels[k - 1]);
+    }
+    for (std::size_t k = 1; k <= 12; ++k) {
+        if (present.count(k)) {
+            EXPECT_GT(levels[k - 1], 0.1 * loudest) << "harmonic " << k << " " << what;
+        } else {
+            EXPECT_LT(levels[k - 1], 0.02 * loudest) << "harmonic " << k << " " << what;
         }
     }
-    return coloured;
-}
-
-std::vector<fs::path> TimbreFiles(const fs::path& folder) {
-    std::vector<fs::path> files{fs::directory_iterator(folder), fs::directory_iterator()};
-    std::sort(files.begin(), files.end());
-    return files;
-}
-
-// The first A4 of a recording carries the fundamental and the third harmonic and nothing else.
-// The output is the reverb bus alone, a linear filter: what the timbre lacks stays absent.
-void ExpectFundamentalAndThird(const fs::path& raw) {
-    std::size_t channels = 0;
-    const std::vector<float> x = tovel_test::ReadDeviceRecording(raw, &channels);
-    std::size_t onset = 0;
-    while (onset < x.size() && std::fabs(x[onset]) < 1e-3f) {
-        ++onset;
+    std::size_t quiet = from + 40000;
+    while (quiet + 4410 < x.size() && Peak(x, quiet, quiet + 4410) > 1e-4) {
+        quiet += 4410;
     }
-    const std::size_t begin = onset + 2205, end = begin + 40 * kA4Period;
-    ASSERT_LT(end, x.size()) << "A4 was not heard in " << raw.filename();
-    const std::vector<double> levels = tovel_test::HarmonicLevels(x, begin, end, kA4Period, 12);
-    const double loudest = std::max(levels[0], levels[2]);
-    EXPECT_GT(levels[0], 0.1 * loudest) << raw.filename();
-    EXPECT_GT(levels[2], 0.1 * loudest) << raw.filename();
-    for (std::size_t k = 1; k < 12; ++k) {
-        if (k != 2) {
-            EXPECT_LT(levels[k], 0.02 * loudest) << "harmonic " << k + 1 << " in " << raw.filename();
-        }
-    }
+    return quiet;
 }
 
-class HarmonicsEndToEndTest : public ::testing::Test {
+class TimbreEndToEndTest : public ::testing::Test {
 protected:
-    // Presses at the path's first point and moves along it over several frames; the button
-    // stays down until the program has drawn what `shows` waits for, since a press, its moves
-    // and its release taken in one frame would move nothing.
-    void Drag(const std::vector<Point>& path,
-              const std::function<bool(const tovel_test::Image&)>& shows) {
-        Move(path[0].first, path[0].second);
+    void Start(const fs::path& raw) {
+        m_tovel.emplace(m_dir,
+                        std::vector<std::string>{
+                            "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(),
+                            "TOVEL_INSTALL_DIR=" + fs::path(TOVEL_PATH).parent_path().string() + "/"},
+                        m_program);
+        ASSERT_TRUE(m_tovel->Shown()) << m_tovel->Lines();
+        ASSERT_NE(std::string::npos, m_tovel->Lines().find("BBW 960 BBH 768")) << m_tovel->Lines();
+    }
+    void Move(Point to) {
+        Xdotool({"mousemove", "--window", m_tovel->window, std::to_string(to.first),
+                 std::to_string(to.second)});
+    }
+    // Moves in steps over several frames from `from` through the points.
+    void MoveAlong(Point from, const std::vector<Point>& points) {
+        for (const Point& to : points) {
+            for (int i = 1; i <= 6; ++i) {
+                Pause(0.05);
+                Move({from.first + (to.first - from.first) * i / 6,
+                      from.second + (to.second - from.second) * i / 6});
+            }
+            from = to;
+        }
+    }
+    // Presses at `from` and moves through `path`; the button stays down until a picture shows
+    // what `shows` waits for (a press, its moves and its release taken in one frame would move
+    // nothing), then the pointer goes on through `rest` and lets go. Gives that picture.
+    Image Drag(Point from, const std::vector<Point>& path,
+               const std::function<bool(const Image&)>& shows, const std::vector<Point>& rest = {}) {
+        Move(from);
         Pause(0.1);
         Xdotool({"mousedown", "1"});
-        const int steps = 6;
-        for (std::size_t leg = 1; leg < path.size(); ++leg) {
-            const auto [x0, y0] = path[leg - 1];
-            const auto [x1, y1] = path[leg];
-            for (int i = 1; i <= steps; ++i) {
-                Pause(0.05);
-                Move(x0 + (x1 - x0) * i / steps, y0 + (y1 - y0) * i / steps);
-            }
+        MoveAlong(from, path);
+        Image picture;
+        for (int attempt = 0; attempt < 25 && !(picture.width > 0 && shows(picture)); ++attempt) {
+            Pause(0.2);
+            picture = m_tovel->Picture();
         }
-        EXPECT_TRUE(WaitForPicture(shows))
-            << "the drag from " << path[0].first << ", " << path[0].second << " shows no change";
+        EXPECT_TRUE(picture.width > 0 && shows(picture))
+            << "the drag from " << from.first << ", " << from.second << " shows no change";
+        MoveAlong(path.back(), rest);
         Xdotool({"mouseup", "1"});
-    }
-    // The program started from its folder, recording into `raw`, once its window is on the
-    // screen with its device reset; its client size in m_width and m_height, 0 when it could not
-    // be started.
-    std::unique_ptr<ChildProcess> Start(const TempDir& dir, const fs::path& program,
-                                        const fs::path& raw) {
-        auto tovel = std::make_unique<ChildProcess>(
-            program, std::vector<std::string>{},
-            std::vector<std::string>{
-                "SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string(),
-                "TOVEL_MESSAGE_BOX=stderr",
-                "TOVEL_INSTALL_DIR=" + fs::path(TOVEL_PATH).parent_path().string() + "/",
-                "XDG_DATA_HOME=" + (dir.Path() / "data").string(),
-                "TOVEL_SNAPSHOT=" + m_shot.string(), "TOVEL_SNAPSHOT_FRAME=0"},
-            dir);
-        m_tovel = tovel.get();
-        m_width = m_height = 0;
-        if (!tovel->Started()) {
-            return tovel;
-        }
-        const std::string found = Xdotool({"search", "--sync", "--name", "t o v e l"});
-        m_window = found.substr(0, found.find('\n'));
-        const fs::path err = dir.Path() / "stderr.txt";
-        for (int i = 0; i < 600 && tovel_test::ReadFile(err).find("Call OnResetDevice()") ==
-                                       std::string::npos;
-             ++i) {
-            Pause(0.1);
-        }
-        std::istringstream geometry(Xdotool({"getwindowgeometry", "--shell", m_window}));
-        for (std::string line; std::getline(geometry, line);) {
-            if (line.rfind("WIDTH=", 0) == 0) {
-                m_width = std::stoi(line.substr(6));
-            } else if (line.rfind("HEIGHT=", 0) == 0) {
-                m_height = std::stoi(line.substr(7));
-            }
-        }
-        // A press before the window is on the screen would go to the desktop behind it.
-        Xdotool({"search", "--sync", "--onlyvisible", "--name", "t o v e l"});
-        return tovel;
+        return picture;
     }
     void PlayA4() {
-        Xdotool({"keydown", "--window", m_window, "o"});
+        Xdotool({"keydown", "--window", m_tovel->window, "o"});
         Pause(1.0);
-        Xdotool({"keyup", "--window", m_window, "o"});
+        Xdotool({"keyup", "--window", m_tovel->window, "o"});
         Pause(3.0);
     }
     void Stop() {
-        m_tovel->Signal(SIGTERM);
-        const RunResult result = m_tovel->Wait();
+        const RunResult result = m_tovel->Stop();
         EXPECT_EQ(0, result.status) << result.err;
+        EXPECT_EQ(std::string::npos, result.err.find("skipped")) << result.err;
     }
-    void Move(int x, int y) {
-        Xdotool({"mousemove", "--window", m_window, std::to_string(x), std::to_string(y)});
-    }
-    // Asks for pictures (SIGUSR1) until one shows what `shows` waits for, 25 at most;
-    // the last one stays in m_shot.
-    bool WaitForPicture(const std::function<bool(const tovel_test::Image&)>& shows) {
-        for (int attempt = 0; attempt < 25 && m_tovel->Running(); ++attempt) {
-            fs::remove(m_shot);
-            m_tovel->Signal(SIGUSR1);
-            for (int i = 0; i < 100 && !fs::exists(m_shot); ++i) {
-                Pause(0.05);
-            }
-            const tovel_test::Image picture = tovel_test::LoadPng(m_shot);
-            if (picture.width > 0 && shows(picture)) {
-                return true;
-            }
-            Pause(0.2);
-        }
-        return false;
+    std::vector<fs::path> TimbreFiles() const {
+        std::vector<fs::path> files{fs::directory_iterator(m_timbres), fs::directory_iterator()};
+        std::sort(files.begin(), files.end());
+        return files;
     }
 
-    std::string m_window;
-    int m_width = 0, m_height = 0;
-    ChildProcess* m_tovel = nullptr;
-    fs::path m_shot;
+    TempDir m_dir;
+    // The program in a folder without Timbres; its parent holds them.
+    const fs::path m_program = m_dir.Path() / "bin" / "tovel", m_timbres = m_dir.Path() / "Timbres";
+    std::optional<TovelProcess> m_tovel;
 };
 
-TEST_F(HarmonicsEndToEndTest, AShapedTimbreSoundsFromTheReleaseAndIsKeptForTheNextRun) {
-    TempDir dir;
-    // The program in a folder of its own, with a Timbres folder beside it that holds one timbre:
-    // the fundamental alone, under a name that comes before any time-based one.
-    fs::create_directories(dir.Path() / "bin");
-    const fs::path program = dir.Path() / "bin" / "tovel";
-    const fs::path timbres = dir.Path() / "bin" / "Timbres";
-    fs::copy_file(TOVEL_PATH, program);
-    fs::create_directories(timbres);
-    {
-        const Amplitudes fundamental = {1.0f};
-        CVendra tree;
-        ASSERT_EQ(S_OK, SetBaseWords32(*AddLayer(tree), std::as_bytes(std::span(fundamental))));
-        ASSERT_EQ(S_OK, WriteContainer(timbres / "0-fundamental.tmbr", tree));
-    }
-    m_shot = dir.Path() / "shot.png";
-    const fs::path shaped = dir.Path() / "shaped.raw", replayed = dir.Path() / "replayed.raw";
-    std::unique_ptr<ChildProcess> tovel = Start(dir, program, shaped);
-    ASSERT_GT(m_width * m_height, 0);
+TEST_F(TimbreEndToEndTest, AShapedTimbreSoundsFromTheReleaseIsKeptAndIsPlayedAgainFromItsTile) {
+    fs::create_directories(m_program.parent_path());
+    fs::copy_file(TOVEL_PATH, m_program);
+    fs::create_directories(m_timbres);
+    // The fundamental alone, amplitudes without a jewel, under a name before any time-based one.
+    const Amplitudes fundamental = {1.0f};
+    CVendra written;
+    ASSERT_EQ(S_OK, SetBaseWords32(*AddLayer(written), std::as_bytes(std::span(fundamental))));
+    ASSERT_EQ(S_OK, WriteContainer(m_timbres / "0-fundamental.tmbr", written));
+    const fs::path shaped = m_dir.Path() / "shaped.raw", replayed = m_dir.Path() / "replayed.raw";
+    ASSERT_NO_FATAL_FAILURE(Start(shaped));
 
-    // The third bar, empty, is pulled to the top; held there, it is full in the edited timbre's
-    // colour with its label above it.
-    const BarPlace third = PlaceOfBar(3, m_width, m_height);
-    const int span = third.bottom - third.top - 1;
-    Drag({{third.x, third.bottom - 1}, {third.x, -40}}, [&](const tovel_test::Image& picture) {
+    // The third bar, empty, is pulled to the top; held there, it is full with its label above.
+    // Bars are 11.5 wide and about 68.8 apart from x 96, between y 19 and 134.
+    const int x = 239, top = 21, bottom = 132;
+    Drag({x, bottom - 1}, {{x, -40}}, [&](const Image& picture) {
         int label = 0;
-        for (int y = third.top - 20; y < third.top; ++y) {
-            for (int x = third.x - 10; x < third.x + 60; ++x) {
-                label += (picture.At(x, y) & 0xFFFFFF) != 0;
+        for (int y = top - 20; y < top; ++y) {
+            for (int lx = x - 10; lx < x + 60; ++lx) {
+                label += (picture.At(lx, y) & 0xFFFFFF) != 0;
             }
         }
-        return LitRows(picture, third.x, third.top + 1, third.bottom) == span && label > 60;
+        return LitRows(picture, x, top + 1, bottom) == bottom - top - 1 && label > 60;
     });
     PlayA4();
 
-    // Pulled out of the keyboard band, the timbre is a jewel that follows the pointer, and let
-    // go over the blank tile it is kept there.
-    const Point band{m_width * 3 / 4, m_height * 5 / 8}, blank = MiddleOfTile(1, m_height);
-    Drag({band, {band.first, m_height / 3}, blank}, [&](const tovel_test::Image& picture) {
-        return Coloured(picture, blank, 40) > 1000;
+    // Pulled out of the keyboard band (384 < y < 576), the timbre is a jewel that follows the
+    // pointer, and let go over the blank tile it is kept there.
+    const Point band{720, 480}, blank = MiddleOfTile(1);
+    Drag(band, {{720, 256}, blank}, [&](const Image& picture) {
+        const Tint t = Measure(picture, blank.first - 40, blank.second - 40, blank.first + 40,
+                               blank.second + 40);
+        return t.coloured > 1000;
     });
-    for (int i = 0; i < 100 && TimbreFiles(timbres).size() < 2; ++i) {
-        Pause(0.05);
-    }
+    WaitFor([&] { return TimbreFiles().size() >= 2; }, 5.0);
     Stop();
-    ExpectFundamentalAndThird(shaped);
+    ExpectA4(Recording(shaped), 0, {1, 3}, "after shaping");
 
-    // Kept in a new file beside the first, as exactly what the bars showed.
-    const std::vector<fs::path> files = TimbreFiles(timbres);
+    // Kept in a new file beside the first, as exactly what the bars showed; the first, which had
+    // no jewel, is written again with one.
+    const std::vector<fs::path> files = TimbreFiles();
     ASSERT_EQ(2u, files.size());
-    CVendra tree;
-    TimbreFileContent kept;
-    ASSERT_EQ(S_OK, ReadTimbreFile(files[1], tree, &kept));
+    TimbreFileContent kept[2];
+    for (int i = 0; i < 2; ++i) {
+        CVendra tree;
+        ASSERT_EQ(S_OK, ReadTimbreFile(files[i], tree, &kept[i]));
+        EXPECT_NE(nullptr, kept[i].mesh) << files[i];
+    }
     const Amplitudes expected = {1.0f, 0.0f, 1.0f};
-    EXPECT_TRUE(std::equal(std::begin(expected), std::end(expected), kept.amplitudes));
+    EXPECT_TRUE(std::equal(std::begin(expected), std::end(expected), kept[1].amplitudes));
 
-    // Started again, the keyboard plays the first tile; the kept one is the second, before the
-    // blank tile, and dropped on the keyboard band it plays as it did.
-    tovel = Start(dir, program, replayed);
-    ASSERT_GT(m_width * m_height, 0);
-    const Point second = MiddleOfTile(1, m_height);
-    EXPECT_TRUE(WaitForPicture([&](const tovel_test::Image& picture) {
-        return Coloured(picture, second, 60) > 3000 &&
-               Coloured(picture, MiddleOfTile(2, m_height), 60) == 0;
-    })) << "the kept tile";
-    Drag({second, {second.first, m_height / 3}, band}, [](const tovel_test::Image&) { return true; });
+    // Started again, the keyboard plays the first tile. Lifted out of the strip in steps, the
+    // kept tile floats at the pointer while the strip shows both timbres and the blank tile, and
+    // let go over the keyboard band it is what A4 plays.
+    ASSERT_NO_FATAL_FAILURE(Start(replayed));
+    PlayA4();
+    const Image picture = Drag(MiddleOfTile(1), {{240, 300}}, [](const Image& p) {
+        return Measure(p, 173, 204, 308, 396).cyan > kTile / 4;
+    }, {{240, 400}, {240, 470}});
+    Pause(3.0);
     PlayA4();
     Stop();
-    ExpectFundamentalAndThird(replayed);
+    const Tint first = MeasureTile(picture, 0), second = MeasureTile(picture, 1),
+               floating = Measure(picture, 173, 204, 308, 396);
+    EXPECT_GT(first.red, kTile / 4) << "the first tile is yellow";
+    EXPECT_LT(first.cyan, kTile / 50);
+    EXPECT_GT(second.cyan, kTile / 4) << "the kept tile is cyan";
+    EXPECT_LT(second.red, kTile / 50);
+    EXPECT_LT(floating.red, kTile / 50);
+    EXPECT_EQ(0, MeasureTile(picture, 2).red + MeasureTile(picture, 2).cyan) << "a grey blank tile";
+    EXPECT_GT(MeasureTile(picture, 2).mean, 60.0);
+    EXPECT_LT(MeasureTile(picture, 3).mean, 1.0) << "nothing after the blank tile";
+    const std::vector<float> x2 = Recording(replayed);
+    ExpectA4(x2, ExpectA4(x2, 0, {1}, "before the drop"), {1, 3}, "after the drop");
 }
 
 }  // namespace

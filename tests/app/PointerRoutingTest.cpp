@@ -1,5 +1,6 @@
 // The left button and the pointer routed to the components in their order, with capture and
-// cursors, from synthetic events.
+// cursors, from synthetic events; and the program's own components in that routing: a press on
+// a harmonic bar holds the pointer until the release, which hands the edit to the keyboard.
 
 #include "app/PointerRouting.h"
 
@@ -9,8 +10,11 @@
 #include <vector>
 
 #include "app/Application.h"
+#include "app/WindowProcedure.h"
+#include "jewels/JewelManager.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/window/NullWindow.h"
+#include "tests/support/DevicelessJewels.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -26,9 +30,23 @@ protected:
         m_window = m_system->CreateWindow(WindowDesc{}, nullptr);
         m_previousHover = std::exchange(hoverCursor, &m_hover);
         m_previousGrab = std::exchange(grabCursor, &m_grab);
-        m_routes.palette = Component("palette", m_accepts[0], m_holds[0], m_takeable[0]);
-        m_routes.harmonics = Component("harmonics", m_accepts[1], m_holds[1], m_takeable[1]);
-        m_routes.keyboardBand = Component("band", m_accepts[2], m_holds[2], m_takeable[2]);
+        PointerComponent* components[] = {&m_routes.palette, &m_routes.harmonics,
+                                          &m_routes.keyboardBand};
+        const char* names[] = {"palette", "harmonics", "band"};
+        for (int i = 0; i < 3; ++i) {
+            const std::string name = names[i];
+            components[i]->buttonDown = [this, name, i](Window* window, int x, int y) {
+                EXPECT_EQ(m_window.get(), window);
+                m_log.push_back(name + " down " + std::to_string(x) + "," + std::to_string(y));
+                return m_accepts[i];
+            };
+            components[i]->buttonUp = [this, name, i](int, int) {
+                m_log.push_back(name + " up");
+                return m_accepts[i];
+            };
+            components[i]->holding = [this, i] { return m_holds[i]; };
+            components[i]->takeable = [this, i](int, int) { return m_takeable[i]; };
+        }
         m_routes.overRestoreButton = [this](int, int) { return m_overRestore; };
         m_routes.restoreButtonReleased = [this](Window*) { m_log.push_back("restore"); };
     }
@@ -37,29 +55,15 @@ protected:
         grabCursor = m_previousGrab;
     }
 
-    PointerComponent Component(std::string name, bool& accepts, bool& holds, bool& takeable) {
-        PointerComponent c;
-        c.buttonDown = [=, this, &accepts](Window* window, int x, int y) {
-            EXPECT_EQ(m_window.get(), window);
-            m_log.push_back(name + " down " + std::to_string(x) + "," + std::to_string(y));
-            return accepts;
-        };
-        c.buttonUp = [=, this, &accepts](int, int) {
-            m_log.push_back(name + " up");
-            return accepts;
-        };
-        c.holding = [&holds] { return holds; };
-        c.takeable = [&takeable](int, int) { return takeable; };
-        return c;
-    }
-
-    void Send(std::uint32_t message, int x, int y) { Send(message, x, y, m_routes); }
-    void Send(std::uint32_t message, int x, int y, const PointerRoutes& routes) {
+    Cursor* Send(std::uint32_t message, int x, int y) { return Send(message, x, y, m_routes); }
+    Cursor* Send(std::uint32_t message, int x, int y, const PointerRoutes& routes) {
         m_system->SetCursor(m_system->GetArrowCursor());
         EXPECT_TRUE(RoutePointerEvent(routes, m_window.get(), message,
                                       MAKELPARAM(static_cast<std::uint32_t>(x),
                                                  static_cast<std::uint32_t>(y))));
+        return m_system->GetCursor();
     }
+    Cursor* Arrow() const { return m_system->GetArrowCursor(); }
 
     std::unique_ptr<WindowSystem> m_system;
     std::unique_ptr<Window> m_window;
@@ -73,22 +77,21 @@ protected:
 };
 
 TEST_F(PointerRoutingTest, PressesGoToTheFirstComponentThatTakesThemAndCaptureThePointer) {
-    Send(WM_LBUTTONDOWN, 10, 20);
-    EXPECT_EQ((std::vector<std::string>{"palette down 10,20", "harmonics down 10,20",
-                                        "band down 10,20"}),
+    // A captured pointer left of and above the window arrives wrapped, never negative.
+    EXPECT_EQ(Arrow(), Send(WM_LBUTTONDOWN, -1, 20));
+    EXPECT_EQ((std::vector<std::string>{"palette down 65535,20", "harmonics down 65535,20",
+                                        "band down 65535,20"}),
               m_log);
     EXPECT_EQ(nullptr, m_system->GetCapture()) << "nobody took it";
-    EXPECT_EQ(m_system->GetArrowCursor(), m_system->GetCursor());
+    EXPECT_FALSE(RoutePointerEvent(m_routes, m_window.get(), WM_KEYUP, 0));
 
     for (int taker = 0; taker < 3; ++taker) {
         m_log.clear();
-        m_accepts[0] = m_accepts[1] = m_accepts[2] = false;
-        m_accepts[taker] = true;
-        m_accepts[2] = true;  // the band would take it too, but asked last
-        Send(WM_LBUTTONDOWN, 30, 40);
+        m_accepts[0] = m_accepts[1] = false;
+        m_accepts[taker] = m_accepts[2] = true;  // the band would take it too, but is asked last
+        EXPECT_EQ(&m_grab, Send(WM_LBUTTONDOWN, 30, 40));
         EXPECT_EQ(static_cast<std::size_t>(taker + 1), m_log.size()) << "taker " << taker;
         EXPECT_EQ(m_window.get(), m_system->GetCapture());
-        EXPECT_EQ(&m_grab, m_system->GetCursor());
         m_system->ReleaseCapture();
     }
 }
@@ -96,10 +99,9 @@ TEST_F(PointerRoutingTest, PressesGoToTheFirstComponentThatTakesThemAndCaptureTh
 TEST_F(PointerRoutingTest, ReleasesGoInTheSameOrderAndGiveThePointerBack) {
     m_system->SetCapture(m_window.get());
     m_accepts[1] = true;
-    Send(WM_LBUTTONUP, 5, 5);
+    EXPECT_EQ(&m_hover, Send(WM_LBUTTONUP, 5, 5));
     EXPECT_EQ((std::vector<std::string>{"palette up", "harmonics up"}), m_log);
     EXPECT_EQ(nullptr, m_system->GetCapture());
-    EXPECT_EQ(&m_hover, m_system->GetCursor());
 
     // Taken by nobody: over the restore button full screen is left, elsewhere nothing happens.
     m_accepts[1] = false;
@@ -107,11 +109,10 @@ TEST_F(PointerRoutingTest, ReleasesGoInTheSameOrderAndGiveThePointerBack) {
     for (bool over : {false, true}) {
         m_log.clear();
         m_overRestore = over;
-        Send(WM_LBUTTONUP, 5, 5);
+        EXPECT_EQ(Arrow(), Send(WM_LBUTTONUP, 5, 5));
         EXPECT_EQ(over ? 4u : 3u, m_log.size());
-        EXPECT_EQ(over, !m_log.empty() && m_log.back() == "restore");
+        EXPECT_EQ(over, m_log.back() == "restore");
         EXPECT_EQ(m_window.get(), m_system->GetCapture()) << "the capture stays";
-        EXPECT_EQ(m_system->GetArrowCursor(), m_system->GetCursor());
     }
 }
 
@@ -138,78 +139,140 @@ TEST_F(PointerRoutingTest, TheCursorShowsAClosedHandWhileHoldingAndAnOpenOneOver
             m_takeable[i] = c.takeable == i;
         }
         m_overRestore = c.overRestore;
-        Send(WM_MOUSEMOVE, 100, 100);
-        EXPECT_EQ(c.expected ? c.expected : m_system->GetArrowCursor(), m_system->GetCursor())
-            << c.what;
+        EXPECT_EQ(c.expected ? c.expected : Arrow(), Send(WM_MOUSEMOVE, 100, 100)) << c.what;
     }
     EXPECT_TRUE(m_log.empty()) << "moving presses nothing";
 }
 
-TEST_F(PointerRoutingTest, CoordinatesAreTheUnsignedHalvesOfTheEvent) {
-    // A captured pointer left of and above the window arrives wrapped, never negative.
-    Send(WM_LBUTTONDOWN, -1, -2);
-    EXPECT_EQ("palette down 65535,65534", m_log.front());
-    EXPECT_FALSE(RoutePointerEvent(m_routes, m_window.get(), WM_KEYUP, 0));
-}
-
 // The program's own routes with its palette: the blank tile keeps the arrow, a filled tile shows
 // the open hand, and a tile dropped on the keyboard band changes what the keyboard plays.
-class ProgramPointerRoutesTest : public PointerRoutingTest {
-protected:
-    void SetUp() override {
-        PointerRoutingTest::SetUp();
-        m_palette.LayoutTiles(1024, 768);
-        auto timbre = std::make_unique<CTimbre>();
-        timbre->SetSquareWave();
-        m_palette.AddEntry(std::move(timbre), nullptr);
-        m_palette.SetTileDrop(DropTileOnKeyboard);
-        // The band, 300 < y < 450, lies wholly above the strip.
-        m_keyboard.m_targetHeight = 600;
-        palette = &m_palette;
-        keyboard = &m_keyboard;
-    }
-    void TearDown() override {
-        palette = nullptr;
-        keyboard = nullptr;
-        PointerRoutingTest::TearDown();
-    }
-
-    Cursor* MoveTo(int x, int y) {
-        Send(WM_MOUSEMOVE, x, y, ProgramPointerRoutes());
-        return m_system->GetCursor();
-    }
-
-    tovel_test::ScopedAudioBackend m_backend{AudioBackend::Unavailable};
-    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
-    CTimbrePalette m_palette;
-    CSynthesizerKeyboard m_keyboard;
-};
-
-TEST_F(ProgramPointerRoutesTest, ThePaletteAndTheBandTakePartAndATileDroppedOnTheBandIsPlayed) {
-    EXPECT_EQ(&m_hover, MoveTo(80, 600)) << "a filled tile";
-    EXPECT_EQ(m_system->GetArrowCursor(), MoveTo(228, 600)) << "the blank tile";
-    EXPECT_EQ(&m_hover, MoveTo(80, 400)) << "the keyboard band";
+TEST_F(PointerRoutingTest, ThePaletteAndTheBandTakePartInTheProgramsRoutes) {
+    tovel_test::ScopedAudioBackend backend{AudioBackend::Unavailable};
+    tovel_test::ScopedInstance<CSynthesizer> synthesizer;
+    CTimbrePalette strip;
+    CSynthesizerKeyboard band;
+    strip.LayoutTiles(1024, 768);
+    auto timbre = std::make_unique<CTimbre>();
+    timbre->SetSquareWave();
+    strip.AddEntry(std::move(timbre), nullptr);
+    strip.SetTileDrop(DropTileOnKeyboard);
+    band.m_targetHeight = 600;  // the band, 300 < y < 450, lies wholly above the strip
+    palette = &strip;
+    keyboard = &band;
+    const PointerRoutes& routes = ProgramPointerRoutes();
+    EXPECT_EQ(&m_hover, Send(WM_MOUSEMOVE, 80, 600, routes)) << "a filled tile";
+    EXPECT_EQ(Arrow(), Send(WM_MOUSEMOVE, 228, 600, routes)) << "the blank tile";
+    EXPECT_EQ(&m_hover, Send(WM_MOUSEMOVE, 80, 400, routes)) << "the keyboard band";
 
     // A press in the band that the palette does not take holds the keyboard's timbre.
-    Send(WM_LBUTTONDOWN, 80, 400, ProgramPointerRoutes());
-    EXPECT_EQ(1, m_keyboard.m_dragState);
+    Send(WM_LBUTTONDOWN, 80, 400, routes);
+    EXPECT_EQ(1, band.m_dragState);
     EXPECT_EQ(m_window.get(), m_system->GetCapture());
-    EXPECT_EQ(&m_grab, MoveTo(228, 600)) << "held over the blank tile";
-    Send(WM_LBUTTONUP, 80, 400, ProgramPointerRoutes());
-    EXPECT_EQ(0, m_keyboard.m_dragState);
+    EXPECT_EQ(&m_grab, Send(WM_MOUSEMOVE, 228, 600, routes)) << "held over the blank tile";
+    Send(WM_LBUTTONUP, 80, 400, routes);
+    EXPECT_EQ(0, band.m_dragState);
     EXPECT_EQ(nullptr, m_system->GetCapture());
 
     // Dropped on the band's edges nothing changes; inside it the keyboard takes the timbre.
     for (const int y : {300, 450, 301, 449}) {
-        m_keyboard.m_timbre.reset();
-        Send(WM_LBUTTONDOWN, 80, 600, ProgramPointerRoutes());
-        EXPECT_EQ(&m_grab, MoveTo(80, 600));
-        m_palette.TrackPointer(80, y, 0.016f);
-        Send(WM_LBUTTONUP, 80, y, ProgramPointerRoutes());
+        band.m_timbre.reset();
+        Send(WM_LBUTTONDOWN, 80, 600, routes);
+        EXPECT_EQ(&m_grab, Send(WM_MOUSEMOVE, 80, 600, routes));
+        strip.TrackPointer(80, y, 0.016f);
+        Send(WM_LBUTTONUP, 80, y, routes);
         EXPECT_EQ(nullptr, m_system->GetCapture());
-        ASSERT_EQ(y == 301 || y == 449, m_keyboard.m_timbre != nullptr) << y;
+        EXPECT_EQ(y == 301 || y == 449, band.m_timbre != nullptr) << y;
     }
-    EXPECT_EQ("Square wave", m_keyboard.m_timbre->m_name);
+    EXPECT_EQ("Square wave", band.m_timbre ? band.m_timbre->m_name : "");
+    palette = nullptr;
+    keyboard = nullptr;
+}
+
+// The harmonics control through the program's window procedure.
+class HarmonicsRoutingTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ASSERT_NE(nullptr, tovel_test::InstallDevicelessJewels());
+        keyboard = CSynthesizerKeyboard::Instance();
+        m_timbre.SetAllEvenHiWave();
+        CSynthesizer* synth = CSynthesizer::Instance();
+        m_timbre.BuildWaves(synth->m_lowest, synth->m_highest);
+        keyboard->SetTimbre(m_timbre);
+        harmonicsControl = CHarmonicsControl::Instance();
+        harmonicsControl->LoadTimbre(m_timbre);
+        harmonicsControl->Layout(1024, 768);
+
+        m_system = std::make_unique<NullWindowSystem>();
+        m_window = m_system->CreateWindow(WindowDesc{}, MainWindowProc);
+        const std::vector<std::uint8_t> image(4 * 4 * 4, 0xFF);
+        hoverCursor = m_system->CreateCursor(image.data(), 4, 4, 1, 1);
+        grabCursor = m_system->CreateCursor(image.data(), 4, 4, 2, 2);
+    }
+    void TearDown() override {
+        hoverCursor = grabCursor = nullptr;
+        harmonicsControl = nullptr;
+        keyboard = nullptr;
+    }
+
+    void Send(std::uint32_t message, std::int32_t x, std::int32_t y) {
+        m_window->CallProcedure(
+            message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON,
+            MAKELPARAM(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y)));
+    }
+    // A set-cursor event and its move, as the system sends them for an uncaptured pointer.
+    void Hover(std::int32_t x, std::int32_t y) {
+        m_window->CallProcedure(WM_SETCURSOR, 0, 0);
+        Send(WM_MOUSEMOVE, x, y);
+    }
+
+    tovel_test::ScopedAudioBackend m_backend{AudioBackend::Offline, 1};
+    tovel_test::ScopedInstance<CGraphics> m_graphics;
+    tovel_test::ScopedInstance<CSynthesizer> m_synthesizer;
+    tovel_test::ScopedInstance<CJewelManager> m_jewels;
+    tovel_test::ScopedInstance<CSynthesizerKeyboard> m_keyboard;
+    tovel_test::ScopedInstance<CHarmonicsControl> m_control;
+    CTimbre m_timbre;
+    std::unique_ptr<NullWindowSystem> m_system;
+    std::unique_ptr<Window> m_window;
+};
+
+TEST_F(HarmonicsRoutingTest, ABarIsTakenHeldAndReleasedWithItsCursorsAndADroppedTileIsEdited) {
+    // Bar 3 is empty: its top edge lies at the bottom of the band.
+    const std::int32_t x = 253, y = 131;
+    Hover(x, y);
+    EXPECT_EQ(hoverCursor, m_system->GetCursor()) << "an open hand over a bar";
+    Hover(600, 600);
+    EXPECT_EQ(m_system->GetArrowCursor(), m_system->GetCursor()) << "the arrow elsewhere";
+    Send(WM_LBUTTONDOWN, 600, 600);
+    Send(WM_LBUTTONUP, 600, 600);
+    EXPECT_EQ(nullptr, m_system->GetCapture()) << "a press beside every bar takes nothing";
+    EXPECT_EQ(m_system->GetArrowCursor(), m_system->GetCursor());
+
+    Send(WM_LBUTTONDOWN, x, y);
+    EXPECT_EQ(m_window.get(), m_system->GetCapture());
+    EXPECT_EQ(grabCursor, m_system->GetCursor());
+    // Held, the pointer keeps the closed hand wherever it goes, above the window included,
+    // where its coordinates arrive wrapped.
+    Send(WM_MOUSEMOVE, 600, -30);
+    EXPECT_EQ(grabCursor, m_system->GetCursor());
+    harmonicsControl->m_timbre.m_harmonics[2] = 1.0f;  // what the drag would have done
+    Send(WM_LBUTTONUP, 600, -30);
+    EXPECT_EQ(nullptr, m_system->GetCapture());
+    EXPECT_EQ(hoverCursor, m_system->GetCursor());
+    EXPECT_EQ(1.0f, keyboard->m_timbre->m_harmonics[2]) << "the release hands over the edit";
+
+    // A tile dropped on the keyboard band is what the bars show.
+    keyboard->m_targetHeight = 600;  // the band: 300 < y < 450
+    CTimbre square;
+    square.SetSquareWave();
+    DropTileOnKeyboard(450, square);
+    EXPECT_EQ(m_timbre.m_name, harmonicsControl->m_timbre.m_name) << "dropped beside the band";
+    DropTileOnKeyboard(449, square);
+    EXPECT_EQ("Square wave", harmonicsControl->m_timbre.m_name);
+    EXPECT_EQ(0.0f, harmonicsControl->m_timbre.m_harmonics[1]);
+    EXPECT_EQ(static_cast<float>(132.0 - 111.0 * square.m_harmonics[2]),
+              harmonicsControl->m_bars[6 * 2].y)
+        << "bar 3 shows the new amplitude";
 }
 
 }  // namespace

@@ -1,15 +1,17 @@
-// The configuration dialog's procedure on the null dialog, with its settings file in a private
-// configuration folder.
+// The configuration dialog: its hue ring's geometry and hit test, and its procedure on the null
+// dialog with its settings file in a private configuration folder.
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <array>
+#include <utility>
+#include <vector>
 
 #include "platform/dialog/NullDialog.h"
-#include "platform/settings/ProfileFile.h"
 #include "screensaver/ConfigureDialog.h"
+#include "screensaver/HueRing.h"
 #include "screensaver/SaverSettings.h"
 #include "tests/support/ChildProcess.h"
 #include "tests/support/ScopedEnvironment.h"
@@ -21,6 +23,91 @@ using platform::IDCANCEL;
 using platform::IDOK;
 using platform::NullDialog;
 using platform::POINT;
+using platform::RecordingCanvas;
+using platform::RGB;
+
+// Corners as plain pairs, so that a mismatch prints them.
+std::vector<std::pair<int, int>> Xy(const std::array<POINT, 4>& points) {
+    std::vector<std::pair<int, int>> xy;
+    for (const POINT& p : points) {
+        xy.emplace_back(p.x, p.y);
+    }
+    return xy;
+}
+
+// The items' values, truncated degrees of single-precision hues, are compared with the choices of
+// the XScreenSaver description.
+TEST(HueRingTest, GeometryOfA260SquareFrame) {
+    const HueRingLayout layout = LayOutHueRing(260, 260);
+    // s = trunc(234 / (2 + 1 / tan(pi / 21))) = 27, half 13, centre (130, 130).
+    EXPECT_EQ(27, layout.barWidth);
+    EXPECT_EQ(130, layout.centreX);
+    EXPECT_EQ(130, layout.centreY);
+    EXPECT_EQ(Xy({{{143, 27}, {117, 27}, {117, 0}, {143, 0}}}), Xy(layout.items[0].points));
+    // Item 1 is turned by 2pi/21 clockwise on screen: (13, -103) goes to
+    // (trunc(13 cos - (-103) sin), trunc(13 sin + (-103) cos)) = (42, -94).
+    EXPECT_EQ(130 + 42, layout.items[1].points[0].x);
+    EXPECT_EQ(130 - 94, layout.items[1].points[0].y);
+    // Item 20 mirrors item 1 across the vertical axis, within a pixel of truncation.
+    EXPECT_NEAR(260 - layout.items[1].points[1].x, layout.items[20].points[0].x, 1);
+    EXPECT_NEAR(layout.items[1].points[1].y, layout.items[20].points[0].y, 1);
+    EXPECT_EQ(Xy({{{103, 103}, {157, 103}, {157, 157}, {103, 157}}}), Xy(layout.centre));
+}
+
+TEST(HueRingTest, PaintsFieldItemsAndCentreInOrder) {
+    RecordingCanvas canvas;
+    const HueRingLayout layout = PaintHueRing(canvas, 390, 423, 180);
+    const auto& shapes = canvas.Shapes();
+    ASSERT_EQ(1u + 21u + 1u, shapes.size());
+    EXPECT_TRUE(shapes[0].rectangle);
+    EXPECT_EQ(RGB(0, 0, 0), shapes[0].brush);
+    EXPECT_EQ(RGB(255, 255, 255), shapes[0].pen);
+    EXPECT_EQ(2, shapes[0].penWidth);
+    EXPECT_EQ(RGB(255, 255, 255), shapes[1].brush) << "changing colours at the top";
+    EXPECT_EQ(RGB(255, 0, 0), shapes[2].brush) << "hue 0";
+    EXPECT_EQ(RGB(0, 255, 255), shapes[12].brush) << "item 11: hue pi";
+    EXPECT_EQ(RGB(0, 255, 255), shapes[22].brush) << "centre in the selected hue";
+    EXPECT_EQ(layout.items[5].points[2].x, shapes[6].points[2].x);
+    // The frame is taller than wide: the ring is as wide as the frame and centred in height.
+    EXPECT_EQ(211, layout.centreY);
+    EXPECT_EQ(211 - 195, layout.items[0].points[2].y);
+}
+
+TEST(HueRingTest, CentreIsWhiteForChangingColoursAndPackedLikeTheSystem) {
+    EXPECT_EQ(RGB(255, 255, 255), CentreColour(kChangingColours));
+    EXPECT_EQ(RGB(255, 0, 0), CentreColour(0));
+    // Truncated, not rounded, with red in the low byte.
+    EXPECT_EQ(RGB(0, 255, 0), HueToColorRef(2.0943952f, 1.0f, 1.0f));
+    EXPECT_EQ(RGB(204, 204, 204), HueToColorRef(0.0f, 0.0f, 0.8f));
+}
+
+TEST(HueRingTest, EveryItemIsHitAtItsCentreAndNothingOutside) {
+    const HueRingLayout layout = LayOutHueRing(390, 423);
+    for (const HueRingItem& item : layout.items) {
+        const auto& p = item.points;
+        const POINT centroid{(p[0].x + p[1].x + p[2].x + p[3].x) / 4,
+                             (p[0].y + p[1].y + p[2].y + p[3].y) / 4};
+        EXPECT_EQ(item.value, HitHueRing(layout, centroid)) << item.value;
+    }
+    const POINT misses[] = {{195, 211}, {2, 2}, {387, 420}, {-5, 100}};
+    for (const POINT& p : misses) {
+        EXPECT_FALSE(HitHueRing(layout, p).has_value()) << p.x << ", " << p.y;
+    }
+}
+
+TEST(HueRingTest, WindingRuleCountsOverlapsAsInside) {
+    // A pentagram: its centre is wound twice, so the winding rule fills it (even-odd would not).
+    const POINT star[] = {{50, 0}, {79, 90}, {2, 35}, {98, 35}, {21, 90}};
+    EXPECT_TRUE(PolygonContains(star, 5, POINT{50, 45}));
+    EXPECT_TRUE(PolygonContains(star, 5, POINT{50, 10}));
+    EXPECT_FALSE(PolygonContains(star, 5, POINT{50, 80}));
+    // A pixel is inside when its centre is.
+    const POINT square[] = {{0, 0}, {10, 0}, {10, 10}, {0, 10}};
+    EXPECT_TRUE(PolygonContains(square, 4, POINT{0, 0}));
+    EXPECT_TRUE(PolygonContains(square, 4, POINT{9, 9}));
+    EXPECT_FALSE(PolygonContains(square, 4, POINT{10, 5}));
+    EXPECT_FALSE(PolygonContains(square, 4, POINT{-1, 5}));
+}
 
 class ConfigureDialogTest : public ::testing::Test {
 protected:
@@ -38,13 +125,9 @@ protected:
 
     // Points the pointer at item k of the painted ring and releases the button there.
     void ClickItem(NullDialog& dialog, int k) {
-        const HueRingItem& item = m_dialog.Ring()->items[k];
-        int x = 0, y = 0;
-        for (const POINT& p : item.points) {
-            x += p.x;
-            y += p.y;
-        }
-        dialog.SetCursorPos(kHueFrameId, POINT{x / 4, y / 4});
+        const auto& p = m_dialog.Ring()->items[k].points;
+        dialog.SetCursorPos(kHueFrameId, POINT{(p[0].x + p[1].x + p[2].x + p[3].x) / 4,
+                                               (p[0].y + p[1].y + p[2].y + p[3].y) / 4});
         EXPECT_TRUE(dialog.Send(platform::WM_LBUTTONUP));
     }
 
@@ -72,33 +155,27 @@ TEST_F(ConfigureDialogTest, AnUnknownArrangementOpensWithoutSelectionAndOkStores
     EXPECT_EQ(-1, dialog.GetCurSel(kArrangementListId));
     EXPECT_TRUE(dialog.Send(platform::WM_COMMAND, IDOK));
     EXPECT_TRUE(dialog.Ended());
-    EXPECT_EQ(IDOK, dialog.Result());
     EXPECT_EQ(-1, ReadSaverSettings().selectedType);
 }
 
-TEST_F(ConfigureDialogTest, AClickedHueIsStoredAtOnceAndCancelKeepsIt) {
-    NullDialog dialog = Open();
-    dialog.Paint(kHueFrameId);
-    ClickItem(dialog, 11);
-    EXPECT_EQ(180, m_dialog.SelectedHue());
-    EXPECT_EQ(180, ReadSaverSettings().selectedHue) << "stored before the dialog ends";
-    EXPECT_EQ(1, dialog.Invalidations(kHueFrameId)) << "the centre square is painted again";
-    dialog.SetCurSel(kArrangementListId, kCircle);
-    EXPECT_TRUE(dialog.Send(platform::WM_COMMAND, IDCANCEL));
-    EXPECT_EQ(IDCANCEL, dialog.Result());
-    const SaverSettings settings = ReadSaverSettings();
-    EXPECT_EQ(180, settings.selectedHue);
-    EXPECT_EQ(kBubble, settings.selectedType) << "Cancel stores no arrangement";
-    EXPECT_NE(std::string::npos, ReadFile().find("SELECTEDHUE=180"));
-}
-
-TEST_F(ConfigureDialogTest, OkStoresTheArrangementAndKeepsTheRestOfTheFile) {
+// A clicked hue is stored at once and Cancel keeps it, storing no arrangement; OK stores the
+// arrangement and keeps the rest of the file.
+TEST_F(ConfigureDialogTest, AClickedHueIsStoredAtOnceAndTheArrangementOnOkOnly) {
     WriteFile("# mine\n[Other]\nkept=yes\n[Screen Saver.sstovel]\nSELECTEDHUE=36\n");
-    NullDialog dialog = Open();
-    dialog.SetCurSel(kArrangementListId, kCircle);
-    EXPECT_TRUE(dialog.Send(platform::WM_COMMAND, IDOK));
-    EXPECT_EQ(kCircle, ReadSaverSettings().selectedType);
-    EXPECT_EQ(36, ReadSaverSettings().selectedHue);
+    for (const int button : {IDCANCEL, IDOK}) {
+        NullDialog dialog = Open();
+        dialog.Paint(kHueFrameId);
+        ClickItem(dialog, button == IDOK ? 11 : 12);
+        const int hue = button == IDOK ? 180 : 197;
+        EXPECT_EQ(hue, m_dialog.SelectedHue());
+        EXPECT_EQ(hue, ReadSaverSettings().selectedHue) << "stored before the dialog ends";
+        EXPECT_EQ(1, dialog.Invalidations(kHueFrameId)) << "the centre square is painted again";
+        dialog.SetCurSel(kArrangementListId, kCircle);
+        EXPECT_TRUE(dialog.Send(platform::WM_COMMAND, button));
+        EXPECT_EQ(button, dialog.Result());
+        EXPECT_EQ(button == IDOK ? kCircle : kBubble, ReadSaverSettings().selectedType);
+        EXPECT_EQ(hue, ReadSaverSettings().selectedHue);
+    }
     const std::string text = ReadFile();
     EXPECT_NE(std::string::npos, text.find("# mine")) << text;
     EXPECT_NE(std::string::npos, text.find("kept=yes")) << text;

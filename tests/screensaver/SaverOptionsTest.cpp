@@ -2,7 +2,6 @@
 
 #include <gtest/gtest.h>
 
-#include <fstream>
 #include <set>
 #include <sstream>
 #include <string>
@@ -11,6 +10,7 @@
 #include "screensaver/HueRing.h"
 #include "screensaver/SaverOptions.h"
 #include "screensaver/SaverSettings.h"
+#include "tests/support/ChildProcess.h"
 
 namespace {
 
@@ -20,44 +20,37 @@ struct Parsed {
     std::string error;
 };
 
-Parsed Parse(std::vector<std::string_view> args, const char* xscreensaverWindow = nullptr) {
+Parsed Parse(const std::vector<std::string_view>& args, const char* xscreensaverWindow = nullptr) {
     Parsed p;
     p.ok = ParseSaverOptions(args, xscreensaverWindow, &p.options, &p.error);
     return p;
 }
 
-TEST(SaverOptionsTest, ModesInEitherForm) {
+// The end-to-end runs start the saver with no mode, -s, --window, -window, -c, -root and
+// --window-id in decimal; these are the other forms, and settings for one run.
+TEST(SaverOptionsTest, ModesInEitherFormAndSettingsForOneRun) {
     struct Case {
         std::vector<std::string_view> args;
         SaverMode mode;
         std::uint64_t windowId;
+        std::optional<int> hue, arrangement;
     };
-    // The saver's end-to-end runs start it with no mode, -s, --window, -window, -c, -root and
-    // --window-id in decimal; these are the other forms.
     const Case cases[] = {
-        {{"--root"}, SaverMode::Foreign, 0x2a00007},
-        {{"--window-id", "0x1E00003"}, SaverMode::Foreign, 0x1e00003},
-        {{"-window-id", "31457283"}, SaverMode::Foreign, 31457283},
+        {{"--root"}, SaverMode::Foreign, 0x2a00007, {}, {}},
+        {{"--window-id", "0x1E00003"}, SaverMode::Foreign, 0x1e00003, {}, {}},
+        {{"-window-id", "31457283"}, SaverMode::Foreign, 31457283, {}, {}},
+        {{"-root", "-arrangement", "circle", "--hue", "-1"}, SaverMode::Foreign, 0x2a00007, -1, kCircle},
+        {{"--window", "--hue", "341", "--arrangement", "bubble"}, SaverMode::Window, 0, 341, kBubble},
     };
     for (const Case& c : cases) {
         const Parsed p = Parse(c.args, "0x2A00007");
         ASSERT_TRUE(p.ok) << p.error;
-        EXPECT_EQ(c.mode, p.options.mode) << (c.args.empty() ? "" : c.args[0]);
-        EXPECT_EQ(c.windowId, p.options.windowId);
+        EXPECT_EQ(c.mode, p.options.mode) << c.args[0];
+        EXPECT_EQ(c.windowId, p.options.windowId) << c.args[0];
+        EXPECT_EQ(c.hue, p.options.hue) << c.args[0];
+        EXPECT_EQ(c.arrangement, p.options.arrangement) << c.args[0];
     }
-}
-
-TEST(SaverOptionsTest, SettingsForOneRunAsXScreenSaversDialogPassesThem) {
-    const Parsed p = Parse({"-root", "-arrangement", "circle", "--hue", "-1"}, "12345");
-    ASSERT_TRUE(p.ok) << p.error;
-    EXPECT_EQ(12345u, p.options.windowId);
-    EXPECT_EQ(kCircle, p.options.arrangement);
-    EXPECT_EQ(-1, p.options.hue);
-    const Parsed q = Parse({"--window", "--hue", "341", "--arrangement", "bubble"});
-    ASSERT_TRUE(q.ok) << q.error;
-    EXPECT_EQ(341, q.options.hue);
-    EXPECT_EQ(kBubble, q.options.arrangement);
-    EXPECT_FALSE(Parse({}).options.hue.has_value());
+    EXPECT_EQ(12345u, Parse({"-root"}, "12345").options.windowId);
 }
 
 TEST(SaverOptionsTest, RefusesWhatMakesNoSenseAndSaysWhy) {
@@ -79,53 +72,41 @@ TEST(SaverOptionsTest, RefusesWhatMakesNoSenseAndSaysWhy) {
         {{"--arrangement", "spiral"}, nullptr, "not \"spiral\""},
         {{"--fullscreen"}, nullptr, "unknown argument \"--fullscreen\""},
         {{"window"}, nullptr, "unknown argument \"window\""},
+        {{"--help"}, nullptr, ""},
     };
     for (const Case& c : cases) {
         const Parsed p = Parse(c.args, c.xscreensaverWindow);
         EXPECT_FALSE(p.ok) << c.args[0];
         EXPECT_NE(std::string::npos, p.error.find(c.says)) << p.error;
+        EXPECT_EQ(*c.says == 0, p.error.empty()) << p.error;
     }
-    const Parsed help = Parse({"--help"});
-    EXPECT_FALSE(help.ok);
-    EXPECT_TRUE(help.error.empty());
 }
 
-// XScreenSaver's settings dialog runs "sstovel --root" plus the arg-set of each chosen option.
+// XScreenSaver's settings dialog runs "sstovel --root" plus the arg-set of each chosen option:
+// both arrangements, changing colours and the twenty hues of the dialog's ring.
 TEST(SaverOptionsTest, EveryChoiceOfTheXScreenSaverDescriptionIsUnderstood) {
-    std::ifstream file(SSTOVEL_XML);
-    std::stringstream text;
-    text << file.rdbuf();
-    const std::string xml = text.str();
+    const std::string xml = tovel_test::ReadFile(SSTOVEL_XML);
     ASSERT_NE(std::string::npos, xml.find("<command arg=\"--root\"/>"));
-    std::set<int> hues;
-    std::set<int> arrangements;
+    std::set<int> hues, arrangements, ring = {-1};
     // Not std::regex: GCC's sanitizer builds warn falsely inside it.
     constexpr std::string_view kArgSet = "arg-set=\"";
-    for (std::size_t at = xml.find(kArgSet); at != std::string::npos;
-         at = xml.find(kArgSet, at + 1)) {
+    for (std::size_t at = xml.find(kArgSet); at != std::string::npos; at = xml.find(kArgSet, at + 1)) {
         const std::size_t begin = at + kArgSet.size();
-        const std::string argSet = xml.substr(begin, xml.find('"', begin) - begin);
+        std::istringstream split(xml.substr(begin, xml.find('"', begin) - begin));
         std::vector<std::string> words = {"--root"};
-        std::istringstream split(argSet);
         for (std::string word; split >> word;) {
             words.push_back(word);
         }
-        const std::vector<std::string_view> args(words.begin(), words.end());
-        const Parsed p = Parse(args, "0x400007");
-        ASSERT_TRUE(p.ok) << argSet << ": " << p.error;
-        if (p.options.hue) {
-            hues.insert(*p.options.hue);
-        }
-        if (p.options.arrangement) {
-            arrangements.insert(*p.options.arrangement);
-        }
+        const Parsed p = Parse(std::vector<std::string_view>(words.begin(), words.end()), "0x400007");
+        ASSERT_TRUE(p.ok) << split.str() << ": " << p.error;
+        hues.insert(p.options.hue.value_or(-2));
+        arrangements.insert(p.options.arrangement.value_or(-2));
     }
-    EXPECT_EQ((std::set<int>{kBubble, kCircle}), arrangements);
-    // Changing colours and the twenty hues of the dialog's ring.
-    std::set<int> ring = {-1};
     for (const HueRingItem& item : LayOutHueRing(260, 260).items) {
         ring.insert(item.value);
     }
+    ring.insert(-2);  // the arrangements' arg-sets name no hue, and the hues' no arrangement
+    EXPECT_EQ((std::set<int>{-2, kBubble, kCircle}), arrangements);
     EXPECT_EQ(ring, hues);
 }
 

@@ -11,9 +11,9 @@
 #include <cmath>
 #include <filesystem>
 #include <fstream>
-#include <map>
+#include <numbers>
 #include <sstream>
-#include <thread>
+#include <tuple>
 
 #include "platform/dialog/Dialog.h"
 #include "platform/graphics/TextureLoader.h"
@@ -25,93 +25,50 @@
 namespace {
 
 namespace fs = std::filesystem;
+using namespace tovel_test;
 using Clock = std::chrono::steady_clock;
-using tovel_test::ChildProcess;
-using tovel_test::RunResult;
-using tovel_test::TempDir;
+constexpr auto npos = std::string::npos;
 
-void Pause(double seconds) {
-    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
+// xdotool may fail here: a search finds nothing once a window is gone.
+std::string X(const std::vector<std::string>& args) { return Xdotool(args, true); }
 
-// xdotool's first line of answer, or empty when it fails.
-std::string Xdotool(const std::vector<std::string>& args) {
-    const TempDir dir;
-    const RunResult r = tovel_test::RunProgram("/usr/bin/xdotool", args, {}, dir);
-    return r.status == 0 ? r.out.substr(0, r.out.find('\n')) : std::string();
-}
-
-struct Geometry {
-    int x = 0, y = 0, width = 0, height = 0;
+struct Colour {
+    double r, g, b;
 };
-
-Geometry WindowGeometry(const std::string& window) {
-    const TempDir dir;
-    const RunResult r = tovel_test::RunProgram("/usr/bin/xdotool",
-                                               {"getwindowgeometry", "--shell", window}, {}, dir);
-    std::map<std::string, int> values;
-    std::istringstream lines(r.out);
-    for (std::string line; std::getline(lines, line);) {
-        const std::size_t equals = line.find('=');
-        if (equals != std::string::npos) {
-            values[line.substr(0, equals)] = std::atoi(line.c_str() + equals + 1);
-        }
-    }
-    return {values["X"], values["Y"], values["WIDTH"], values["HEIGHT"]};
-}
-
 // A picture's pixels, red, green, blue and alpha bytes, rows top first.
 struct Image {
-    int width = 0, height = 0;
+    std::uint32_t width = 0, height = 0;
     std::vector<std::uint8_t> rgba;
 };
-
 Image LoadPng(const fs::path& path) {
-    const std::string bytes = tovel_test::ReadFile(path);
+    const std::string bytes = ReadFile(path);
     Image image;
-    if (!platform::DecodeImageRgba(bytes.data(), bytes.size(), &image.rgba, &image.width,
-                                   &image.height)) {
+    int width = 0, height = 0;
+    if (!platform::DecodeImageRgba(bytes.data(), bytes.size(), &image.rgba, &width, &height)) {
         return {};
     }
+    image.width = static_cast<std::uint32_t>(width);
+    image.height = static_cast<std::uint32_t>(height);
     return image;
 }
-
-bool WaitFor(const std::function<bool()>& condition, double seconds, double poll = 0.05) {
-    const auto deadline = Clock::now() + std::chrono::duration<double>(seconds);
-    while (Clock::now() < deadline) {
-        if (condition()) {
-            return true;
-        }
-        Pause(poll);
-    }
-    return condition();
-}
-
-bool WaitForPicture(const fs::path& path, ChildProcess& child, double seconds) {
-    return WaitFor(
-               [&] {
-                   std::error_code error;
-                   const auto size = fs::file_size(path, error);
-                   return !child.Running() || (!error && size > 8);
-               },
-               seconds) &&
-           child.Running();
+Colour At(const Image& picture, std::uint32_t x, std::uint32_t y) {
+    const std::uint8_t* p = &picture.rgba[(static_cast<std::size_t>(y) * picture.width + x) * 4];
+    return {static_cast<double>(p[0]), static_cast<double>(p[1]), static_cast<double>(p[2])};
 }
 
 // A saver started with its settings file holding hue and arrangement.
 class ScreenSaverTest : public ::testing::Test {
 protected:
-    void WriteSettings(const std::string& text) {
+    void WriteSettings(const std::string& hueAndType) {
         fs::create_directories(Config());
-        std::ofstream(Config() / "sstovel.ini") << text;
+        std::ofstream(Config() / "sstovel.ini") << "[Screen Saver.sstovel]\n" << hueAndType;
     }
     fs::path Config() const { return m_dir.Path() / "config"; }
-    std::string Settings() const { return tovel_test::ReadFile(Config() / "sstovel.ini"); }
+    std::string Settings() const { return ReadFile(Config() / "sstovel.ini"); }
 
     std::vector<std::string> Environment(std::vector<std::string> more = {}) const {
-        more.push_back("XDG_CONFIG_HOME=" + Config().string());
-        more.push_back("TOVEL_MESSAGE_BOX=stderr");
-        more.push_back("NO_AT_BRIDGE=1");
+        more.insert(more.end(), {"XDG_CONFIG_HOME=" + Config().string(),
+                                 "TOVEL_MESSAGE_BOX=stderr", "NO_AT_BRIDGE=1"});
         return more;
     }
 
@@ -120,23 +77,24 @@ protected:
         ASSERT_TRUE(saver.Running());
         const auto sent = Clock::now();
         saver.Signal(SIGTERM);
-        EXPECT_TRUE(WaitFor([&] { return !saver.Running(); }, 1.0, 0.01))
-            << "still running a second after SIGTERM";
+        while (saver.Running() && Clock::now() - sent < std::chrono::seconds(1)) {
+            Pause(0.01);
+        }
         const double took = std::chrono::duration<double>(Clock::now() - sent).count();
         const RunResult result = saver.Wait(5.0);
         EXPECT_EQ(0, result.status) << result.err;
-        EXPECT_LT(took, 1.0);
+        EXPECT_LT(took, 1.0) << "still running a second after SIGTERM";
     }
 
-    // The 250th frame of a saver run in a window with the given option, ended by SIGTERM; at
-    // most 25 frames a second, so it comes ten seconds after the start at the earliest.
-    Image TenthSecondPicture(const std::string& windowOption, const std::string& name) {
-        const fs::path shot = m_dir.Path() / name;
-        ChildProcess saver(SSTOVEL_PATH, {windowOption},
-                           Environment({"TOVEL_SNAPSHOT=" + shot.string(),
-                                        "TOVEL_SNAPSHOT_FRAME=250"}),
-                           m_dir);
-        const bool drawn = WaitForPicture(shot, saver, 90.0);
+    // Frame `frame` of a saver started with `args`, which is then ended by SIGTERM.
+    Image PictureOfFrame(int frame, const std::vector<std::string>& args,
+                         std::vector<std::string> env = {}) {
+        const fs::path shot = m_dir.Path() / "shot.png";
+        fs::remove(shot);
+        env.insert(env.end(), {"TOVEL_SNAPSHOT=" + shot.string(),
+                               "TOVEL_SNAPSHOT_FRAME=" + std::to_string(frame)});
+        ChildProcess saver(SSTOVEL_PATH, args, Environment(env), m_dir);
+        const bool drawn = WaitForFile(shot, saver, 90.0);
         EXPECT_TRUE(drawn) << saver.Wait(1.0).err;
         if (!drawn) {
             return {};
@@ -148,119 +106,99 @@ protected:
     TempDir m_dir;
 };
 
-struct Colour {
-    double r, g, b;
-};
-Colour At(const Image& picture, int x, int y) {
-    const std::uint8_t* p = &picture.rgba[(static_cast<std::size_t>(y) * picture.width + x) * 4];
-    return {static_cast<double>(p[0]), static_cast<double>(p[1]), static_cast<double>(p[2])};
-}
-
+// At most 25 frames a second: the 250th comes ten seconds after the start at the earliest.
 TEST_F(ScreenSaverTest, BubbleRisesAColouredGlowingColumnWithinTenSeconds) {
-    WriteSettings("[Screen Saver.sstovel]\nSELECTEDHUE=180\nSELECTEDTYPE=0\n");
-    const Image picture = TenthSecondPicture("--window", "bubble.png");
-    ASSERT_NE(0, picture.width);
+    WriteSettings("SELECTEDHUE=180\nSELECTEDTYPE=0\n");
+    const Image picture = PictureOfFrame(250, {"--window"});
+    ASSERT_NE(0u, picture.width);
     // The column's saturation is drawn by chance, so its cyan may be pale, and its facets flash
     // white; lit pixels lean to green and blue alike, and fainter glow lies round them.
     std::size_t lit = 0, glow = 0, black = 0;
     double leaning = 0, imbalance = 0;
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            const Colour c = At(picture, x, y);
-            const double brightest = std::max({c.r, c.g, c.b});
-            if (brightest == 0) {
-                ++black;
-            } else if (brightest > 90) {
-                ++lit;
-                leaning += (c.g + c.b) / 2 - c.r;
-                imbalance += std::abs(c.g - c.b);
-            } else if (brightest < 40) {
-                ++glow;
-            }
+    for (std::uint32_t i = 0; i < picture.width * picture.height; ++i) {
+        const Colour c = At(picture, i % picture.width, i / picture.width);
+        const double brightest = std::max({c.r, c.g, c.b});
+        if (brightest == 0) {
+            ++black;
+        } else if (brightest > 90) {
+            ++lit;
+            leaning += (c.g + c.b) / 2 - c.r;
+            imbalance += std::abs(c.g - c.b);
+        } else if (brightest < 40) {
+            ++glow;
         }
     }
     ASSERT_GT(lit, 100u) << "no column";
     EXPECT_GT(leaning / lit, 8.0) << "not cyan";
     EXPECT_LT(imbalance / lit, 12.0) << "not cyan";
     EXPECT_GT(glow, lit) << "the column glows";
-    EXPECT_GT(black, static_cast<std::size_t>(picture.width * picture.height / 2));
+    EXPECT_GT(black, picture.width * picture.height / 2);
 }
 
 TEST_F(ScreenSaverTest, CircleTurnsARingOfTwelveJewels) {
-    WriteSettings("[Screen Saver.sstovel]\nSELECTEDHUE=-1\nSELECTEDTYPE=1\n");
-    const Image picture = TenthSecondPicture("-window", "circle.png");
-    ASSERT_NE(0, picture.width);
+    WriteSettings("SELECTEDHUE=-1\nSELECTEDTYPE=1\n");
+    const Image picture = PictureOfFrame(250, {"-window"});
+    ASSERT_NE(0u, picture.width);
     // The ring, radius 10 where the view's half-height is 12.5, stands in the middle of the
     // height and sways sideways: its centre is where the most lit pixels lie on such a circle.
     std::vector<std::pair<double, double>> lit;
-    for (int y = 0; y < picture.height; ++y) {
-        for (int x = 0; x < picture.width; ++x) {
-            const Colour c = At(picture, x, y);
-            if (std::max({c.r, c.g, c.b}) > 90) {
-                lit.emplace_back(x, y);
-            }
+    for (std::uint32_t i = 0; i < picture.width * picture.height; ++i) {
+        const Colour c = At(picture, i % picture.width, i / picture.width);
+        if (std::max({c.r, c.g, c.b}) > 90) {
+            lit.emplace_back(i % picture.width, i / picture.width);
         }
     }
     ASSERT_GT(lit.size(), 1000u);
     const double cy = picture.height / 2.0, radius = 0.8 * picture.height / 2.0;
-    auto onRing = [&](double cx, double x, double y) {
-        return std::abs(std::hypot(x - cx, y - cy) - radius) < 0.2 * radius;
+    auto onRing = [&](double cx, const std::pair<double, double>& p) {
+        return std::abs(std::hypot(p.first - cx, p.second - cy) - radius) < 0.2 * radius;
     };
     double cx = 0;
     std::size_t best = 0;
     for (double candidate = -radius; candidate < picture.width + radius; candidate += 2) {
-        const auto count =
-            static_cast<std::size_t>(std::count_if(lit.begin(), lit.end(), [&](const auto& p) {
-                return onRing(candidate, p.first, p.second);
-            }));
-        if (count > best) {
-            best = count;
-            cx = candidate;
-        }
+        const auto count = static_cast<std::size_t>(std::count_if(
+            lit.begin(), lit.end(), [&](const auto& p) { return onRing(candidate, p); }));
+        std::tie(best, cx) = count > best ? std::pair(count, candidate) : std::pair(best, cx);
     }
     EXPECT_GT(best, lit.size() * 9 / 10) << "the jewels stand on a ring";
     // The jewels are 30 degrees apart: runs of lit angles whose middles are spaced so, as many as
-    // the picture shows of the twelve.
+    // the picture shows of the twelve. A dark facet may split a jewel, so gaps of up to six
+    // degrees lie within one.
     std::vector<bool> occupied(360);
-    for (const auto& [x, y] : lit) {
-        if (onRing(cx, x, y)) {
-            const double degrees = std::atan2(y - cy, x - cx) * 180.0 / 3.14159265358979;
+    for (const auto& p : lit) {
+        if (onRing(cx, p)) {
+            const double degrees = std::atan2(p.second - cy, p.first - cx) * 180.0 / std::numbers::pi;
             occupied[static_cast<std::size_t>(std::lround(degrees + 360.0)) % 360] = true;
         }
     }
-    // A dark facet may split a jewel: gaps narrower than a few degrees lie within one.
-    constexpr int kGapWithinAJewel = 6;
     std::vector<bool> filled = occupied;
     for (int a = 0; a < 360; ++a) {
-        for (int width = 1; width <= kGapWithinAJewel && occupied[a]; ++width) {
-            if (occupied[(a + width + 1) % 360]) {
-                for (int k = 1; k <= width; ++k) {
+        for (int gap = 1; gap <= 6 && occupied[a]; ++gap) {
+            if (occupied[(a + gap + 1) % 360]) {
+                for (int k = 1; k <= gap; ++k) {
                     filled[(a + k) % 360] = true;
                 }
                 break;
             }
         }
     }
-    occupied = filled;
-    int start = 0;
-    while (start < 360 && occupied[start]) {
-        ++start;
-    }
     // A jewel cut by the picture's edge shows only part of itself, so its middle is not its
     // place; such runs count, but their middles are not compared.
     auto nearEdge = [&](double degrees) {
-        constexpr double kMargin = 50;
-        const double radians = degrees * 3.14159265358979 / 180.0;
-        const double x = cx + radius * std::cos(radians), y = cy + radius * std::sin(radians);
-        return x < kMargin || x > picture.width - kMargin || y < kMargin ||
-               y > picture.height - kMargin;
+        const double x = cx + radius * std::cos(degrees * std::numbers::pi / 180.0);
+        const double y = cy + radius * std::sin(degrees * std::numbers::pi / 180.0);
+        return x < 50 || x > picture.width - 50.0 || y < 50 || y > picture.height - 50.0;
     };
+    int start = 0;
+    while (start < 360 && filled[start]) {
+        ++start;
+    }
     std::size_t runs = 0;
     std::vector<double> middles;
     for (int a = start; a < start + 360; ++a) {
-        if (occupied[a % 360] && !occupied[(a + 359) % 360]) {
+        if (filled[a % 360] && !filled[(a + 359) % 360]) {
             int end = a;
-            while (occupied[(end + 1) % 360]) {
+            while (filled[(end + 1) % 360]) {
                 ++end;
             }
             ++runs;
@@ -294,62 +232,43 @@ TEST_F(ScreenSaverTest, DrawsIntoAWindowAnotherProgramMadeAndLeavesItThere) {
     host->ShowWindow(platform::SW_SHOW);
     const std::uint64_t id = platform::NativeWindowId(host.get());
     ASSERT_NE(0u, id);
-
-    struct Run {
-        std::vector<std::string> args;
-        std::vector<std::string> env;
-    };
     std::ostringstream hex;
     hex << "0x" << std::hex << id;
-    const Run runs[] = {{{"--window-id", std::to_string(id)}, {}},
-                        {{"-root"}, {"XSCREENSAVER_WINDOW=" + hex.str()}}};
-    WriteSettings("[Screen Saver.sstovel]\nSELECTEDHUE=0\nSELECTEDTYPE=1\n");
-    for (const Run& run : runs) {
-        SCOPED_TRACE(run.args[0]);
-        const fs::path shot = m_dir.Path() / "foreign.png";
-        fs::remove(shot);
-        std::vector<std::string> env = run.env;
-        env.push_back("TOVEL_SNAPSHOT=" + shot.string());
-        env.push_back("TOVEL_SNAPSHOT_FRAME=20");
-        ChildProcess saver(SSTOVEL_PATH, run.args, Environment(env), m_dir);
-        ASSERT_TRUE(WaitForPicture(shot, saver, 60.0)) << saver.Wait(1.0).err;
-        EndWithSigterm(saver);
-        const Image picture = LoadPng(shot);
-        EXPECT_EQ(320, picture.width);
-        EXPECT_EQ(200, picture.height);
+    WriteSettings("SELECTEDHUE=0\nSELECTEDTYPE=1\n");
+    for (const bool root : {false, true}) {
+        SCOPED_TRACE(root ? "-root" : "--window-id");
+        const Image picture =
+            root ? PictureOfFrame(20, {"-root"}, {"XSCREENSAVER_WINDOW=" + hex.str()})
+                 : PictureOfFrame(20, {"--window-id", std::to_string(id)});
+        ASSERT_EQ(std::pair(320u, 200u), std::pair(picture.width, picture.height));
         double red = 0, rest = 0;
-        for (int y = 0; y < picture.height; ++y) {
-            for (int x = 0; x < picture.width; ++x) {
-                const Colour c = At(picture, x, y);
-                red += c.r;
-                rest += c.g + c.b;
-            }
+        for (std::uint32_t i = 0; i < 320 * 200; ++i) {
+            const Colour c = At(picture, i % 320, i / 320);
+            red += c.r;
+            rest += c.g + c.b;
         }
         EXPECT_GT(red, 320 * 200 * 2.0) << "the red ring of hue 0 is drawn";
         EXPECT_GT(red, rest);
         EXPECT_FALSE(host->IsDestroyed());
-        EXPECT_FALSE(Xdotool({"getwindowname", std::to_string(id)}).empty())
-            << "the host's window is still there";
+        EXPECT_EQ("host", X({"getwindowname", std::to_string(id)})) << "the host is still there";
     }
     host.reset();
 
     // A window that is not there is said so, and nothing is drawn.
     const RunResult missing =
-        tovel_test::RunProgram(SSTOVEL_PATH, {"--window-id", "0x7ffffff0"}, Environment(), m_dir);
+        RunProgram(SSTOVEL_PATH, {"--window-id", "0x7ffffff0"}, Environment(), m_dir);
     EXPECT_EQ(1, missing.status);
-    EXPECT_NE(std::string::npos, missing.err.find("cannot draw into the window 0x7ffffff0"))
-        << missing.err;
+    EXPECT_NE(npos, missing.err.find("cannot draw into the window 0x7ffffff0")) << missing.err;
 }
 
-// Where the dialog's controls are on the screen, from its size: the base units are the ones
-// that give that size.
+// Where the dialog's controls are on the screen: the base units are the ones that give the
+// dialog's size.
 class DialogOnScreen {
 public:
     explicit DialogOnScreen(const std::string& window) : m_geometry(WindowGeometry(window)) {
-        const platform::DialogTemplate t = ConfigureDialogTemplate();
         for (int x = 3; x < 20; ++x) {
             for (int y = 6; y < 40; ++y) {
-                const platform::RECT size = platform::MapDialogSize(t, {x, y});
+                const platform::RECT size = platform::MapDialogSize(m_template, {x, y});
                 if (size.right == m_geometry.width && size.bottom == m_geometry.height) {
                     m_units = {x, y};
                     m_found = true;
@@ -357,143 +276,121 @@ public:
             }
         }
     }
-
     bool Found() const { return m_found; }
 
-    // The screen point at the middle of a control.
-    std::pair<int, int> Centre(int id) const {
-        for (const platform::DialogControl& control : ConfigureDialogTemplate().controls) {
+    // Clicks the middle of a control.
+    void Click(int id) const {
+        for (platform::DialogControl control : m_template.controls) {
             if (control.id == id) {
-                platform::DialogControl shown = control;
-                shown.height = std::min(control.height, 14);
-                const platform::RECT r = platform::MapDialogRect(shown, m_units);
-                return {m_geometry.x + (r.left + r.right) / 2,
-                        m_geometry.y + (r.top + r.bottom) / 2};
+                control.height = std::min(control.height, 14);
+                const platform::RECT r = platform::MapDialogRect(control, m_units);
+                Click(m_geometry.x + (r.left + r.right) / 2, m_geometry.y + (r.top + r.bottom) / 2);
             }
         }
-        return {0, 0};
     }
-
-    // The screen point at the middle of ring item k, and the item's value.
-    std::pair<int, int> RingItem(int k, int* value) const {
-        platform::DialogControl frame = ConfigureDialogTemplate().controls[2];
-        const platform::RECT r = platform::MapDialogRect(frame, m_units);
-        const HueRingLayout ring = LayOutHueRing(r.right - r.left, r.bottom - r.top);
+    // Clicks the middle of ring item k and gives the item's value.
+    int ClickRingItem(int k) const {
+        const platform::RECT r = platform::MapDialogRect(m_template.controls[2], m_units);
+        const HueRingItem item = LayOutHueRing(r.right - r.left, r.bottom - r.top).items[k];
         int x = 0, y = 0;
-        for (const platform::POINT& p : ring.items[k].points) {
+        for (const platform::POINT& p : item.points) {
             x += p.x;
             y += p.y;
         }
-        *value = ring.items[k].value;
-        return {m_geometry.x + r.left + x / 4, m_geometry.y + r.top + y / 4};
+        Click(m_geometry.x + r.left + x / 4, m_geometry.y + r.top + y / 4);
+        return item.value;
     }
 
 private:
+    static void Click(int x, int y) {
+        X({"mousemove", "--sync", std::to_string(x), std::to_string(y)});
+        X({"click", "1"});
+    }
+
+    const platform::DialogTemplate m_template = ConfigureDialogTemplate();
     Geometry m_geometry;
     platform::DialogBaseUnits m_units;
     bool m_found = false;
 };
 
-void Click(std::pair<int, int> at) {
-    Xdotool({"mousemove", "--sync", std::to_string(at.first), std::to_string(at.second)});
-    Xdotool({"click", "1"});
-}
-
 TEST_F(ScreenSaverTest, TheDialogStoresAClickedHueAtOnceAndTheArrangementOnOk) {
-    WriteSettings("[Screen Saver.sstovel]\nSELECTEDHUE=-1\nSELECTEDTYPE=0\n");
+    WriteSettings("SELECTEDHUE=-1\nSELECTEDTYPE=0\n");
     const fs::path shot = m_dir.Path() / "dialog.png";
-    ChildProcess dialog(SSTOVEL_PATH, {"-c"},
-                        Environment({"TOVEL_DIALOG_SNAPSHOT=" + shot.string()}), m_dir);
-    const std::string window =
-        Xdotool({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
+    ChildProcess dialog(SSTOVEL_PATH, {"-c"}, Environment({"TOVEL_DIALOG_SNAPSHOT=" + shot.string()}),
+                        m_dir);
+    const std::string window = X({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
     ASSERT_FALSE(window.empty()) << dialog.Wait(1.0).err;
     ASSERT_TRUE(WaitFor([&] { return fs::exists(shot); }, 10.0)) << "the dialog was not painted";
     const DialogOnScreen screen(window);
     ASSERT_TRUE(screen.Found()) << "the dialog's size fits no base units";
 
-    int value = 0;
-    Click(screen.RingItem(8, &value));
-    EXPECT_EQ(125, value);
-    EXPECT_TRUE(
-        WaitFor([&] { return Settings().find("SELECTEDHUE=125") != std::string::npos; }, 5.0))
+    EXPECT_EQ(125, screen.ClickRingItem(8));
+    EXPECT_TRUE(WaitFor([&] { return Settings().find("SELECTEDHUE=125") != npos; }, 5.0))
         << Settings();
-    EXPECT_NE(std::string::npos, Settings().find("SELECTEDTYPE=0")) << "not before OK";
+    EXPECT_NE(npos, Settings().find("SELECTEDTYPE=0")) << "not before OK";
 
     // The list: opened with a click, the entry below the selected one taken with the keys.
-    Click(screen.Centre(kArrangementListId));
+    screen.Click(kArrangementListId);
     Pause(0.5);
-    Xdotool({"key", "Down", "Return"});
+    X({"key", "Down", "Return"});
     Pause(0.5);
-    Click(screen.Centre(platform::IDOK));
+    screen.Click(platform::IDOK);
     const RunResult result = dialog.Wait(10.0);
     EXPECT_EQ(0, result.status) << result.err;
-    EXPECT_NE(std::string::npos, Settings().find("SELECTEDTYPE=1")) << Settings();
-    EXPECT_NE(std::string::npos, Settings().find("SELECTEDHUE=125")) << Settings();
+    EXPECT_NE(npos, Settings().find("SELECTEDTYPE=1")) << Settings();
+    EXPECT_NE(npos, Settings().find("SELECTEDHUE=125")) << Settings();
 }
 
 TEST_F(ScreenSaverTest, AClickOnTheSaverOpensItsDialogAboveItWhileItGoesOnDrawing) {
-    WriteSettings("[Screen Saver.sstovel]\nSELECTEDHUE=-1\nSELECTEDTYPE=1\n");
+    WriteSettings("SELECTEDHUE=-1\nSELECTEDTYPE=1\n");
     const fs::path shot = m_dir.Path() / "behind.png", dialogShot = m_dir.Path() / "owned.png";
     ChildProcess saver(SSTOVEL_PATH, {"--window"},
                        Environment({"TOVEL_SNAPSHOT=" + shot.string(), "TOVEL_SNAPSHOT_FRAME=100",
                                     "TOVEL_DIALOG_SNAPSHOT=" + dialogShot.string()}),
                        m_dir);
-    const std::string window =
-        Xdotool({"search", "--sync", "--onlyvisible", "--name", "^sstovel$"});
+    const std::string window = X({"search", "--sync", "--onlyvisible", "--name", "^sstovel$"});
     ASSERT_FALSE(window.empty()) << saver.Wait(1.0).err;
-    Xdotool({"mousemove", "--window", window, "--sync", "40", "40"});
-    Xdotool({"click", "1"});
-    const std::string dialog =
-        Xdotool({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
+    X({"mousemove", "--window", window, "--sync", "40", "40"});
+    X({"click", "1"});
+    const std::string dialog = X({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
     ASSERT_FALSE(dialog.empty()) << saver.Wait(1.0).err;
     EXPECT_FALSE(fs::exists(shot)) << "the dialog should open before the 100th frame";
 
-    const TempDir dir;
-    const RunResult owner =
-        tovel_test::RunProgram("/usr/bin/xprop", {"-id", dialog, "WM_TRANSIENT_FOR"}, {}, dir);
+    const std::string owner = Tool("/usr/bin/xprop", {"-id", dialog, "WM_TRANSIENT_FOR"}, true);
     std::ostringstream hex;
     hex << "0x" << std::hex << std::stoul(window);
-    EXPECT_NE(std::string::npos, owner.out.find(hex.str())) << owner.out << " not " << hex.str();
+    EXPECT_NE(npos, owner.find(hex.str())) << owner << " not " << hex.str();
 
-    EXPECT_TRUE(WaitForPicture(shot, saver, 60.0)) << "the saver stopped drawing behind its dialog";
+    EXPECT_TRUE(WaitForFile(shot, saver, 60.0)) << "the saver stopped drawing behind its dialog";
     // There is no window manager to give the dialog the focus.
-    Xdotool({"windowfocus", "--sync", dialog});
-    Xdotool({"key", "Escape"});
+    X({"windowfocus", "--sync", dialog});
+    X({"key", "Escape"});
     EXPECT_TRUE(WaitFor(
-        [&] {
-            return Xdotool({"search", "--onlyvisible", "--name", "^tovel settings$"}).empty();
-        },
-        5.0))
+        [&] { return X({"search", "--onlyvisible", "--name", "^tovel settings$"}).empty(); }, 5.0))
         << "Escape closes the dialog";
     EndWithSigterm(saver);
 }
 
 TEST_F(ScreenSaverTest, FullScreenItEndsOnAPointerMovementOrAKeyPress) {
-    WriteSettings("[Screen Saver.sstovel]\nSELECTEDTYPE=1\n");
-    struct Input {
-        std::vector<std::string> args;
-        std::vector<std::string> action;
-    };
-    const Input inputs[] = {{{}, {"mousemove_relative", "--sync", "60", "40"}},
-                            {{"-s"}, {"key", "space"}}};
-    for (const Input& input : inputs) {
-        SCOPED_TRACE(input.action[0]);
-        Xdotool({"mousemove", "--sync", "600", "500"});
-        ChildProcess saver(SSTOVEL_PATH, input.args, Environment(), m_dir);
-        const std::string window =
-            Xdotool({"search", "--sync", "--onlyvisible", "--name", "^sstovel$"});
+    WriteSettings("SELECTEDTYPE=1\n");
+    const std::pair<std::vector<std::string>, std::vector<std::string>> inputs[] = {
+        {{}, {"mousemove_relative", "--sync", "60", "40"}}, {{"-s"}, {"key", "space"}}};
+    for (const auto& [args, action] : inputs) {
+        SCOPED_TRACE(action[0]);
+        X({"mousemove", "--sync", "600", "500"});
+        ChildProcess saver(SSTOVEL_PATH, args, Environment(), m_dir);
+        const std::string window = X({"search", "--sync", "--onlyvisible", "--name", "^sstovel$"});
         ASSERT_FALSE(window.empty()) << saver.Wait(1.0).err;
         const Geometry geometry = WindowGeometry(window);
-        EXPECT_EQ(1280, geometry.width);
-        EXPECT_EQ(1024, geometry.height);
+        EXPECT_EQ(std::pair(1280, 1024), std::pair(geometry.width, geometry.height));
         // Where the pointer rests is no movement, and neither is its trembling.
         Pause(1.0);
-        Xdotool({"mousemove_relative", "--sync", "2", "1"});
+        X({"mousemove_relative", "--sync", "2", "1"});
         Pause(0.5);
         ASSERT_TRUE(saver.Running()) << saver.Wait(1.0).err;
-        Xdotool({"windowfocus", "--sync", window});
-        Xdotool(input.action);
-        EXPECT_TRUE(WaitFor([&] { return !saver.Running(); }, 5.0)) << input.action[0];
+        X({"windowfocus", "--sync", window});
+        X(action);
+        EXPECT_TRUE(WaitFor([&] { return !saver.Running(); }, 5.0)) << action[0];
         const RunResult result = saver.Wait(5.0);
         EXPECT_EQ(0, result.status) << result.err;
     }
@@ -502,14 +399,12 @@ TEST_F(ScreenSaverTest, FullScreenItEndsOnAPointerMovementOrAKeyPress) {
 TEST_F(ScreenSaverTest, WithoutItsJewelsItSaysWhereItLookedAndEnds) {
     // A copy with no "Jewels" beside or above it, and an installation directory without them.
     fs::create_directories(m_dir.Path() / "bin");
-    const fs::path program = m_dir.Path() / "bin" / "sstovel";
+    const fs::path program = m_dir.Path() / "bin" / "sstovel", nowhere = m_dir.Path() / "nowhere";
     fs::copy_file(SSTOVEL_PATH, program);
-    const fs::path nowhere = m_dir.Path() / "nowhere";
-    const RunResult result = tovel_test::RunProgram(
+    const RunResult result = RunProgram(
         program, {"--window"}, Environment({"TOVEL_INSTALL_DIR=" + nowhere.string() + "/"}), m_dir);
     EXPECT_EQ(1, result.status) << result.err;
-    EXPECT_NE(std::string::npos, result.err.find("I Can't Open Directory:" + nowhere.string()))
-        << result.err;
+    EXPECT_NE(npos, result.err.find("I Can't Open Directory:" + nowhere.string())) << result.err;
 }
 
 }  // namespace

@@ -14,6 +14,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <sstream>
 #include <string_view>
 #include <thread>
 
@@ -133,6 +134,79 @@ RunResult RunProgram(const fs::path& program, const std::vector<std::string>& ar
                      const std::vector<std::string>& env, const TempDir& dir) {
     ChildProcess child(program, args, env, dir);
     return child.Wait();
+}
+
+void Pause(double seconds) {
+    std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
+}
+
+bool WaitFor(const std::function<bool()>& condition, double seconds) {
+    const auto deadline =
+        std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    while (std::chrono::steady_clock::now() < deadline) {
+        if (condition()) {
+            return true;
+        }
+        Pause(0.05);
+    }
+    return condition();
+}
+
+bool WaitForFile(const fs::path& path, ChildProcess& child, double seconds) {
+    return WaitFor(
+               [&] {
+                   std::error_code error;
+                   const auto size = fs::file_size(path, error);
+                   return !child.Running() || (!error && size > 8);
+               },
+               seconds) &&
+           child.Running();
+}
+
+bool Snapshot(ChildProcess& child, const fs::path& path) {
+    fs::remove(path);
+    child.Signal(SIGUSR1);
+    return WaitForFile(path, child, 30.0);
+}
+
+std::string Tool(const std::string& program, const std::vector<std::string>& args,
+                 bool mayFail) {
+    const TempDir dir;
+    const RunResult r = RunProgram(program, args, {}, dir);
+    if (!mayFail) {
+        EXPECT_EQ(0, r.status) << program << " " << args[0] << ": " << r.err;
+    }
+    return r.status == 0 ? r.out : std::string();
+}
+
+std::string Xdotool(const std::vector<std::string>& args, bool mayFail) {
+    const std::string out = Tool("/usr/bin/xdotool", args, mayFail);
+    return out.substr(0, out.find('\n'));
+}
+
+std::size_t Count(const std::string& text, const std::string& part) {
+    std::size_t n = 0;
+    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+        ++n;
+    }
+    return n;
+}
+
+Geometry WindowGeometry(const std::string& window) {
+    std::istringstream info(Tool("/usr/bin/xwininfo", {"-id", window}));
+    Geometry g;
+    const std::pair<const char*, int*> keys[] = {{"Absolute upper-left X:", &g.x},
+                                                 {"Absolute upper-left Y:", &g.y},
+                                                 {"Width:", &g.width},
+                                                 {"Height:", &g.height}};
+    for (std::string line; std::getline(info, line);) {
+        for (const auto& [key, value] : keys) {
+            if (const std::size_t at = line.find(key); at != std::string::npos) {
+                *value = std::atoi(line.c_str() + at + std::strlen(key));
+            }
+        }
+    }
+    return g;
 }
 
 }  // namespace tovel_test

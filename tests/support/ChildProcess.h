@@ -6,6 +6,7 @@
 #include <sys/types.h>
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -56,5 +57,27 @@ RunResult RunProgram(const std::filesystem::path& program, const std::vector<std
                      const std::vector<std::string>& env, const TempDir& dir);
 
 std::string ReadFile(const std::filesystem::path& path);
+
+// What the end-to-end tests drive the programs with.
+void Pause(double seconds);
+// Polls every 50 ms until the condition holds, at most `seconds`.
+bool WaitFor(const std::function<bool()>& condition, double seconds);
+// Waits while the child runs for it to write a file of more than a few bytes (a picture).
+bool WaitForFile(const std::filesystem::path& path, ChildProcess& child, double seconds);
+// A picture of the child's next frame (SIGUSR1), written where its TOVEL_SNAPSHOT says.
+bool Snapshot(ChildProcess& child, const std::filesystem::path& path);
+// A tool's standard output, the tool run in a folder of its own; a failure fails the test
+// unless `mayFail`.
+std::string Tool(const std::string& program, const std::vector<std::string>& args,
+                 bool mayFail = false);
+// xdotool's first line of answer (empty when it fails).
+std::string Xdotool(const std::vector<std::string>& args, bool mayFail = false);
+std::size_t Count(const std::string& text, const std::string& part);
+
+struct Geometry {
+    int x = 0, y = 0, width = 0, height = 0;
+};
+// A window's place on the screen and its size.
+Geometry WindowGeometry(const std::string& window);
 
 }  // namespace tovel_test
