@@ -143,7 +143,7 @@ protected:
     // frame does not depend on how far its own threads have got.
     tovel_test::ScopedEnvironment m_serialRenderer{"LP_NUM_THREADS", "0"};
     tovel_test::ScopedEnvironment m_installDirectory{"TOVEL_INSTALL_DIR",
-                                                      InstallDirectory().c_str()};
+                                                     InstallDirectory().c_str()};
     std::unique_ptr<NullWindowSystem> m_system;
     std::unique_ptr<Window> m_window;
 };
@@ -212,8 +212,9 @@ TEST_F(DisplayModesTest, MaximisingGoesFullScreenAndEachWayOutGivesBackThePlacem
         EXPECT_EQ(SW_SHOWNORMAL, now.showCmd);
         EXPECT_EQ(start.rcNormalPosition.right, now.rcNormalPosition.right);
         EXPECT_EQ(start.rcNormalPosition.bottom, now.rcNormalPosition.bottom);
-        ExpectOneResetAt("BBW 640 BBH 480", "Call OnCanceledFullScreen(1)\n> SetWindowPlacement "
-                                            "Left:0 Top:0 Right:640 Bottom:480\n");
+        ExpectOneResetAt("BBW 640 BBH 480",
+                         "Call OnCanceledFullScreen(1)\n> SetWindowPlacement "
+                         "Left:0 Top:0 Right:640 Bottom:480\n");
     }
 }
 
@@ -303,8 +304,8 @@ TEST_F(DisplayModesTest, ALostDeviceIsRetriedEveryIdleIterationAndThePictureCome
 // Many sizes in a row, odd ones and the smallest among them: the keyboard band and the harmonics
 // bars follow each one, and neither the device's memory nor the process's heap grows.
 TEST_F(DisplayModesTest, ResizingToManySizesLeavesNothingBehind) {
-    const std::pair<int, int> sizes[] = {{640, 480}, {257, 193}, {1001, 333}, {40, 20},
-                                         {256, 192}, {1279, 1023}, {811, 599}, {333, 777}};
+    const std::pair<int, int> sizes[] = {{640, 480}, {257, 193},   {1001, 333}, {40, 20},
+                                         {256, 192}, {1279, 1023}, {811, 599},  {333, 777}};
     IGraphicsDevice* device = graphics->m_device;
     auto resizeThrough = [&](int count) {
         for (int i = 0; i < count; ++i) {

@@ -125,7 +125,8 @@ TEST(KeyListeningTest, AKeyPressedWhileAFrameDrawsSoundsBeforeTheFrameEnds) {
     std::unique_ptr<Window> window = system.CreateWindow(WindowDesc{}, nullptr);
     auto keyboard = std::make_unique<CSynthesizerKeyboard>();
     ASSERT_EQ(S_OK, keyboard->Init());
-    keyboard->SetKeyStateSource([&system](std::uint8_t* keys) { return system.GetKeyboardState(keys); });
+    keyboard->SetKeyStateSource(
+        [&system](std::uint8_t* keys) { return system.GetKeyboardState(keys); });
     CTimbre timbre;
     timbre.SetSawtoothWave();
     ASSERT_EQ(59u, timbre.BuildWaves(synth->m_lowest, synth->m_highest));
@@ -170,7 +171,10 @@ TEST(RestoreButtonTest, ASquareNearTheTopRightCornerHitOnlyStrictlyInside) {
     EXPECT_EQ(1.0f, restoreButtonQuad[1].u);
     EXPECT_EQ(1.0f, restoreButtonQuad[2].v);
     EXPECT_EQ(0x00000000u, restoreButtonQuad[3].diffuse);
-    const std::pair<float, float> inside = {960.0f, 30.0f}, edges[] = {{950.0f, 30.0f}, {960.0f, 20.0f}, {975.0f, 30.0f}, {960.0f, 45.0f}};
+    const std::pair<float, float> inside = {960.0f, 30.0f}, edges[] = {{950.0f, 30.0f},
+                                                                       {960.0f, 20.0f},
+                                                                       {975.0f, 30.0f},
+                                                                       {960.0f, 45.0f}};
     EXPECT_TRUE(HitRestoreButton(inside.first, inside.second));
     for (const auto& [x, y] : edges) {
         EXPECT_FALSE(HitRestoreButton(x, y)) << x << ", " << y;

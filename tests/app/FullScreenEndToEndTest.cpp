@@ -53,8 +53,8 @@ TEST(FullScreenTest, MaximiseEscapeMinimiseAndRestoreWhileANoteSounds) {
                          {}, openboxDir);
     ASSERT_TRUE(WaitFor(
         [] {
-            return Tool("/usr/bin/xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"}).find("window id") !=
-                   npos;
+            return Tool("/usr/bin/xprop", {"-root", "_NET_SUPPORTING_WM_CHECK"})
+                       .find("window id") != npos;
         },
         30.0))
         << "openbox did not start";
@@ -114,7 +114,8 @@ TEST(FullScreenTest, MaximiseEscapeMinimiseAndRestoreWhileANoteSounds) {
     EXPECT_EQ(npos, backState.find("_NET_WM_STATE_ABOVE")) << backState;
     const Image picture = tovel.Picture();
     const int w = start.width, h = start.height;
-    ASSERT_EQ(std::pair(w, h), std::pair(static_cast<int>(picture.width), static_cast<int>(picture.height)));
+    ASSERT_EQ(std::pair(w, h),
+              std::pair(static_cast<int>(picture.width), static_cast<int>(picture.height)));
     EXPECT_LT(Brightness(picture, w * 95 / 100 + 2, h * 25 / 1000 + 2, w * 975 / 1000 - 2,
                          h * 25 / 1000 + w * 25 / 1000 - 2),
               1.0)
@@ -124,7 +125,9 @@ TEST(FullScreenTest, MaximiseEscapeMinimiseAndRestoreWhileANoteSounds) {
     // Minimised, no key reaches the program and its user-interface thread waits for events,
     // using next to no processor time where drawing or polling would use a good part of a core;
     // restored, the keys sound again.
-    auto since = [&playStart] { return std::chrono::duration<double>(Clock::now() - playStart).count(); };
+    auto since = [&playStart] {
+        return std::chrono::duration<double>(Clock::now() - playStart).count();
+    };
     const double minimised = since();
     Xdotool({"windowminimize", window});
     ASSERT_TRUE(tovel.WaitForLine("Call OnMinimizeWindow()")) << tovel.Lines();
@@ -139,9 +142,10 @@ TEST(FullScreenTest, MaximiseEscapeMinimiseAndRestoreWhileANoteSounds) {
     const double tick = 1.0 / static_cast<double>(sysconf(_SC_CLK_TCK));
     const double threadShare = (Ticks(mainThread) - threadBefore) * tick / seconds;
     const double processShare = (Ticks("/proc/" + pid + "/stat") - processBefore) * tick / seconds;
-    std::printf("minimised for %.1f s: the user-interface thread used %.2f %% of a core, the "
-                "whole program %.2f %%\n",
-                seconds, 100.0 * threadShare, 100.0 * processShare);
+    std::printf(
+        "minimised for %.1f s: the user-interface thread used %.2f %% of a core, the "
+        "whole program %.2f %%\n",
+        seconds, 100.0 * threadShare, 100.0 * processShare);
     EXPECT_LT(threadShare, 0.05) << "the user-interface thread does not block";
     EXPECT_EQ(resets, Count(tovel.Lines(), "Call OnResetDevice()")) << "nothing was drawn again";
     Xdotool({"windowactivate", window});
@@ -174,7 +178,9 @@ TEST(FullScreenTest, MaximiseEscapeMinimiseAndRestoreWhileANoteSounds) {
     }
     const double pace = (blocks - onset) * 0.01 / stopped;
     ASSERT_GT(pace, 0.5) << "the recording lags far behind the clock";
-    auto block = [onset, pace](double at) { return onset + static_cast<std::size_t>(at * pace * 100); };
+    auto block = [onset, pace](double at) {
+        return onset + static_cast<std::size_t>(at * pace * 100);
+    };
     for (std::size_t b = onset; b < block(minimised); ++b) {
         ASSERT_GT(peak(b), 1e-5) << "the sound broke off " << (b - onset) * 0.01
                                  << " s after it began, " << minimised << " s before the minimise";

@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "app/Application.h"
@@ -58,9 +59,9 @@ protected:
     Cursor* Send(std::uint32_t message, int x, int y) { return Send(message, x, y, m_routes); }
     Cursor* Send(std::uint32_t message, int x, int y, const PointerRoutes& routes) {
         m_system->SetCursor(m_system->GetArrowCursor());
-        EXPECT_TRUE(RoutePointerEvent(routes, m_window.get(), message,
-                                      MAKELPARAM(static_cast<std::uint32_t>(x),
-                                                 static_cast<std::uint32_t>(y))));
+        EXPECT_TRUE(RoutePointerEvent(
+            routes, m_window.get(), message,
+            MAKELPARAM(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y))));
         return m_system->GetCursor();
     }
     Cursor* Arrow() const { return m_system->GetArrowCursor(); }
@@ -144,52 +145,9 @@ TEST_F(PointerRoutingTest, TheCursorShowsAClosedHandWhileHoldingAndAnOpenOneOver
     EXPECT_TRUE(m_log.empty()) << "moving presses nothing";
 }
 
-// The program's own routes with its palette: the blank tile keeps the arrow, a filled tile shows
-// the open hand, and a tile dropped on the keyboard band changes what the keyboard plays.
-TEST_F(PointerRoutingTest, ThePaletteAndTheBandTakePartInTheProgramsRoutes) {
-    tovel_test::ScopedAudioBackend backend{AudioBackend::Unavailable};
-    tovel_test::ScopedInstance<CSynthesizer> synthesizer;
-    CTimbrePalette strip;
-    CSynthesizerKeyboard band;
-    strip.LayoutTiles(1024, 768);
-    auto timbre = std::make_unique<CTimbre>();
-    timbre->SetSquareWave();
-    strip.AddEntry(std::move(timbre), nullptr);
-    strip.SetTileDrop(DropTileOnKeyboard);
-    band.m_targetHeight = 600;  // the band, 300 < y < 450, lies wholly above the strip
-    palette = &strip;
-    keyboard = &band;
-    const PointerRoutes& routes = ProgramPointerRoutes();
-    EXPECT_EQ(&m_hover, Send(WM_MOUSEMOVE, 80, 600, routes)) << "a filled tile";
-    EXPECT_EQ(Arrow(), Send(WM_MOUSEMOVE, 228, 600, routes)) << "the blank tile";
-    EXPECT_EQ(&m_hover, Send(WM_MOUSEMOVE, 80, 400, routes)) << "the keyboard band";
-
-    // A press in the band that the palette does not take holds the keyboard's timbre.
-    Send(WM_LBUTTONDOWN, 80, 400, routes);
-    EXPECT_EQ(1, band.m_dragState);
-    EXPECT_EQ(m_window.get(), m_system->GetCapture());
-    EXPECT_EQ(&m_grab, Send(WM_MOUSEMOVE, 228, 600, routes)) << "held over the blank tile";
-    Send(WM_LBUTTONUP, 80, 400, routes);
-    EXPECT_EQ(0, band.m_dragState);
-    EXPECT_EQ(nullptr, m_system->GetCapture());
-
-    // Dropped on the band's edges nothing changes; inside it the keyboard takes the timbre.
-    for (const int y : {300, 450, 301, 449}) {
-        band.m_timbre.reset();
-        Send(WM_LBUTTONDOWN, 80, 600, routes);
-        EXPECT_EQ(&m_grab, Send(WM_MOUSEMOVE, 80, 600, routes));
-        strip.TrackPointer(80, y, 0.016f);
-        Send(WM_LBUTTONUP, 80, y, routes);
-        EXPECT_EQ(nullptr, m_system->GetCapture());
-        EXPECT_EQ(y == 301 || y == 449, band.m_timbre != nullptr) << y;
-    }
-    EXPECT_EQ("Square wave", band.m_timbre ? band.m_timbre->m_name : "");
-    palette = nullptr;
-    keyboard = nullptr;
-}
-
-// The harmonics control through the program's window procedure.
-class HarmonicsRoutingTest : public ::testing::Test {
+// The program's own components through its window procedure: the palette with a square wave and
+// the blank tile, the harmonics control, and the keyboard band (300 < y < 450, above the strip).
+class ProgramRoutingTest : public ::testing::Test {
 protected:
     void SetUp() override {
         ASSERT_NE(nullptr, tovel_test::InstallDevicelessJewels());
@@ -201,6 +159,13 @@ protected:
         harmonicsControl = CHarmonicsControl::Instance();
         harmonicsControl->LoadTimbre(m_timbre);
         harmonicsControl->Layout(1024, 768);
+        keyboard->m_targetHeight = 600;
+        m_palette.LayoutTiles(1024, 768);
+        auto square = std::make_unique<CTimbre>();
+        square->SetSquareWave();
+        m_palette.AddEntry(std::move(square), nullptr);
+        m_palette.SetTileDrop(DropTileOnKeyboard);
+        palette = &m_palette;
 
         m_system = std::make_unique<NullWindowSystem>();
         m_window = m_system->CreateWindow(WindowDesc{}, MainWindowProc);
@@ -212,6 +177,7 @@ protected:
         hoverCursor = grabCursor = nullptr;
         harmonicsControl = nullptr;
         keyboard = nullptr;
+        palette = nullptr;
     }
 
     void Send(std::uint32_t message, std::int32_t x, std::int32_t y) {
@@ -232,11 +198,12 @@ protected:
     tovel_test::ScopedInstance<CSynthesizerKeyboard> m_keyboard;
     tovel_test::ScopedInstance<CHarmonicsControl> m_control;
     CTimbre m_timbre;
+    CTimbrePalette m_palette;
     std::unique_ptr<NullWindowSystem> m_system;
     std::unique_ptr<Window> m_window;
 };
 
-TEST_F(HarmonicsRoutingTest, ABarIsTakenHeldAndReleasedWithItsCursorsAndADroppedTileIsEdited) {
+TEST_F(ProgramRoutingTest, ABarIsTakenHeldAndReleasedWithItsCursorsAndADroppedTileIsEdited) {
     // Bar 3 is empty: its top edge lies at the bottom of the band.
     const std::int32_t x = 253, y = 131;
     Hover(x, y);
@@ -262,7 +229,6 @@ TEST_F(HarmonicsRoutingTest, ABarIsTakenHeldAndReleasedWithItsCursorsAndADropped
     EXPECT_EQ(1.0f, keyboard->m_timbre->m_harmonics[2]) << "the release hands over the edit";
 
     // A tile dropped on the keyboard band is what the bars show.
-    keyboard->m_targetHeight = 600;  // the band: 300 < y < 450
     CTimbre square;
     square.SetSquareWave();
     DropTileOnKeyboard(450, square);
@@ -273,6 +239,40 @@ TEST_F(HarmonicsRoutingTest, ABarIsTakenHeldAndReleasedWithItsCursorsAndADropped
     EXPECT_EQ(static_cast<float>(132.0 - 111.0 * square.m_harmonics[2]),
               harmonicsControl->m_bars[6 * 2].y)
         << "bar 3 shows the new amplitude";
+}
+
+// The blank tile keeps the arrow, a filled tile and the band show the open hand, and a tile
+// dropped on the keyboard band is what the keyboard plays.
+TEST_F(ProgramRoutingTest, ThePaletteAndTheBandTakePart) {
+    const std::tuple<int, int, Cursor*> hovers[] = {
+        {80, 600, hoverCursor}, {228, 600, m_system->GetArrowCursor()}, {80, 400, hoverCursor}};
+    for (const auto& [x, y, cursor] : hovers) {
+        Hover(x, y);
+        EXPECT_EQ(cursor, m_system->GetCursor()) << x << ", " << y;
+    }
+    // A press in the band that the palette does not take holds the keyboard's timbre.
+    Send(WM_LBUTTONDOWN, 80, 400);
+    EXPECT_EQ(1, keyboard->m_dragState);
+    EXPECT_EQ(m_window.get(), m_system->GetCapture());
+    Send(WM_MOUSEMOVE, 228, 600);
+    EXPECT_EQ(grabCursor, m_system->GetCursor()) << "held over the blank tile";
+    Send(WM_LBUTTONUP, 80, 400);
+    EXPECT_EQ(0, keyboard->m_dragState);
+    EXPECT_EQ(nullptr, m_system->GetCapture());
+
+    // Dropped on the band's edges nothing changes; inside it the keyboard takes the timbre.
+    for (const int y : {300, 450, 301, 449}) {
+        keyboard->SetTimbre(m_timbre);
+        Send(WM_LBUTTONDOWN, 80, 600);
+        Send(WM_MOUSEMOVE, 80, 600);
+        EXPECT_EQ(grabCursor, m_system->GetCursor());
+        m_palette.TrackPointer(80, y, 0.016f);
+        Send(WM_LBUTTONUP, 80, y);
+        EXPECT_EQ(nullptr, m_system->GetCapture());
+        EXPECT_EQ(y == 301 || y == 449 ? "Square wave" : m_timbre.m_name,
+                  keyboard->m_timbre->m_name)
+            << y;
+    }
 }
 
 }  // namespace

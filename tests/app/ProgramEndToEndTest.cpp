@@ -21,8 +21,8 @@ constexpr auto npos = std::string::npos;
 
 TEST(ProgramTest, WithoutADisplayItSaysSoInsteadOfRunningUnseen) {
     TempDir dir;
-    const RunResult result = RunProgram(
-        TOVEL_PATH, {}, {"SDL_AUDIODRIVER=dummy", "DISPLAY=", "WAYLAND_DISPLAY="}, dir);
+    const RunResult result =
+        RunProgram(TOVEL_PATH, {}, {"SDL_AUDIODRIVER=dummy", "DISPLAY=", "WAYLAND_DISPLAY="}, dir);
     EXPECT_EQ(1, result.status) << result.err;
     EXPECT_NE(npos, result.err.find("A graphical display is needed")) << result.err;
 }
@@ -90,12 +90,12 @@ TEST(ProgramTest, EveryBadJewelEnvironmentSaysWhatIsMissingAndWhereAndFails) {
         const Installation installation(dir);
         c.prepare(installation);
         const fs::path shot = dir.Path() / "frame.png";
-        const RunResult result = RunProgram(
-            installation.program, {},
-            {"SDL_AUDIODRIVER=dummy", "TOVEL_MESSAGE_BOX=stderr", "TOVEL_INSTALL_DIR=",
-             "XDG_DATA_HOME=" + dir.Path().string(), "TOVEL_SNAPSHOT=" + shot.string(),
-             "TOVEL_SNAPSHOT_FRAME=1"},
-            dir);
+        const RunResult result =
+            RunProgram(installation.program, {},
+                       {"SDL_AUDIODRIVER=dummy", "TOVEL_MESSAGE_BOX=stderr",
+                        "TOVEL_INSTALL_DIR=", "XDG_DATA_HOME=" + dir.Path().string(),
+                        "TOVEL_SNAPSHOT=" + shot.string(), "TOVEL_SNAPSHOT_FRAME=1"},
+                       dir);
         EXPECT_EQ(1, result.status) << result.err;
         EXPECT_NE(npos, result.err.find("tovel: " + c.message(installation) + "\n")) << result.err;
         EXPECT_FALSE(fs::exists(shot)) << "no frame is presented after the quit request";

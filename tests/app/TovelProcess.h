@@ -31,8 +31,8 @@ public:
     // first frames may reach a window that does not listen yet.
     bool Shown() {
         window = Xdotool({"search", "--sync", "--onlyvisible", "--name", "t o v e l"});
-        const bool reset = WaitFor([this] { return Count(Lines(), "Call OnResetDevice()") > 0; },
-                                   60.0);
+        const bool reset =
+            WaitFor([this] { return Count(Lines(), "Call OnResetDevice()") > 0; }, 60.0);
         Pause(0.5);
         return !window.empty() && reset;
     }
@@ -61,7 +61,8 @@ struct Rgb {
     int r, g, b;
 };
 inline Rgb At(const Image& picture, int x, int y) {
-    const std::uint32_t p = picture.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
+    const std::uint32_t p =
+        picture.At(static_cast<std::uint32_t>(x), static_cast<std::uint32_t>(y));
     return {static_cast<int>((p >> 16) & 0xFF), static_cast<int>((p >> 8) & 0xFF),
             static_cast<int>(p & 0xFF)};
 }

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <filesystem>
 #include <fstream>
-#include <array>
 #include <utility>
 #include <vector>
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <vector>
 
 #include "screensaver/SaverAnimation.h"
 
@@ -21,20 +22,15 @@ TEST(SaverRandomTest, GivesTheSystemLibrarysSequence) {
 TEST(BubbleTest, NoColumnForTheFirstEightSecondsThenOneEveryEight) {
     BubbleState state;
     CSaverRandom random;
-    float total = 0.0f;
-    int spawned = 0;
-    float firstAt = 0.0f;
-    for (int frame = 0; frame < 25 * 20; ++frame) {
-        total += 0.04f;
+    std::vector<float> spawned;
+    for (float total = 0.04f; total < 20.0f; total += 0.04f) {
         if (AdvanceBubble(state, total, 0.04f, -1, 1.5f, random)) {
-            if (++spawned == 1) {
-                firstAt = total;
-            }
+            spawned.push_back(total);
         }
     }
-    EXPECT_GT(firstAt, 8.0f);
-    EXPECT_LT(firstAt, 8.1f);
-    EXPECT_EQ(2, spawned) << "after 20 s: at 8 and at 16 seconds";
+    ASSERT_EQ(2u, spawned.size()) << "after 20 s: at 8 and at 16 seconds";
+    EXPECT_GT(spawned[0], 8.0f);
+    EXPECT_LT(spawned[0], 8.1f);
 }
 
 TEST(BubbleTest, ALongPauseStartsOneColumnThatGrowsForItsWait) {
@@ -86,26 +82,18 @@ TEST(CircleTest, AFixedHueUsesClearJewelExactlyWhileTheSaturationIsBelowPointFou
 }
 
 TEST(CircleTest, ChangingColoursTurnTheRingWhiteEveryOtherTwoMinutes) {
-    struct Sample {
-        float total;
-        bool white;
-    };
-    // A fresh ring, stepped to the middle of each period.
+    // A fresh ring, stepped to the middle of each period: white (and clear) in the second and
+    // the fourth.
     CircleState ring;
-    const Sample samples[] = {{60.0f, false}, {180.0f, true}, {300.0f, false}, {420.0f, true}};
-    float last = 0.0f;
-    for (const Sample& s : samples) {
-        for (float t = last + 1.0f; t <= s.total; t += 1.0f) {
-            AdvanceCircle(ring, t, 1.0f, -1, 1.0f, 28);
-        }
-        last = s.total;
-        EXPECT_EQ(!s.white, ring.manyColours) << s.total;
-        for (const auto& colour : ring.colours) {
-            const bool white = colour.x == 1.0f && colour.y == 1.0f && colour.z == 1.0f;
-            EXPECT_EQ(s.white, white) << s.total;
-        }
-        if (s.white) {
-            EXPECT_TRUE(ring.clearJewel) << s.total;
+    for (int t = 1; t <= 420; ++t) {
+        AdvanceCircle(ring, static_cast<float>(t), 1.0f, -1, 1.0f, 28);
+        if (t % 120 == 60) {
+            const bool white = t % 240 == 180;
+            EXPECT_EQ(!white, ring.manyColours) << t;
+            for (const auto& colour : ring.colours) {
+                EXPECT_EQ(white, colour.x == 1.0f && colour.y == 1.0f && colour.z == 1.0f) << t;
+            }
+            EXPECT_TRUE(!white || ring.clearJewel) << t;
         }
     }
 }

@@ -39,8 +39,16 @@ TEST(SaverOptionsTest, ModesInEitherFormAndSettingsForOneRun) {
         {{"--root"}, SaverMode::Foreign, 0x2a00007, {}, {}},
         {{"--window-id", "0x1E00003"}, SaverMode::Foreign, 0x1e00003, {}, {}},
         {{"-window-id", "31457283"}, SaverMode::Foreign, 31457283, {}, {}},
-        {{"-root", "-arrangement", "circle", "--hue", "-1"}, SaverMode::Foreign, 0x2a00007, -1, kCircle},
-        {{"--window", "--hue", "341", "--arrangement", "bubble"}, SaverMode::Window, 0, 341, kBubble},
+        {{"-root", "-arrangement", "circle", "--hue", "-1"},
+         SaverMode::Foreign,
+         0x2a00007,
+         -1,
+         kCircle},
+        {{"--window", "--hue", "341", "--arrangement", "bubble"},
+         SaverMode::Window,
+         0,
+         341,
+         kBubble},
     };
     for (const Case& c : cases) {
         const Parsed p = Parse(c.args, "0x2A00007");
@@ -90,14 +98,16 @@ TEST(SaverOptionsTest, EveryChoiceOfTheXScreenSaverDescriptionIsUnderstood) {
     std::set<int> hues, arrangements, ring = {-1};
     // Not std::regex: GCC's sanitizer builds warn falsely inside it.
     constexpr std::string_view kArgSet = "arg-set=\"";
-    for (std::size_t at = xml.find(kArgSet); at != std::string::npos; at = xml.find(kArgSet, at + 1)) {
+    for (std::size_t at = xml.find(kArgSet); at != std::string::npos;
+         at = xml.find(kArgSet, at + 1)) {
         const std::size_t begin = at + kArgSet.size();
         std::istringstream split(xml.substr(begin, xml.find('"', begin) - begin));
         std::vector<std::string> words = {"--root"};
         for (std::string word; split >> word;) {
             words.push_back(word);
         }
-        const Parsed p = Parse(std::vector<std::string_view>(words.begin(), words.end()), "0x400007");
+        const Parsed p =
+            Parse(std::vector<std::string_view>(words.begin(), words.end()), "0x400007");
         ASSERT_TRUE(p.ok) << split.str() << ": " << p.error;
         hues.insert(p.options.hue.value_or(-2));
         arrangements.insert(p.options.arrangement.value_or(-2));

@@ -30,30 +30,30 @@ using Clock = std::chrono::steady_clock;
 constexpr auto npos = std::string::npos;
 
 // xdotool may fail here: a search finds nothing once a window is gone.
-std::string X(const std::vector<std::string>& args) { return Xdotool(args, true); }
+std::string X(const std::vector<std::string>& args) {
+    return Xdotool(args, true);
+}
 
 struct Colour {
     double r, g, b;
 };
-// A picture's pixels, red, green, blue and alpha bytes, rows top first.
+// A picture's pixels, rows top first.
 struct Image {
     std::uint32_t width = 0, height = 0;
-    std::vector<std::uint8_t> rgba;
+    std::vector<Colour> pixels;
 };
 Image LoadPng(const fs::path& path) {
     const std::string bytes = ReadFile(path);
-    Image image;
+    std::vector<std::uint8_t> rgba;
     int width = 0, height = 0;
-    if (!platform::DecodeImageRgba(bytes.data(), bytes.size(), &image.rgba, &width, &height)) {
-        return {};
+    Image image;
+    if (platform::DecodeImageRgba(bytes.data(), bytes.size(), &rgba, &width, &height)) {
+        image = {static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height), {}};
+        for (std::size_t i = 0; i + 3 < rgba.size(); i += 4) {
+            image.pixels.push_back({1.0 * rgba[i], 1.0 * rgba[i + 1], 1.0 * rgba[i + 2]});
+        }
     }
-    image.width = static_cast<std::uint32_t>(width);
-    image.height = static_cast<std::uint32_t>(height);
     return image;
-}
-Colour At(const Image& picture, std::uint32_t x, std::uint32_t y) {
-    const std::uint8_t* p = &picture.rgba[(static_cast<std::size_t>(y) * picture.width + x) * 4];
-    return {static_cast<double>(p[0]), static_cast<double>(p[1]), static_cast<double>(p[2])};
 }
 
 // A saver started with its settings file holding hue and arrangement.
@@ -67,8 +67,8 @@ protected:
     std::string Settings() const { return ReadFile(Config() / "sstovel.ini"); }
 
     std::vector<std::string> Environment(std::vector<std::string> more = {}) const {
-        more.insert(more.end(), {"XDG_CONFIG_HOME=" + Config().string(),
-                                 "TOVEL_MESSAGE_BOX=stderr", "NO_AT_BRIDGE=1"});
+        more.insert(more.end(), {"XDG_CONFIG_HOME=" + Config().string(), "TOVEL_MESSAGE_BOX=stderr",
+                                 "NO_AT_BRIDGE=1"});
         return more;
     }
 
@@ -115,8 +115,7 @@ TEST_F(ScreenSaverTest, BubbleRisesAColouredGlowingColumnWithinTenSeconds) {
     // white; lit pixels lean to green and blue alike, and fainter glow lies round them.
     std::size_t lit = 0, glow = 0, black = 0;
     double leaning = 0, imbalance = 0;
-    for (std::uint32_t i = 0; i < picture.width * picture.height; ++i) {
-        const Colour c = At(picture, i % picture.width, i / picture.width);
+    for (const Colour& c : picture.pixels) {
         const double brightest = std::max({c.r, c.g, c.b});
         if (brightest == 0) {
             ++black;
@@ -135,15 +134,46 @@ TEST_F(ScreenSaverTest, BubbleRisesAColouredGlowingColumnWithinTenSeconds) {
     EXPECT_GT(black, picture.width * picture.height / 2);
 }
 
-TEST_F(ScreenSaverTest, CircleTurnsARingOfTwelveJewels) {
+// The Circle ten seconds on, a ring of twelve jewels; before then a click on the saver opens its
+// dialog above it, owned by it, and the saver goes on drawing until Escape closes the dialog.
+TEST_F(ScreenSaverTest, CircleTurnsARingOfTwelveJewelsAndGoesOnBehindTheDialogAClickOpens) {
     WriteSettings("SELECTEDHUE=-1\nSELECTEDTYPE=1\n");
-    const Image picture = PictureOfFrame(250, {"-window"});
+    const fs::path shot = m_dir.Path() / "circle.png";
+    ChildProcess saver(SSTOVEL_PATH, {"-window"},
+                       Environment({"TOVEL_SNAPSHOT=" + shot.string(), "TOVEL_SNAPSHOT_FRAME=250",
+                                    "TOVEL_DIALOG_SNAPSHOT=" + (m_dir.Path() / "d.png").string()}),
+                       m_dir);
+    const std::string window = X({"search", "--sync", "--onlyvisible", "--name", "^sstovel$"});
+    ASSERT_FALSE(window.empty()) << saver.Wait(1.0).err;
+    X({"mousemove", "--window", window, "--sync", "40", "40"});
+    X({"click", "1"});
+    const std::string dialog =
+        X({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
+    ASSERT_FALSE(dialog.empty()) << saver.Wait(1.0).err;
+    EXPECT_FALSE(fs::exists(shot)) << "the dialog should open before the 250th frame";
+    const std::string owner = Tool("/usr/bin/xprop", {"-id", dialog, "WM_TRANSIENT_FOR"}, true);
+    std::ostringstream hex;
+    hex << "0x" << std::hex << std::stoul(window);
+    EXPECT_NE(npos, owner.find(hex.str())) << owner << " not " << hex.str();
+    EXPECT_TRUE(WaitForFile(shot, saver, 90.0)) << "the saver stopped drawing behind its dialog";
+    // There is no window manager to give the dialog the focus.
+    X({"windowfocus", "--sync", dialog});
+    X({"key", "Escape"});
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return X({"search", "--onlyvisible", "--name", "^tovel settings$"}).empty();
+        },
+        5.0))
+        << "Escape closes the dialog";
+    EndWithSigterm(saver);
+
+    const Image picture = LoadPng(shot);
     ASSERT_NE(0u, picture.width);
     // The ring, radius 10 where the view's half-height is 12.5, stands in the middle of the
     // height and sways sideways: its centre is where the most lit pixels lie on such a circle.
     std::vector<std::pair<double, double>> lit;
-    for (std::uint32_t i = 0; i < picture.width * picture.height; ++i) {
-        const Colour c = At(picture, i % picture.width, i / picture.width);
+    for (std::uint32_t i = 0; i < picture.pixels.size(); ++i) {
+        const Colour& c = picture.pixels[i];
         if (std::max({c.r, c.g, c.b}) > 90) {
             lit.emplace_back(i % picture.width, i / picture.width);
         }
@@ -167,21 +197,21 @@ TEST_F(ScreenSaverTest, CircleTurnsARingOfTwelveJewels) {
     std::vector<bool> occupied(360);
     for (const auto& p : lit) {
         if (onRing(cx, p)) {
-            const double degrees = std::atan2(p.second - cy, p.first - cx) * 180.0 / std::numbers::pi;
+            const double degrees =
+                std::atan2(p.second - cy, p.first - cx) * 180.0 / std::numbers::pi;
             occupied[static_cast<std::size_t>(std::lround(degrees + 360.0)) % 360] = true;
         }
     }
-    std::vector<bool> filled = occupied;
-    for (int a = 0; a < 360; ++a) {
-        for (int gap = 1; gap <= 6 && occupied[a]; ++gap) {
-            if (occupied[(a + gap + 1) % 360]) {
-                for (int k = 1; k <= gap; ++k) {
-                    filled[(a + k) % 360] = true;
-                }
-                break;
-            }
+    auto filled = [&occupied](int a) {
+        int left = 0, right = 0;
+        while (left < 8 && !occupied[(a - left + 360) % 360]) {
+            ++left;
         }
-    }
+        while (right < 8 && !occupied[(a + right) % 360]) {
+            ++right;
+        }
+        return left + right <= 7;
+    };
     // A jewel cut by the picture's edge shows only part of itself, so its middle is not its
     // place; such runs count, but their middles are not compared.
     auto nearEdge = [&](double degrees) {
@@ -190,15 +220,15 @@ TEST_F(ScreenSaverTest, CircleTurnsARingOfTwelveJewels) {
         return x < 50 || x > picture.width - 50.0 || y < 50 || y > picture.height - 50.0;
     };
     int start = 0;
-    while (start < 360 && filled[start]) {
+    while (start < 360 && filled(start)) {
         ++start;
     }
     std::size_t runs = 0;
     std::vector<double> middles;
     for (int a = start; a < start + 360; ++a) {
-        if (filled[a % 360] && !filled[(a + 359) % 360]) {
+        if (filled(a % 360) && !filled((a + 359) % 360)) {
             int end = a;
-            while (filled[(end + 1) % 360]) {
+            while (filled((end + 1) % 360)) {
                 ++end;
             }
             ++runs;
@@ -242,8 +272,7 @@ TEST_F(ScreenSaverTest, DrawsIntoAWindowAnotherProgramMadeAndLeavesItThere) {
                  : PictureOfFrame(20, {"--window-id", std::to_string(id)});
         ASSERT_EQ(std::pair(320u, 200u), std::pair(picture.width, picture.height));
         double red = 0, rest = 0;
-        for (std::uint32_t i = 0; i < 320 * 200; ++i) {
-            const Colour c = At(picture, i % 320, i / 320);
+        for (const Colour& c : picture.pixels) {
             red += c.r;
             rest += c.g + c.b;
         }
@@ -316,9 +345,10 @@ private:
 TEST_F(ScreenSaverTest, TheDialogStoresAClickedHueAtOnceAndTheArrangementOnOk) {
     WriteSettings("SELECTEDHUE=-1\nSELECTEDTYPE=0\n");
     const fs::path shot = m_dir.Path() / "dialog.png";
-    ChildProcess dialog(SSTOVEL_PATH, {"-c"}, Environment({"TOVEL_DIALOG_SNAPSHOT=" + shot.string()}),
-                        m_dir);
-    const std::string window = X({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
+    ChildProcess dialog(SSTOVEL_PATH, {"-c"},
+                        Environment({"TOVEL_DIALOG_SNAPSHOT=" + shot.string()}), m_dir);
+    const std::string window =
+        X({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
     ASSERT_FALSE(window.empty()) << dialog.Wait(1.0).err;
     ASSERT_TRUE(WaitFor([&] { return fs::exists(shot); }, 10.0)) << "the dialog was not painted";
     const DialogOnScreen screen(window);
@@ -339,36 +369,6 @@ TEST_F(ScreenSaverTest, TheDialogStoresAClickedHueAtOnceAndTheArrangementOnOk) {
     EXPECT_EQ(0, result.status) << result.err;
     EXPECT_NE(npos, Settings().find("SELECTEDTYPE=1")) << Settings();
     EXPECT_NE(npos, Settings().find("SELECTEDHUE=125")) << Settings();
-}
-
-TEST_F(ScreenSaverTest, AClickOnTheSaverOpensItsDialogAboveItWhileItGoesOnDrawing) {
-    WriteSettings("SELECTEDHUE=-1\nSELECTEDTYPE=1\n");
-    const fs::path shot = m_dir.Path() / "behind.png", dialogShot = m_dir.Path() / "owned.png";
-    ChildProcess saver(SSTOVEL_PATH, {"--window"},
-                       Environment({"TOVEL_SNAPSHOT=" + shot.string(), "TOVEL_SNAPSHOT_FRAME=100",
-                                    "TOVEL_DIALOG_SNAPSHOT=" + dialogShot.string()}),
-                       m_dir);
-    const std::string window = X({"search", "--sync", "--onlyvisible", "--name", "^sstovel$"});
-    ASSERT_FALSE(window.empty()) << saver.Wait(1.0).err;
-    X({"mousemove", "--window", window, "--sync", "40", "40"});
-    X({"click", "1"});
-    const std::string dialog = X({"search", "--sync", "--onlyvisible", "--name", "^tovel settings$"});
-    ASSERT_FALSE(dialog.empty()) << saver.Wait(1.0).err;
-    EXPECT_FALSE(fs::exists(shot)) << "the dialog should open before the 100th frame";
-
-    const std::string owner = Tool("/usr/bin/xprop", {"-id", dialog, "WM_TRANSIENT_FOR"}, true);
-    std::ostringstream hex;
-    hex << "0x" << std::hex << std::stoul(window);
-    EXPECT_NE(npos, owner.find(hex.str())) << owner << " not " << hex.str();
-
-    EXPECT_TRUE(WaitForFile(shot, saver, 60.0)) << "the saver stopped drawing behind its dialog";
-    // There is no window manager to give the dialog the focus.
-    X({"windowfocus", "--sync", dialog});
-    X({"key", "Escape"});
-    EXPECT_TRUE(WaitFor(
-        [&] { return X({"search", "--onlyvisible", "--name", "^tovel settings$"}).empty(); }, 5.0))
-        << "Escape closes the dialog";
-    EndWithSigterm(saver);
 }
 
 TEST_F(ScreenSaverTest, FullScreenItEndsOnAPointerMovementOrAKeyPress) {

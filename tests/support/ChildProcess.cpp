@@ -141,8 +141,7 @@ void Pause(double seconds) {
 }
 
 bool WaitFor(const std::function<bool()>& condition, double seconds) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
     while (std::chrono::steady_clock::now() < deadline) {
         if (condition()) {
             return true;
@@ -169,8 +168,7 @@ bool Snapshot(ChildProcess& child, const fs::path& path) {
     return WaitForFile(path, child, 30.0);
 }
 
-std::string Tool(const std::string& program, const std::vector<std::string>& args,
-                 bool mayFail) {
+std::string Tool(const std::string& program, const std::vector<std::string>& args, bool mayFail) {
     const TempDir dir;
     const RunResult r = RunProgram(program, args, {}, dir);
     if (!mayFail) {
