@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <memory>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
@@ -43,7 +45,9 @@ protected:
         m_hooks.resetDevice = [] {};
         m_hooks.frame = [this](float total, float dt) {
             m_frames.emplace_back(total, dt);
-            Frame();
+            if (m_afterFrame) {
+                m_afterFrame();
+            }
         };
     }
     void TearDown() override {
@@ -52,16 +56,9 @@ protected:
         active = true;
     }
 
-    // What happens after each drawn frame; by default the clock moves on 16 ms.
-    std::function<void()> m_afterFrame;
-    void Frame() {
-        if (m_afterFrame) {
-            m_afterFrame();
-        }
-    }
-
     std::unique_ptr<WindowSystem> m_system;
     std::unique_ptr<Window> m_window;
+    std::function<void()> m_afterFrame;  // what happens after each drawn frame
     FrameLoopHooks m_hooks;
     std::uint32_t m_now = 1000;
     std::vector<std::uint32_t> m_log;
@@ -69,16 +66,16 @@ protected:
     std::vector<std::pair<float, float>> m_frames;
 };
 
-TEST_F(FrameLoopTest, AQuitDuringStartUpEndsTheLoopBeforeTheFirstFrame) {
+// A quit during start-up ends the loop before the first frame, the events before it delivered;
+// then frames advance by the clock across its wrap and after a pause, each followed by a sleep.
+// A lost device is retried without drawing or sleeping where the program's device is tested.
+TEST_F(FrameLoopTest, FramesAdvanceByTheClockAcrossItsWrapAndAfterAPauseSleepingAfterEach) {
     m_system->PostMessage(m_window.get(), kWake, 0, 0);
     m_system->PostQuitMessage(7);
     EXPECT_EQ(7, RunFrameLoop(*m_system, m_hooks));
-    EXPECT_EQ(std::vector<std::uint32_t>{kWake}, m_log) << "events before the quit still arrive";
+    EXPECT_EQ(std::vector<std::uint32_t>{kWake}, m_log);
     EXPECT_TRUE(m_frames.empty());
-}
 
-// A lost device is retried without drawing or sleeping where the program's device is tested.
-TEST_F(FrameLoopTest, FramesAdvanceByTheClockAcrossItsWrapAndAfterAPauseSleepingAfterEach) {
     m_now = 0xFFFFFFF0u;
     m_afterFrame = [this] {
         m_now += 0x20;  // wraps on the first frame
@@ -105,12 +102,8 @@ constexpr auto kGiveUp = std::chrono::seconds(10);
 constexpr std::uint32_t kA4Key = 40;
 
 bool Sounding(const CSynthesizer& synth) {
-    for (std::uint32_t i = 0; i < CSynthesizer::kVoiceCount; ++i) {
-        if (synth.m_voices[i].m_wave.load()) {
-            return true;
-        }
-    }
-    return false;
+    return std::any_of(synth.m_voices.get(), synth.m_voices.get() + CSynthesizer::kVoiceCount,
+                       [](const auto& voice) { return voice.m_wave.load() != nullptr; });
 }
 
 TEST(KeyListeningTest, AKeyPressedWhileAFrameDrawsSoundsBeforeTheFrameEnds) {
@@ -164,20 +157,13 @@ TEST(KeyListeningTest, AKeyPressedWhileAFrameDrawsSoundsBeforeTheFrameEnds) {
 
 TEST(RestoreButtonTest, ASquareNearTheTopRightCornerHitOnlyStrictlyInside) {
     BuildRestoreButtonQuad(1000, 800);
-    EXPECT_FLOAT_EQ(950.0f, restoreButtonQuad[0].x);
-    EXPECT_FLOAT_EQ(20.0f, restoreButtonQuad[0].y);
-    EXPECT_FLOAT_EQ(975.0f, restoreButtonQuad[3].x);
-    EXPECT_FLOAT_EQ(45.0f, restoreButtonQuad[3].y);
-    EXPECT_EQ(1.0f, restoreButtonQuad[1].u);
-    EXPECT_EQ(1.0f, restoreButtonQuad[2].v);
-    EXPECT_EQ(0x00000000u, restoreButtonQuad[3].diffuse);
-    const std::pair<float, float> inside = {960.0f, 30.0f}, edges[] = {{950.0f, 30.0f},
-                                                                       {960.0f, 20.0f},
-                                                                       {975.0f, 30.0f},
-                                                                       {960.0f, 45.0f}};
-    EXPECT_TRUE(HitRestoreButton(inside.first, inside.second));
-    for (const auto& [x, y] : edges) {
-        EXPECT_FALSE(HitRestoreButton(x, y)) << x << ", " << y;
+    const auto& quad = restoreButtonQuad;
+    EXPECT_EQ(std::tuple(950.0f, 20.0f, 975.0f, 45.0f, 1.0f, 1.0f),
+              std::tuple(quad[0].x, quad[0].y, quad[3].x, quad[3].y, quad[1].u, quad[2].v));
+    const std::tuple<float, float, bool> points[] = {
+        {960, 30, true}, {950, 30, false}, {960, 20, false}, {975, 30, false}, {960, 45, false}};
+    for (const auto& [x, y, hit] : points) {
+        EXPECT_EQ(hit, HitRestoreButton(x, y)) << x << ", " << y;
     }
 }
 

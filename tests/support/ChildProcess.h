@@ -27,22 +27,20 @@ private:
 
 struct RunResult {
     int status = -1;  // exit status, or 128 + signal
-    std::string out;
-    std::string err;
+    std::string out, err;
 };
 
 class ChildProcess {
 public:
-    // Starts program with args; standard output and error go to files in dir.
+    // Started with args; standard output and error go to files in dir.
     ChildProcess(const std::filesystem::path& program, const std::vector<std::string>& args,
                  const std::vector<std::string>& env, const TempDir& dir);
     ~ChildProcess();  // kills a child still running
     ChildProcess(const ChildProcess&) = delete;
     ChildProcess& operator=(const ChildProcess&) = delete;
 
-    bool Started() const { return m_pid > 0; }
     bool Running();
-    void Signal(int signal);
+    void Signal(int signal);  // to a child still running
     // Waits for the end, killing the child after timeoutSeconds.
     RunResult Wait(double timeoutSeconds = 60.0);
 
@@ -52,13 +50,10 @@ private:
     std::filesystem::path m_out, m_err;
 };
 
-// Runs the program to its end.
 RunResult RunProgram(const std::filesystem::path& program, const std::vector<std::string>& args,
                      const std::vector<std::string>& env, const TempDir& dir);
-
 std::string ReadFile(const std::filesystem::path& path);
 
-// What the end-to-end tests drive the programs with.
 void Pause(double seconds);
 // Polls every 50 ms until the condition holds, at most `seconds`.
 bool WaitFor(const std::function<bool()>& condition, double seconds);
@@ -66,18 +61,17 @@ bool WaitFor(const std::function<bool()>& condition, double seconds);
 bool WaitForFile(const std::filesystem::path& path, ChildProcess& child, double seconds);
 // A picture of the child's next frame (SIGUSR1), written where its TOVEL_SNAPSHOT says.
 bool Snapshot(ChildProcess& child, const std::filesystem::path& path);
-// A tool's standard output, the tool run in a folder of its own; a failure fails the test
+// A tool's standard output (xdotool's first line), empty when it fails, which fails the test
 // unless `mayFail`.
 std::string Tool(const std::string& program, const std::vector<std::string>& args,
                  bool mayFail = false);
-// xdotool's first line of answer (empty when it fails).
 std::string Xdotool(const std::vector<std::string>& args, bool mayFail = false);
 std::size_t Count(const std::string& text, const std::string& part);
 
 struct Geometry {
     int x = 0, y = 0, width = 0, height = 0;
 };
-// A window's place on the screen and its size.
+// A window's place on the screen (xwininfo's, absolute) and its size.
 Geometry WindowGeometry(const std::string& window);
 
 }  // namespace tovel_test
