@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <chrono>
 #include <memory>
 #include <string>
 #include <thread>
@@ -23,6 +22,7 @@
 #include "keyboard/KeyTable.h"
 #include "platform/audio/AudioEngine.h"
 #include "platform/window/NullWindow.h"
+#include "tests/support/ChildProcess.h"
 #include "tests/support/DevicelessJewels.h"
 #include "tests/support/ScopedAudioBackend.h"
 #include "tests/support/ScopedInstance.h"
@@ -105,8 +105,6 @@ TEST_F(FrameLoopTest, FramesAdvanceByTheClockAcrossItsWrapAndAfterAPauseSleeping
     EXPECT_EQ((std::vector<std::uint32_t>{10, 10, 10, 10}), m_sleeps);
 }
 
-// Long enough never to end a frame in which the note does start.
-constexpr auto kGiveUp = std::chrono::seconds(10);
 constexpr std::uint32_t kA4Key = 40;
 
 bool Sounding(const CSynthesizer& synth) {
@@ -147,11 +145,8 @@ TEST(KeyListeningTest, AKeyPressedWhileAFrameDrawsSoundsBeforeTheFrameEnds) {
             return;
         }
         std::thread player([&] { system.SetKeyDown(KeyVirtualKey(kA4Key), true); });
-        const auto giveUp = std::chrono::steady_clock::now() + kGiveUp;
-        while (!Sounding(*synth) && std::chrono::steady_clock::now() < giveUp) {
-            std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        heardWhileDrawing = Sounding(*synth);
+        // Long enough never to end a frame in which the note does start.
+        heardWhileDrawing = tovel_test::WaitFor([&] { return Sounding(*synth); }, 10.0);
         player.join();
         system.PostQuitMessage(0);
     };

@@ -237,11 +237,7 @@ TEST(ProgramTest, PlaysTheKeysShowsTheirColumnsFollowsEverySizeAndSkipsADamagedJ
     const Image picture = tovel.Picture();
     ASSERT_NE(0u, picture.width) << tovel.Lines();
     Pause(0.3);
-    key("keyup", "o", 4.0);
-    key("keydown", "z", 1.0);  // C2
-    key("keyup", "z", 4.0);
-    key("keydown", "a", 1.0);  // a dead key
-    key("keyup", "a", 1.0);
+    key("keyup", "o", 5.0);
 
     Xdotool({"windowsize", tovel.window, "40", "20"});
     EXPECT_TRUE(tovel.WaitForLine("Call OnResizeWindow(40,20)")) << tovel.Lines();
@@ -263,18 +259,15 @@ TEST(ProgramTest, PlaysTheKeysShowsTheirColumnsFollowsEverySizeAndSkipsADamagedJ
     EXPECT_GT(Brightness(picture, w / 2, top, w, h / 2),
               2 * Brightness(picture, 0, top, w / 2, h / 2));
 
-    // The period is played as it is: 101 samples for A4, 675 for C2; after each release the note
-    // and its reverb die away, and the dead key adds nothing.
+    // A4 is played as it is, a period of 101 samples; after the release the note and its reverb
+    // die away. (Other keys' pitches and the dead keys are the keyboard's and key map's tests.)
     const std::vector<float> x = Recording(raw);
     const std::vector<double> envelope = Envelope(x);
     const std::size_t a4 = Next(envelope, 0, 1e-3, true);
     ASSERT_LT(a4 + 50, envelope.size()) << "no sound was recorded";
     EXPECT_NEAR(101.0, Period(x, (a4 + 5) * 441, (a4 + 25) * 441, 1000), 0.5);
-    const std::size_t c2 = Next(envelope, Next(envelope, a4 + 50, 1e-4, false), 1e-3, true);
-    ASSERT_LT(c2 + 50, envelope.size()) << "C2 was not heard";
-    EXPECT_NEAR(675.0, Period(x, (c2 + 5) * 441, (c2 + 45) * 441, 1400), 3.37);
-    const std::size_t tail = Next(envelope, c2 + 50, 1e-4, false);
-    ASSERT_LT(tail + 150, envelope.size()) << "C2's tail lasts to the end of the recording";
+    const std::size_t tail = Next(envelope, a4 + 50, 1e-4, false);
+    ASSERT_LT(tail + 150, envelope.size()) << "A4's tail lasts to the end of the recording";
     for (std::size_t b = tail; b < envelope.size(); ++b) {
         ASSERT_LE(envelope[b], 2e-4) << "sound at " << b * 0.01 << " s after the start";
     }
