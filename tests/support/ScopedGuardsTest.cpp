@@ -26,23 +26,17 @@ struct Counted {
 TEST(ScopedGuardsTest, EachGuardPutsBackWhatItFound) {
     Counted outer;
     Counted::SetInstance(&outer);
-    {
-        ScopedInstance<Counted> empty, given(new Counted());
-        EXPECT_EQ(2, Counted::s_alive);
-    }
+    { ScopedInstance<Counted> empty, given(new Counted()); }
     EXPECT_EQ(std::pair(1, &outer), std::pair(Counted::s_alive, Counted::SetInstance(nullptr)));
-    constexpr const char* kName = "TOVEL_SCOPED_ENVIRONMENT_TEST";
     {
-        ScopedEnvironment set(kName, "a");
-        { ScopedEnvironment unset(kName, nullptr); }
-        EXPECT_STREQ("a", std::getenv(kName));
+        ScopedEnvironment set("TOVEL_GUARD_TEST", "a");
+        { ScopedEnvironment unset("TOVEL_GUARD_TEST", nullptr); }
+        EXPECT_STREQ("a", std::getenv("TOVEL_GUARD_TEST"));
     }
-    EXPECT_EQ(nullptr, std::getenv(kName));
+    EXPECT_EQ(nullptr, std::getenv("TOVEL_GUARD_TEST"));
     std::string lines;
     ScopedDebugOutput outerSink([&](std::string_view text) { lines += text; });
-    {
-        ScopedDebugOutput innerSink([&](std::string_view) {});
-    }
+    { ScopedDebugOutput innerSink([&](std::string_view) {}); }
     platform::OutputDebugString("b");
     EXPECT_EQ("b", lines);
     ScopedAudioBackend offline(platform::AudioBackend::Offline, 1);

@@ -7,6 +7,7 @@
 #include <cstring>
 #include <fstream>
 #include <iterator>
+#include <numeric>
 
 namespace tovel_test {
 
@@ -17,23 +18,12 @@ std::vector<float> Floats(const std::string& bytes, std::size_t at, std::size_t 
 }
 
 double Energy(const std::vector<float>& x) {
-    double e = 0.0;
-    for (float v : x) {
-        e += double{v} * v;
-    }
-    return e;
+    return std::accumulate(x.begin(), x.end(), 0.0,
+                           [](double e, float v) { return e + double{v} * v; });
 }
 
 double Decibels(double energyRatio) {
     return 10.0 * std::log10(energyRatio);
-}
-
-double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end) {
-    double sum = 0;
-    for (std::size_t i = begin; i < end; ++i) {
-        sum += static_cast<double>(x[i]) * x[i];
-    }
-    return std::sqrt(sum / static_cast<double>(end - begin));
 }
 
 double Peak(const std::vector<float>& x, std::size_t begin, std::size_t end) {

@@ -14,8 +14,7 @@ std::vector<float> Floats(const std::string& bytes, std::size_t at, std::size_t 
 double Energy(const std::vector<float>& x);
 // An energy ratio in decibels.
 double Decibels(double energyRatio);
-// Root mean square and largest magnitude of x[begin, end).
-double Rms(const std::vector<float>& x, std::size_t begin, std::size_t end);
+// The largest magnitude of x[begin, end).
 double Peak(const std::vector<float>& x, std::size_t begin, std::size_t end);
 
 // The period in samples of x[begin, end), by the cumulative-mean-normalised difference: the first
