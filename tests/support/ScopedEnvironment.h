@@ -23,11 +23,7 @@ public:
 
 private:
     void Set(const char* value) const {
-        if (value) {
-            ::setenv(m_name.c_str(), value, 1);
-        } else {
-            ::unsetenv(m_name.c_str());
-        }
+        value ? ::setenv(m_name.c_str(), value, 1) : ::unsetenv(m_name.c_str());
     }
     std::string m_name;
     std::optional<std::string> m_previous;
