@@ -3,11 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <string>
 #include <utility>
 
-#include "tests/support/ScopedAudioBackend.h"
-#include "tests/support/ScopedDebugOutput.h"
 #include "tests/support/ScopedEnvironment.h"
 #include "tests/support/ScopedInstance.h"
 
@@ -34,17 +31,6 @@ TEST(ScopedGuardsTest, EachGuardPutsBackWhatItFound) {
         EXPECT_STREQ("a", std::getenv("TOVEL_GUARD_TEST"));
     }
     EXPECT_EQ(nullptr, std::getenv("TOVEL_GUARD_TEST"));
-    std::string lines;
-    ScopedDebugOutput outerSink([&](std::string_view text) { lines += text; });
-    { ScopedDebugOutput innerSink([&](std::string_view) {}); }
-    platform::OutputDebugString("b");
-    EXPECT_EQ("b", lines);
-    ScopedAudioBackend offline(platform::AudioBackend::Offline, 1);
-    { ScopedAudioBackend unavailable(platform::AudioBackend::Unavailable); }
-    platform::AudioEngine* engine = nullptr;
-    ASSERT_EQ(S_OK, platform::AudioEngine::Create(&engine));
-    EXPECT_TRUE(engine->IsOffline());
-    engine->Release();
 }
 
 }  // namespace
