@@ -19,8 +19,7 @@ namespace {
 
 const WaveFormat kMono16{WAVE_FORMAT_PCM, 1, 44100, 88200, 2, 16, 0};
 
-// Records every callback as "what@samples played"; the hook runs after each and may act on the
-// voice.
+// Records every callback as "what@samples played"; the hook then runs and may act on the voice.
 struct Recorder : VoiceCallback {
     SourceVoice* voice = nullptr;
     std::vector<std::string> events;

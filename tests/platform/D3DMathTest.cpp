@@ -39,8 +39,7 @@ TEST(D3DMathTest, CameraAndProjections) {
         m));
     // A near plane of 0 (the screen saver's camera) keeps every depth at 1.
     D3DXMatrixPerspectiveFovLH(&m, std::numbers::pi_v<float> / 3, 1.0f, 0.0f, 10.0f);
-    EXPECT_EQ(1.0f, m.m[2][2]);
-    EXPECT_EQ(0.0f, m.m[3][2]);
+    EXPECT_EQ(std::pair(1.0f, 0.0f), std::pair(m.m[2][2], m.m[3][2]));
     D3DXMatrixOrthoLH(&m, 4.0f, 2.0f, 1.0f, 11.0f);
     EXPECT_TRUE(
         MatricesNear({{{0.5f, 0, 0, 0}, {0, 1, 0, 0}, {0, 0, 0.1f, 0}, {0, 0, -0.1f, 1}}}, m));

@@ -1,5 +1,4 @@
-// The GL device against Direct3D 9 behaviour, on llvmpipe, by reading pixels back: render states,
-// targets, texture stages and text.
+// The GL device against Direct3D 9 behaviour, read back from llvmpipe.
 
 #include <algorithm>
 #include <functional>
@@ -154,15 +153,14 @@ TEST_F(GlDeviceTest, TextureStageOperationsMatchTheirFormulas) {
             Image expected = Filled(16, 16, 0);
             for (std::size_t i = 0; i < expected.pixels.size(); ++i) {
                 float out[4];
-                for (int ch = 0; ch < 3; ++ch) {
-                    out[ch] = formula(Channel(first.pixels[i], ch), Channel(diffuse, ch));
-                }
-                out[3] = formula(Channel(diffuse, 3), Channel(first.pixels[i], 3));
                 const float ta = Channel(second.pixels[i], 3);
-                for (int ch = 0; two && ch < 3; ++ch) {
-                    out[ch] = std::min(1.0f, Channel(second.pixels[i], ch) + out[ch] * (1 - ta));
+                for (int ch = 0; ch < 4; ++ch) {
+                    const float t = Channel(first.pixels[i], ch), d = Channel(diffuse, ch);
+                    out[ch] = ch < 3 ? formula(t, d) : formula(d, t);
+                    const float over =
+                        ch < 3 ? Channel(second.pixels[i], ch) + out[ch] * (1 - ta) : ta + out[ch];
+                    out[ch] = two ? std::min(1.0f, over) : out[ch];
                 }
-                out[3] = two ? std::min(1.0f, ta + out[3]) : out[3];
                 expected.pixels[i] = Pack(out[3], out[2], out[1], out[0]);
             }
             EXPECT_TRUE(ImagesNear(expected, Read(target), 1));

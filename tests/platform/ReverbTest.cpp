@@ -9,7 +9,6 @@
 #include <numbers>
 #include <random>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "tests/support/audio/AudioMeasure.h"
@@ -17,9 +16,7 @@
 namespace platform {
 namespace {
 
-using tovel_test::Decibels;
-using tovel_test::Energy;
-using tovel_test::Peak;
+using namespace tovel_test;
 
 constexpr std::uint32_t kRate = 44100;
 
@@ -84,8 +81,7 @@ double T30Seconds(const std::vector<float>& ir, std::uint32_t rate) {
     return -60.0 * (n * sxx - sx * sx) / (n * sxy - sx * sy);
 }
 
-// A 20 ms Hann-windowed tone: its band spans dozens of room modes, so its energy through the
-// reverb shows the filters rather than one mode's luck.
+// A 20 ms Hann-windowed tone: its band spans dozens of room modes, so its energy shows filters.
 double BurstEnergy(const ReverbParameters& p, double hz) {
     std::vector<float> x(kRate * 2, 0.0f);
     const int frames = kRate / 50;
@@ -122,10 +118,8 @@ TEST(ReverbSetup, FormatsDefaultsAndParameterRanges) {
     }
 }
 
-// T30 follows DecayTime at any rate, room size and density. The bus sits about 10 dB under its
-// input for broadband sound, whatever the decay, so that the peaks a reverb gives steady tones
-// leave ten voices room below full scale; a room filter at 20 kHz is about flat, to see the
-// network's own level.
+// T30 follows DecayTime at any rate, room size and density. Broadband sound comes out about 10 dB
+// down whatever the decay, so ten voices' peaks stay below full scale (20 kHz room filter: flat).
 TEST(ReverbDecay, T30MatchesDecayTimeAndTheBroadbandLevelHolds) {
     const struct {
         std::uint32_t rate;

@@ -19,7 +19,6 @@ struct Event {
 
 struct EventLog {
     std::vector<Event> events;
-    // Records every event, then gives it default processing.
     WindowProc Procedure() {
         return [this](Window* window, std::uint32_t message, WPARAM wParam, LPARAM lParam) {
             events.push_back(Event{message, wParam, lParam});

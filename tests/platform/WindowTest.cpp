@@ -1,11 +1,9 @@
-// Windowing without a display: the event queue and timers on a clock the test steps, the
-// virtual-key table, system services and message boxes.
+// Windowing without a display: queue and timers on a stepped clock, key table, message text.
 
 #include <gtest/gtest.h>
 
 #include <SDL_scancode.h>
 
-#include <algorithm>
 #include <set>
 #include <tuple>
 
@@ -23,8 +21,7 @@ using test::Event;
 class WindowQueueTest : public ::testing::Test {
 protected:
     WindowQueueTest() : system([this] { return now; }) {}
-    // A window whose procedure logs, then answers `create` to WM_CREATE and posts quit 5 on
-    // WM_DESTROY.
+    // A window that logs, answers `create` to WM_CREATE and posts quit 5 on WM_DESTROY.
     std::unique_ptr<Window> Create(LRESULT create = 0) {
         WindowDesc desc;
         desc.width = 640;
@@ -49,9 +46,8 @@ protected:
     MSG msg{};
 };
 
-// The first show sends the size at once, and showing again nothing; a create result of -1 fails
-// creation, after the destroy event. Posted events reach the procedure in order, before the
-// quit request, and timers come last.
+// The first show sends the size at once, showing again nothing; -1 from WM_CREATE fails creation
+// after WM_DESTROY. Posted events arrive in order, then the quit request, then timers.
 TEST_F(WindowQueueTest, CreationFirstShowAndEventsInOrderThenQuitThenTimers) {
     std::unique_ptr<Window> window = Create();
     window->ShowWindow(SW_SHOW);

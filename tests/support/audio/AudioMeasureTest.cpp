@@ -31,11 +31,10 @@ TEST(AudioMeasureTest, KnownSignalsGiveTheirMeasures) {
     for (std::size_t k = 0; k < 4; ++k) {
         EXPECT_NEAR(k == 0 ? 0.5 : k == 2 ? 0.25 : 0.0, levels[k], 1e-4) << "harmonic " << k + 1;
     }
-    // Periods at both ends of the synthesizer's range, between samples, beside an octave, and of
-    // what repeats nowhere within the lags.
+    // Periods: the synthesizer's range, between samples, beside an octave, none within the lags.
     const std::tuple<std::vector<float>, std::size_t, double> periods[] = {
-        {Tone(4410, 24), 100, 24.0},          {Tone(8820, 675), 1400, 675.0},
-        {Tone(4410, 100.5), 1000, 100.5},     {Tone(4410, 101, 2, 0.5), 1000, 101.0},
+        {Tone(4410, 24), 100, 24.0},           {Tone(8820, 675), 1400, 675.0},
+        {Tone(4410, 100.5), 1000, 100.5},      {Tone(4410, 101, 2, 0.5), 1000, 101.0},
         {std::vector<float>(4410), 1000, 0.0}, {Tone(4410, 101), 80, 0.0}};
     for (const auto& [signal, maxLag, period] : periods) {
         EXPECT_NEAR(period, Period(signal, 0, signal.size(), maxLag), 0.05) << period;
