@@ -205,7 +205,7 @@ TEST_F(ScreenSaverTest, DrawsIntoAWindowAnotherProgramMadeAndLeavesItThere) {
     const RunResult missing =
         RunProgram(SSTOVEL_PATH, {"--window-id", "0x7ffffff0"}, Environment(), m_dir);
     EXPECT_EQ(1, missing.status);
-    EXPECT_NE(npos, missing.err.find("cannot draw into the window 0x7ffffff0")) << missing.err;
+    EXPECT_NE(npos, missing.err.find("sstovel: sstovel cannot draw into the window 0x7ffffff0")) << missing.err;
 }
 
 // The dialog on the screen, clicked where its template puts a hue of the ring, the list and OK:

@@ -12,6 +12,7 @@
 #include <SDL_messagebox.h>
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <mutex>
@@ -35,8 +36,10 @@ MessageBoxPresenter* InstanceLocked() {
     return g_instance;
 }
 
+// Named after the program that speaks, so sstovel's messages are not taken for the instrument's.
 void WriteToStderr(std::string_view text) {
-    std::fprintf(stderr, "tovel: %.*s\n", static_cast<int>(text.size()), text.data());
+    std::fprintf(stderr, "%s: %.*s\n", program_invocation_short_name, static_cast<int>(text.size()),
+                 text.data());
 }
 
 bool HasDisplay() {
